@@ -1,0 +1,43 @@
+# Top-level commands: `make` builds, `make run` starts the shell on the simulated bus,
+# `make test` builds and runs every test. On a fresh Debian machine (as root) the missing
+# packages are installed first.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+DESTDIR ?=
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test asan fuzz install clean
+
+all: build
+
+deps:
+	@./tools/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/velkor --sim
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+asan: deps
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@./tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+install: build
+	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
+	install -m 755 $(BUILD)/velkor $(DESTDIR)$(PREFIX)/bin/velkor
+	install -m 644 docs/velkor.1 $(DESTDIR)$(PREFIX)/share/man/man1/velkor.1
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz

@@ -1,0 +1,3 @@
+// DUMP command (placeholder).
+#include "app/card_commands.h"
+short exec_dump() { return 0; }

@@ -1,0 +1,3 @@
+// PnP command help (placeholder).
+#include "app/application.h"
+void setup_HLP() {}

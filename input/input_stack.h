@@ -1,0 +1,58 @@
+// Input stack: keyboard, command-file and text-block frames handing out one line at a time.
+#ifndef VELKOR_INPUT_INPUT_STACK_H
+#define VELKOR_INPUT_INPUT_STACK_H
+
+#include <cstdio>
+
+// Work buffers shared by the whole program; they hold nothing across turns.
+enum { SMALLBUF_SIZE = 1024, BIGBUF_SIZE = 2048, HUGEBUF_SIZE = 4096 };
+extern char smallbuf[SMALLBUF_SIZE];  // line being read; PRINT text; date and time texts
+extern char bigbuf[BIGBUF_SIZE];      // substitution output; WHILE condition
+extern char hugebuf[HUGEBUF_SIZE];    // function and loop bodies being built; CALL expansions
+
+extern FILE* outfp;   // report stream: standard output unless FILE redirected it
+extern short udebug;  // DEBUG flag
+extern short uquote;  // QUOTE flag
+
+struct STREAM_TYP {
+    FILE* fp;         // command file of a file frame
+    char* text;       // text block of a text frame: lines ended by NUL, block ended by one more NUL
+    char* cursor;     // next line in text
+    char* cond;       // loop condition (NUL-terminated) or null
+    char* step;       // loop step (a text block) or null
+    short steplen;    // byte length of step; negative while the step is not due
+    short endbrace;   // 1 when the command just taken from this frame was a closing brace
+    short textlen;    // byte length of text (bounds every walk of the block)
+};
+
+class INPUT_TYP {
+public:
+    short hold;          // 1: the next setup hands back the current line of P at once
+    short depth;
+    STREAM_TYP** frames; // bottom first
+
+    void make();
+    void unmake();
+    // File frame (keyboard frame for a null name). ext is tried appended when name cannot be
+    // opened. 1, or 0 with 6003 queued and the stack unchanged.
+    short push(const char* name, const char* ext);
+    // Text frame: textlen bytes of text (a text block); cond (condlen bytes) makes it a loop;
+    // step (steplen bytes) runs after each pass. 1, or 0 with 1001 queued.
+    short push(const char* text, short textlen, const char* cond, short condlen,
+               const char* step, short steplen);
+    short pop();
+    // Loads the next line into P. 1 when P holds a line to run, 0 when this call produced none.
+    short setup(const char* prompt, unsigned short substitute);
+    // $ substitution of text, then P.command. 1 when P holds the line, 0 when it was dropped.
+    short varsubst(const char* text, unsigned short substitute);
+    STREAM_TYP* stream_ptr(unsigned short report);
+    short is_file();
+    short is_funct();
+    short is_keyboard();
+    short allocate();
+    short deallocate();
+};
+
+extern INPUT_TYP input;
+
+#endif

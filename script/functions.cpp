@@ -1,0 +1,4 @@
+// User functions (placeholder).
+#include "script/functions.h"
+short exec_deffunct() { return 0; }
+short exec_call() { return 0; }

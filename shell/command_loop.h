@@ -1,0 +1,15 @@
+// Command loop: banner, predefined lines, the read-dispatch loop and its handler chain.
+#ifndef VELKOR_SHELL_COMMAND_LOOP_H
+#define VELKOR_SHELL_COMMAND_LOOP_H
+
+extern const char* const PROMPT;   // "PnP> "
+extern unsigned short echo_flag;   // the loop's echo flag (ECHO command)
+
+// Prints the banner, pushes the predefined lines and runs the loop until EXIT, QUIT or the end
+// of keyboard input.
+void process();
+void load_localdefs();
+// Runs the loop without the banner and predefined lines (tests, fuzzing).
+void run_loop();
+
+#endif

@@ -1,0 +1,35 @@
+#!/bin/bash
+# Runs one end-to-end case: the program on NAME.pnp with stdin from /dev/null, its standard output
+# compared byte for byte with NAME.out. Optional beside it:
+#   NAME.args   extra command-line words, before the command file ($SHARED = ../shared, $DIR = here)
+#   NAME.env    environment assignments, one per line
+#   NAME.status the expected exit status (default 0)
+# A case whose .args names $SHARED is skipped (exit 77) when ../shared is absent.
+set -u
+bin="$1"; case="$2"
+dir="$(cd "$(dirname "$case")" && pwd)"; name="$(basename "$case" .pnp)"
+SHARED="$(cd "$dir/../../.." && pwd)/shared"
+DIR="$dir"
+args=()
+if [ -f "$dir/$name.args" ]; then
+  if grep -q '\$SHARED' "$dir/$name.args" && [ ! -d "$SHARED/realcards" ]; then
+    echo "skipped: $SHARED absent"; exit 77
+  fi
+  eval "args=($(cat "$dir/$name.args"))"
+fi
+envs=()
+[ -f "$dir/$name.env" ] && mapfile -t envs < "$dir/$name.env"
+want_status=0
+[ -f "$dir/$name.status" ] && want_status=$(cat "$dir/$name.status")
+work="$(mktemp -d)"; trap 'rm -rf "$work"' EXIT
+cd "$work"
+env "${envs[@]+"${envs[@]}"}" "$bin" "${args[@]+"${args[@]}"}" "$case" </dev/null >"$work/out" 2>"$work/err"
+status=$?
+ok=1
+if ! cmp -s "$work/out" "$dir/$name.out"; then
+  echo "stdout differs from $name.out:"; diff -u "$dir/$name.out" "$work/out" | head -60; ok=0
+fi
+if [ "$status" != "$want_status" ]; then
+  echo "exit status $status, expected $want_status"; cat "$work/err"; ok=0
+fi
+[ $ok = 1 ] && exit 0 || exit 1
