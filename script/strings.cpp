@@ -70,12 +70,16 @@ void str_timdat(unsigned long when, char* buf, short type) {
     const struct tm* tm = localtime(&t);
     if (!tm) tm = &zero_tm;
     const char* mon = montxt[(unsigned)tm->tm_mon % 12];
+    char form[64];
     if (type == 4)
-        snprintf(buf, TIMDAT_SIZE, "%s %02d, %04d %02d:%02d:%02d", mon, tm->tm_mday,
+        snprintf(form, sizeof form, "%s %02d, %04d %02d:%02d:%02d", mon, tm->tm_mday,
                  tm->tm_year + 1900, tm->tm_hour, tm->tm_min, tm->tm_sec);
     else
-        snprintf(buf, TIMDAT_SIZE, "%s-%02d-%02d %02d:%02d:%02d", mon, tm->tm_mday,
+        snprintf(form, sizeof form, "%s-%02d-%02d %02d:%02d:%02d", mon, tm->tm_mday,
                  (tm->tm_year + 1900) % 100, tm->tm_hour, tm->tm_min, tm->tm_sec);
+    size_t n = strnlen(form, TIMDAT_SIZE - 1);
+    memcpy(buf, form, n);
+    buf[n] = 0;
 }
 
 // Appends text at position *i of dst (len bytes). A text of len - 1 characters fits; the one
