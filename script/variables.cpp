@@ -44,9 +44,14 @@ short char_size(long* length)
         P.pos = before;
         return 1;
     }
-    if (c == '[')
-        return eval_expr(length, "]");
-    return toINT(length, P.token, nullptr);
+    if (c != '[')
+        return toINT(length, P.token, nullptr);
+    if (eval_expr(length, "]"))
+        return 1;
+    // The evaluator stopped at the bad token: the rest of the brackets is no name.
+    while (P.get(0) == 0 && P.token[0] != ']')
+        ;
+    return 0;
 }
 
 }  // namespace
