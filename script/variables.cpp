@@ -11,6 +11,7 @@
 #include "script/expression.h"
 #include "script/symtab.h"
 #include "shell/cgets.h"
+#include "shell/signals.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 
@@ -213,6 +214,8 @@ short exec_get()
         prompt = P.token;
     }
     cgets(smallbuf, prompt);
+    if (sig_pending())
+        return 1;  // Ctrl-C or a termination signal: the variable keeps its value
     if (sym->type == T_CHAR) {
         char* text = static_cast<char*>(sym->value);
         memset(text, 0, sym->length);
@@ -256,6 +259,8 @@ short exec_delete()
 short getline(const char* prompt, unsigned short substitute)
 {
     for (;;) {
+        if (sig_pending())
+            return 0;  // the construct being read is abandoned
         short from_keyboard = input.is_keyboard() && !input.hold;
         if (input.setup(prompt, substitute)) {
             // At end of input the keyboard hands out empty lines: they are no line.
