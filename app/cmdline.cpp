@@ -14,6 +14,7 @@
 #include "script/output.h"
 #include "shell/command_loop.h"
 #include "shell/errhdl.h"
+#include "shell/signals.h"
 #include "sim/bus.h"
 #include "sim/card_file.h"
 
@@ -149,6 +150,7 @@ int velkor_main(int argc, char** argv) {
         fprintf(stderr, "velkor: cannot open trace file '%s': %s\n", o.trace, strerror(errno));
         return 2;
     }
+    install_signals();
     // The first file named ends up on top of the stack and runs first.
     for (int i = argc - 1; i >= o.first_file; i--) input.push(argv[i], nullptr);
 

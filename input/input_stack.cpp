@@ -8,6 +8,7 @@
 #include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "shell/signals.h"
 
 char smallbuf[SMALLBUF_SIZE];
 char bigbuf[BIGBUF_SIZE];
@@ -242,6 +243,6 @@ short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
     }
 
     cgets(smallbuf, prompt);
-    if (cgets_eof()) return 0;
+    if (cgets_eof() || sig_pending()) return 0;
     return varsubst(smallbuf, substitute);
 }

@@ -17,6 +17,7 @@
 #include "shell/errhdl.h"
 #include "shell/help.h"
 #include "shell/parse.h"
+#include "shell/signals.h"
 
 const char* const PROMPT = "PnP> ";
 unsigned short echo_flag;
@@ -48,6 +49,15 @@ FRAME_KIND top_kind() {
     if (input.is_file()) return COMMAND_FILE;
     if (input.is_funct()) return TEXT_BLOCK;
     return KEYBOARD;
+}
+
+// Ctrl-C: everything above the keyboard is dropped (scripts, loops, called functions, the rest
+// of a line); configuration mode stays as it was.
+void interrupt_to_keyboard() {
+    sig_interrupt = 0;
+    input.hold = 0;
+    if (input.depth > 1) printf("\n");
+    while (input.depth > 1) input.pop();
 }
 
 void report_errors() {
@@ -90,6 +100,8 @@ void load_localdefs() {
 
 void run_loop() {
     for (;;) {
+        if (sig_terminate) break;
+        if (sig_interrupt) interrupt_to_keyboard();
         report_errors();
         FRAME_KIND kind = top_kind();
         if (!input.setup(PROMPT, 1)) {

@@ -24,6 +24,8 @@ want_status=0
 [ -f "$dir/$name.status" ] && want_status=$(cat "$dir/$name.status")
 work="$(mktemp -d)"; trap 'rm -rf "$work"' EXIT
 cd "$work"
+# Files the cases include with @ or read with FILE/SHELL lie in files/, copied beside them.
+[ -d "$dir/files" ] && cp -r "$dir/files/." "$work/"
 env "${envs[@]+"${envs[@]}"}" "$bin" "${args[@]+"${args[@]}"}" "$case" </dev/null >"$work/out" 2>"$work/err"
 status=$?
 ok=1
