@@ -68,4 +68,5 @@ char* cgets(char* buf, const char* prompt) {
 }
 
 short cgets_eof() { return at_eof; }
+void cgets_close() { at_eof = 1; }
 void cgets_reset() { at_eof = 0; }

@@ -10,6 +10,8 @@ enum { CGETS_BUFSIZE = 1024 };
 char* cgets(char* buf, const char* prompt);
 // 1 once the keyboard has reached end of input (Ctrl-D, or stdin at end of file).
 short cgets_eof();
+// Marks the keyboard as at end of input without reading it (harnesses that have no keyboard).
+void cgets_close();
 // Clears the end-of-input mark (tests only).
 void cgets_reset();
 

@@ -21,6 +21,7 @@
 
 const char* const PROMPT = "PnP> ";
 unsigned short echo_flag;
+long loop_turn_budget = -1;
 
 namespace {
 
@@ -100,6 +101,7 @@ void load_localdefs() {
 
 void run_loop() {
     for (;;) {
+        if (loop_turn_budget >= 0 && loop_turn_budget-- == 0) sig_terminate = 1;
         if (sig_terminate) break;
         if (sig_interrupt) interrupt_to_keyboard();
         report_errors();

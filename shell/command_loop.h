@@ -9,6 +9,9 @@ extern unsigned short echo_flag;   // the loop's echo flag (ECHO command)
 // of keyboard input.
 void process();
 void load_localdefs();
+// Turns the loop may still run before it stops as on SIGTERM; negative: no limit (fuzzing).
+extern long loop_turn_budget;
+
 // Runs the loop without the banner and predefined lines (tests, fuzzing).
 void run_loop();
 

@@ -1,0 +1,28 @@
+#!/bin/bash
+# Runs each fuzz target for SECONDS seconds from a seed corpus made of the end-to-end command files
+# and the card files. Exits non-zero when a target finds a crash, a hang or a sanitizer report.
+set -u
+build="$1"; seconds="${2:-60}"
+top="$(cd "$(dirname "$0")/../.." && pwd)"
+status=0
+run() {
+  local target="$1"; shift
+  local corpus="$top/tests/fuzz/corpus-$target"
+  mkdir -p "$corpus"
+  echo "== $target: $seconds s"
+  ( cd "$build" && "./$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$build/" "$corpus" "$@" ) > "$build/$target.log" 2>&1
+  local rc=$?
+  grep -E '^(#[0-9]+\s+DONE|stat::number_of_executed_units|stat::peak_rss_mb)|cov:' "$build/$target.log" | tail -3
+  if [ $rc -ne 0 ]; then
+    echo "$target FAILED (exit $rc); the log ends:"; tail -40 "$build/$target.log"; status=1
+  fi
+}
+seeds_cmd="$(mktemp -d)"; seeds_card="$(mktemp -d)"
+trap 'rm -rf "$seeds_cmd" "$seeds_card"' EXIT
+cp "$top"/tests/e2e/*.pnp "$top"/examples/*.pnp "$seeds_cmd"/ 2>/dev/null
+cp "$top"/tests/e2e/cards/* "$seeds_card"/ 2>/dev/null
+cp "$top"/../shared/realcards/*.hex "$seeds_card"/ 2>/dev/null
+run command_fuzz "$seeds_cmd"
+run card_fuzz "$seeds_card"
+exit $status
