@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs one end-to-end case: the program on NAME.pnp with stdin from /dev/null, its standard output
 # compared byte for byte with NAME.out. Optional beside it:
-#   NAME.args   extra command-line words, before the command file ($SHARED = ../shared, $DIR = here)
+#   NAME.args   the command-line words before the command file ($SHARED = ../shared, $DIR = here);
+#               without it the case runs with --sim, so that no case depends on port permission
 #   NAME.env    environment assignments, one per line
 #   NAME.status the expected exit status (default 0)
 # A case whose .args names $SHARED is skipped (exit 77) when ../shared is absent.
@@ -10,7 +11,7 @@ bin="$1"; case="$2"
 dir="$(cd "$(dirname "$case")" && pwd)"; name="$(basename "$case" .pnp)"
 SHARED="$(cd "$dir/../../.." && pwd)/shared"
 DIR="$dir"
-args=()
+args=(--sim)
 if [ -f "$dir/$name.args" ]; then
   if grep -q '\$SHARED' "$dir/$name.args" && [ ! -d "$SHARED/realcards" ]; then
     echo "skipped: $SHARED absent"; exit 77
@@ -23,6 +24,8 @@ want_status=0
 [ -f "$dir/$name.status" ] && want_status=$(cat "$dir/$name.status")
 work="$(mktemp -d)"; trap 'rm -rf "$work"' EXIT
 cd "$work"
+# Files the cases include with @ or read with FILE/SHELL lie in files/, copied beside them.
+[ -d "$dir/files" ] && cp -r "$dir/files/." "$work/"
 env "${envs[@]+"${envs[@]}"}" "$bin" "${args[@]+"${args[@]}"}" "$case" </dev/null >"$work/out" 2>"$work/err"
 status=$?
 ok=1

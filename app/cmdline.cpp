@@ -1,0 +1,168 @@
+// The program: command line, start-up, the loop and clean-up.
+#include "app/cmdline.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/application.h"
+#include "input/input_stack.h"
+#include "pnp/isolation.h"
+#include "pnp/ports.h"
+#include "script/output.h"
+#include "shell/command_loop.h"
+#include "shell/errhdl.h"
+#include "shell/signals.h"
+#include "sim/bus.h"
+#include "sim/card_file.h"
+
+namespace {
+
+const char* const usage_text =
+    "Usage: velkor [OPTION]... [COMMAND-FILE]...\n"
+    "Examine and configure ISA Plug and Play cards from an interactive shell.\n"
+    "\n"
+    "The command files run in the order given, then commands are read from the keyboard.\n"
+    "\n"
+    "  -s, --sim          use the simulated ISA bus with the built-in sample cards\n"
+    "  -c, --card FILE    put the card FILE describes on the simulated bus (repeatable;\n"
+    "                     after the built-in cards when --sim is given too)\n"
+    "      --trace FILE   append every port access and delay to FILE\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "      --             end of options\n"
+    "\n"
+    "Without --sim or --card the program uses the PnP ports of the machine, which needs\n"
+    "permission for raw port I/O (run as root).\n"
+    "Type HELP at the PnP> prompt for the commands.\n";
+
+enum { CARD_BYTES_MAX = 65536 + 16 };
+
+struct OPTIONS_TYP {
+    short sim;
+    std::vector<const char*> cards;
+    const char* trace;
+    int first_file;
+};
+
+// Returns -1 when the program is to go on, else the exit status.
+int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
+    o.sim = 0;
+    o.trace = nullptr;
+    int i = 1;
+    for (; i < argc; i++) {
+        const char* a = argv[i];
+        if (strcmp(a, "--") == 0) {
+            i++;
+            break;
+        }
+        if (a[0] != '-' || a[1] == 0) break;
+        if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
+            fputs(usage_text, stdout);
+            return 0;
+        }
+        if (!strcmp(a, "-V") || !strcmp(a, "--version")) {
+            printf("velkor 2.10\n");
+            return 0;
+        }
+        if (!strcmp(a, "-s") || !strcmp(a, "--sim")) {
+            o.sim = 1;
+            continue;
+        }
+        const char* value = nullptr;
+        bool card = false, trace = false;
+        if (!strcmp(a, "-c") || !strcmp(a, "--card")) {
+            card = true;
+        } else if (!strncmp(a, "--card=", 7)) {
+            card = true;
+            value = a + 7;
+        } else if (!strcmp(a, "--trace")) {
+            trace = true;
+        } else if (!strncmp(a, "--trace=", 8)) {
+            trace = true;
+            value = a + 8;
+        } else {
+            fprintf(stderr, "velkor: unknown option '%s'\nTry 'velkor --help' for more information.\n", a);
+            return 2;
+        }
+        if (!value) {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "velkor: option '%s' needs a file name\nTry 'velkor --help' for more information.\n", a);
+                return 2;
+            }
+            value = argv[++i];
+        }
+        if (card) o.cards.push_back(value);
+        if (trace) o.trace = value;
+    }
+    o.first_file = i;
+    return -1;
+}
+
+// Puts the simulated bus in place with its cards. Returns -1 to go on, else the exit status.
+int setup_sim(const OPTIONS_TYP& o) {
+    use_bus(&sim_bus);
+    sim_reset();
+    if (o.sim) sim_add_builtin_cards();
+    std::vector<unsigned char> bytes(CARD_BYTES_MAX);
+    for (const char* path : o.cards) {
+        char err[512];
+        long n = read_card_file(path, bytes.data(), bytes.size(), err, sizeof err);
+        if (n < 0) {
+            fprintf(stderr, "velkor: %s\n", err);
+            return 2;
+        }
+        if (n < 9) {
+            fprintf(stderr, "velkor: %s: %ld bytes: a card needs at least its 9-byte serial identifier\n", path, n);
+            return 2;
+        }
+        if (n > 0xFFFF) {
+            fprintf(stderr, "velkor: %s: %ld bytes: a card holds at most 65535\n", path, n);
+            return 2;
+        }
+        unsigned char sum = testserial_PNP(bytes.data());
+        if (sum != bytes[8])
+            fprintf(stderr,
+                    "velkor: warning: %s: serial identifier checksum is %02X, the file gives %02X: "
+                    "the card will fail isolation\n",
+                    path, sum, bytes[8]);
+        if (sim_add_card(bytes.data(), (unsigned short)n) < 0) {
+            fprintf(stderr, "velkor: %s: no room for another card on the simulated bus\n", path);
+            return 2;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+int velkor_main(int argc, char** argv) {
+    OPTIONS_TYP o;
+    int status = parse_options(argc, argv, o);
+    if (status >= 0) return status;
+    if (o.sim || !o.cards.empty()) {
+        status = setup_sim(o);
+        if (status >= 0) return status;
+    }
+    if (o.trace && !trace_open(o.trace)) {
+        fprintf(stderr, "velkor: cannot open trace file '%s': %s\n", o.trace, strerror(errno));
+        return 2;
+    }
+    install_signals();
+    // The first file named ends up on top of the stack and runs first.
+    for (int i = argc - 1; i >= o.first_file; i--) input.push(argv[i], nullptr);
+
+    if (!init_APP()) {
+        errhdl("ERROR", stdout);
+        printf("\n");
+    } else {
+        process();
+    }
+    clean_APP();
+    close_outfile();
+    fflush(stdout);
+    trace_close();
+    return 0;
+}

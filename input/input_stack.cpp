@@ -1,0 +1,248 @@
+// Input stack: keyboard, command-file and text-block frames handing out one line at a time.
+#include "input/input_stack.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "script/expression.h"
+#include "shell/cgets.h"
+#include "shell/errhdl.h"
+#include "shell/parse.h"
+#include "shell/signals.h"
+
+char smallbuf[SMALLBUF_SIZE];
+char bigbuf[BIGBUF_SIZE];
+char hugebuf[HUGEBUF_SIZE];
+
+FILE* outfp = stdout;
+short udebug;
+short uquote;
+
+INPUT_TYP input;
+
+namespace {
+// The stack exists before main runs, holding the keyboard frame, and closes its files at the end.
+struct INPUT_INIT {
+    INPUT_INIT() { input.make(); }
+    ~INPUT_INIT() { input.unmake(); }
+} input_init;
+
+void free_frame(STREAM_TYP* f) {
+    if (f->fp) fclose(f->fp);
+    free(f->text);
+    free(f->cond);
+    free(f->step);
+    f->fp = nullptr;
+    f->text = f->cursor = f->cond = f->step = nullptr;
+}
+
+// A heap copy of n bytes followed by two NULs, so that a block always ends even if the caller's
+// did not.
+char* copy_block(const char* src, short n) {
+    if (n < 0) n = 0;
+    char* p = (char*)calloc((size_t)n + 2, 1);
+    if (p && n) memcpy(p, src, (size_t)n);
+    return p;
+}
+
+// Reads one line of a command file into smallbuf, without its newline (and a carriage return
+// before it). Returns 1 for a line, 0 at end of file, -1 for a line too long for the buffer
+// (it is consumed whole and dropped).
+short read_file_line(FILE* fp) {
+    int c = getc(fp);
+    if (c == EOF) return 0;
+    short n = 0, too_long = 0;
+    for (; c != EOF && c != '\n'; c = getc(fp)) {
+        if (n < SMALLBUF_SIZE - 1)
+            smallbuf[n++] = (char)c;
+        else
+            too_long = 1;
+    }
+    if (too_long) {
+        smallbuf[0] = 0;
+        return -1;
+    }
+    if (n > 0 && smallbuf[n - 1] == '\r') n--;
+    smallbuf[n] = 0;
+    return 1;
+}
+}  // namespace
+
+void INPUT_TYP::make() {
+    hold = 0;
+    depth = 0;
+    frames = nullptr;
+    push(nullptr, nullptr);
+}
+
+void INPUT_TYP::unmake() {
+    for (short i = 0; i < depth; i++) {
+        free_frame(frames[i]);
+        free(frames[i]);
+    }
+    free(frames);
+    frames = nullptr;
+    depth = 0;
+    hold = 0;
+}
+
+short INPUT_TYP::allocate() {
+    STREAM_TYP* f = (STREAM_TYP*)calloc(1, sizeof(STREAM_TYP));
+    STREAM_TYP** grown = f ? (STREAM_TYP**)realloc(frames, sizeof(STREAM_TYP*) * (depth + 1)) : nullptr;
+    if (!grown) {
+        free(f);
+        set_errhdl(1001);
+        return 0;
+    }
+    frames = grown;
+    frames[depth++] = f;
+    return 1;
+}
+
+short INPUT_TYP::deallocate() {
+    if (depth <= 0) {
+        set_errhdl(6001);
+        return 0;
+    }
+    free(frames[--depth]);
+    frames[depth] = nullptr;
+    if (depth == 0) {
+        free(frames);
+        frames = nullptr;
+    }
+    return 1;
+}
+
+short INPUT_TYP::push(const char* name, const char* ext) {
+    if (!allocate()) return 0;
+    if (!name) return 1;
+    STREAM_TYP* f = frames[depth - 1];
+    // The whole name is used (a cut name could open another file than the one meant).
+    f->fp = fopen(name, "r");
+    if (!f->fp && ext) {
+        size_t n = strlen(name), e = strlen(ext);
+        char* full = (char*)malloc(n + e + 1);
+        if (full) {
+            memcpy(full, name, n);
+            memcpy(full + n, ext, e + 1);
+            f->fp = fopen(full, "r");
+            free(full);
+        }
+    }
+    if (!f->fp) {
+        set_errhdl(6003);
+        deallocate();
+        return 0;
+    }
+    return 1;
+}
+
+short INPUT_TYP::push(const char* text, short textlen, const char* cond, short condlen, const char* step,
+                      short steplen) {
+    if (textlen < 1 || !text) textlen = 1, text = "";
+    if (!allocate()) return 0;
+    STREAM_TYP* f = frames[depth - 1];
+    f->text = copy_block(text, textlen);
+    f->textlen = textlen;
+    if (cond) f->cond = copy_block(cond, condlen);
+    if (step) f->step = copy_block(step, steplen);
+    if (!f->text || (cond && !f->cond) || (step && !f->step)) {
+        free_frame(f);
+        deallocate();
+        set_errhdl(1001);
+        return 0;
+    }
+    // A loop tests its condition before the first pass: start at the end of the block.
+    f->cursor = cond ? f->text + (textlen - 1) : f->text;
+    if (step) f->steplen = (short)-steplen;
+    return 1;
+}
+
+short INPUT_TYP::pop() {
+    if (depth <= 0) {
+        set_errhdl(6002);
+        return 0;
+    }
+    free_frame(frames[depth - 1]);
+    return deallocate();
+}
+
+STREAM_TYP* INPUT_TYP::stream_ptr(unsigned short report) {
+    if (depth <= 0) {
+        if (report) set_errhdl(6002);
+        return nullptr;
+    }
+    return frames[depth - 1];
+}
+
+short INPUT_TYP::is_file() {
+    STREAM_TYP* f = stream_ptr(0);
+    return f && f->fp ? 1 : 0;
+}
+
+short INPUT_TYP::is_funct() {
+    STREAM_TYP* f = stream_ptr(0);
+    return f && f->text ? 1 : 0;
+}
+
+short INPUT_TYP::is_keyboard() {
+    STREAM_TYP* f = stream_ptr(0);
+    return f && !f->fp && !f->text ? 1 : 0;
+}
+
+short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
+    if (hold) {
+        hold = 0;
+        return 1;
+    }
+    smallbuf[0] = 0;
+    STREAM_TYP* f = stream_ptr(1);
+    if (!f) return 0;
+
+    if (f->text) {
+        if (*f->cursor) {
+            const char* line = f->cursor;
+            f->cursor += strlen(line) + 1;
+            return varsubst(line, substitute);
+        }
+        // The body is used up: run the step when it is due, else test the condition.
+        if (f->step && f->steplen >= 0) {
+            short len = f->steplen;
+            f->steplen = (short)-f->steplen;
+            push(f->step, len, nullptr, 0, nullptr, 0);
+            return 0;
+        }
+        if (f->step) f->steplen = (short)-f->steplen;
+        if (!f->cond) {
+            pop();
+            return 0;
+        }
+        long value = 0;
+        if (!varsubst(f->cond, 1) || !eval_expr(&value, ";{") || value == 0) {
+            pop();
+            return 0;
+        }
+        f->cursor = f->text;
+        if (!*f->cursor) return 0;  // an empty body: the condition is tested again next turn
+        const char* line = f->cursor;
+        f->cursor += strlen(line) + 1;
+        return varsubst(line, substitute);
+    }
+
+    if (f->fp) {
+        short r = read_file_line(f->fp);
+        if (r == 0) {
+            pop();
+            return 0;
+        }
+        if (r < 0) {
+            set_errhdl(6004);
+            return 0;
+        }
+        return varsubst(smallbuf, substitute);
+    }
+
+    cgets(smallbuf, prompt);
+    if (cgets_eof() || sig_pending()) return 0;
+    return varsubst(smallbuf, substitute);
+}

@@ -1,0 +1,54 @@
+// The command line and the program's life from start to end of input.
+#include <gtest/gtest.h>
+
+#include "support/run_program.h"
+
+namespace {
+
+TEST(CommandLine, HelpAndVersion) {
+    RUN_RESULT r = run_velkor({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: velkor [OPTION]... [COMMAND-FILE]...\n", 0), 0u);
+    EXPECT_EQ(run_velkor({"-h"}).out, r.out);
+    r = run_velkor({"-V"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "velkor 2.10\n");
+    EXPECT_EQ(run_velkor({"--version"}).out, "velkor 2.10\n");
+}
+
+TEST(CommandLine, UnknownOptionRunsNothing) {
+    RUN_RESULT r = run_velkor({"--sim", "--bogus"}, "FOO\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("--bogus"), std::string::npos);
+    r = run_velkor({"--card"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(CommandLine, OptionsEndAtTheFirstFileAndAtDoubleDash) {
+    // "--help" after a file name is a command file (which cannot be found), not an option.
+    RUN_RESULT r = run_velkor({"--sim", "nofile", "--help"});
+    EXPECT_EQ(r.status, 0);
+    std::string missing = "\nERROR (1773): Cannot locate file\nERROR (1773): Cannot locate file\n\n";
+    EXPECT_EQ(r.out, banner() + missing + "PnP> ");
+    r = run_velkor({"--sim", "--", "-V"});
+    EXPECT_EQ(r.out, banner() + "\nERROR (1773): Cannot locate file\n\nPnP> ");
+}
+
+TEST(CommandLine, KeyboardLinesAndEndOfInput) {
+    // readline echoes a line that does not come from a terminal after its prompt.
+    RUN_RESULT r = run_velkor({"--sim"}, "FOO\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner() + "PnP> FOO\n\nERROR (0FA3): Bad or Unknown command\n\nPnP> ");
+    r = run_velkor({"--sim"}, "RETURN\nr\n");
+    EXPECT_EQ(r.out, banner() + "PnP> RETURN\n\nERROR (0FA2): Cannot 'RETURN' from keyboard stack\n\n" +
+                         "PnP> r\n\nERROR (0FA2): Cannot 'RETURN' from keyboard stack\n\nPnP> ");
+    // An error queued by the last line is still reported when input ends.
+    r = run_velkor({"--sim"}, "FOO");
+    EXPECT_EQ(r.out, banner() + "PnP> FOO\n\nERROR (0FA3): Bad or Unknown command\n\nPnP> ");
+    r = run_velkor({"--sim"}, "E\n");
+    EXPECT_EQ(r.out, banner() + "PnP> E\n");
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// Input stack: frame kinds, text blocks and the life of a loop frame.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "input/input_stack.h"
+#include "shell/errhdl.h"
+#include "shell/parse.h"
+
+namespace {
+
+class InputStack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        input.unmake();
+        input.make();
+        clr_errhdl();
+    }
+    void TearDown() override {
+        input.unmake();
+        input.make();
+        clr_errhdl();
+    }
+    // The next setup's outcome: the line loaded, or "-" when the call produced none.
+    std::string next() { return input.setup("", 0) ? std::string(P.line) : std::string("-"); }
+};
+
+TEST_F(InputStack, StartsWithTheKeyboardAndKnowsFrameKinds) {
+    EXPECT_EQ(input.depth, 1);
+    EXPECT_EQ(input.is_keyboard(), 1);
+    ASSERT_EQ(input.push("A\0B\0", 5, nullptr, 0, nullptr, 0), 1);
+    EXPECT_EQ(input.is_funct(), 1);
+    EXPECT_EQ(input.is_keyboard(), 0);
+    EXPECT_EQ(next(), "A");
+    EXPECT_EQ(next(), "B");
+    EXPECT_EQ(next(), "-");  // the block is used up: the frame goes, that turn yields no line
+    EXPECT_EQ(input.depth, 1);
+}
+
+TEST_F(InputStack, HoldHandsBackTheCurrentLine) {
+    input.push("X = 1\0\0", 7, nullptr, 0, nullptr, 0);
+    EXPECT_EQ(next(), "X = 1");
+    P.get(0);
+    input.hold = 1;
+    EXPECT_EQ(input.setup("", 0), 1);
+    EXPECT_EQ(input.hold, 0);
+    P.get(0);
+    EXPECT_STREQ(P.token, "=");  // parsing goes on where it stopped
+}
+
+TEST_F(InputStack, FalseConditionNeverRunsBodyOrStep) {
+    input.push("BODY\0\0", 6, "0", 1, "STEP\0\0", 6);
+    EXPECT_EQ(next(), "-");
+    EXPECT_EQ(input.depth, 1);
+}
+
+TEST_F(InputStack, LoopRunsConditionBodyStepInOrder) {
+    input.push("A\0B\0\0", 5, "1", 1, "S\0\0", 3);
+    // Condition before the first pass, the step after each pass and never before the first.
+    EXPECT_EQ(next(), "A");
+    EXPECT_EQ(next(), "B");
+    EXPECT_EQ(next(), "-");  // step frame pushed
+    EXPECT_EQ(input.depth, 3);
+    EXPECT_EQ(next(), "S");
+    EXPECT_EQ(next(), "-");  // step frame used up and removed
+    EXPECT_EQ(next(), "A");
+    EXPECT_EQ(next(), "B");
+    EXPECT_EQ(next(), "-");
+    EXPECT_EQ(next(), "S");
+    input.pop();
+    input.pop();
+    EXPECT_EQ(input.depth, 1);
+}
+
+TEST_F(InputStack, FailingConditionEndsTheLoopWithItsError) {
+    input.push("A\0\0", 3, "(", 1, nullptr, 0);
+    EXPECT_EQ(next(), "-");
+    EXPECT_EQ(input.depth, 1);
+    EXPECT_GT(errhdl_count(), 0);
+}
+
+TEST_F(InputStack, CommandFilesLineByLine) {
+    char path[] = "/tmp/velkor-input-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    FILE* f = fdopen(fd, "w");
+    std::string longline(SMALLBUF_SIZE + 10, 'x');
+    fprintf(f, "ONE\r\n\n%s\nLAST", longline.c_str());
+    fclose(f);
+    ASSERT_EQ(input.push(path, nullptr), 1);
+    EXPECT_EQ(input.is_file(), 1);
+    EXPECT_EQ(next(), "ONE");  // carriage return dropped
+    EXPECT_EQ(next(), "");
+    EXPECT_EQ(next(), "-");  // too long: dropped whole
+    EXPECT_EQ(errhdl_code(0), 6004);
+    EXPECT_EQ(next(), "LAST");  // no newline at the end: still a line
+    EXPECT_EQ(next(), "-");
+    EXPECT_EQ(input.depth, 1);
+    remove(path);
+}
+
+TEST_F(InputStack, MissingFilesTryTheExtensionThenReport) {
+    char path[] = "/tmp/velkor-ext-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::string with_ext = std::string(path) + ".pnp";
+    rename(path, with_ext.c_str());
+    EXPECT_EQ(input.push(path, ".pnp"), 1);
+    input.pop();
+    EXPECT_EQ(input.push(path, nullptr), 0);
+    EXPECT_EQ(errhdl_code(0), 6003);
+    EXPECT_EQ(input.depth, 1);
+    remove(with_ext.c_str());
+}
+
+TEST_F(InputStack, EmptyStackReports) {
+    input.unmake();
+    EXPECT_EQ(input.pop(), 0);
+    EXPECT_EQ(errhdl_code(0), 6002);
+    EXPECT_EQ(input.deallocate(), 0);
+    EXPECT_EQ(errhdl_code(1), 6001);
+    EXPECT_EQ(input.setup("", 0), 0);
+}
+
+}  // namespace

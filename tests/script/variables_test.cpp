@@ -1,0 +1,287 @@
+// Declarations, SHOW, GET, DELETE and the continuation-line readers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <readline/readline.h>
+
+#include "input/input_stack.h"
+#include "script/expression.h"
+#include "script/symtab.h"
+#include "script/symtab_serial.h"
+#include "script/variables.h"
+#include "shell/cgets.h"
+#include "shell/errhdl.h"
+#include "shell/parse.h"
+
+namespace {
+
+class Vars : public ::testing::Test {
+protected:
+    void SetUp() override { remake(); }
+    void TearDown() override
+    {
+        remake();
+        rl_instream = nullptr;
+        rl_outstream = nullptr;
+        if (keyboard)
+            fclose(keyboard);
+        if (screen)
+            fclose(screen);
+        cgets_reset();
+    }
+    static void remake()
+    {
+        symtab.unmake();
+        symtab.make();
+        input.unmake();
+        input.make();
+        clr_errhdl();
+    }
+    // The keyboard types text (lines ended by "\n"); then it reaches end of input.
+    void type(const char* text)
+    {
+        keyboard = tmpfile();
+        fputs(text, keyboard);
+        rewind(keyboard);
+        screen = fopen("/dev/null", "w");
+        rl_instream = keyboard;
+        rl_outstream = screen;
+        cgets_reset();
+    }
+    FILE* keyboard = nullptr;
+    FILE* screen = nullptr;
+};
+
+// Runs one command line through handler; returns what the handler returned.
+short run(short (*handler)(), const char* line)
+{
+    P.command(line);
+    P.get(0);
+    return handler();
+}
+
+// The standard output of one SHOW line.
+std::string show(const char* line)
+{
+    fflush(stdout);
+    testing::internal::CaptureStdout();
+    run(exec_show, line);
+    fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+std::string row(const char* name, const char* type, int length, const char* value)
+{
+    char buf[128];
+    snprintf(buf, sizeof buf, "%-32.32s  %-5.5s  %6d  %s\n", name, type, length, value);
+    return buf;
+}
+
+std::string undefined_row(const char* name)
+{
+    char buf[128];
+    snprintf(buf, sizeof buf, "%-32.32s  %-5.5s  %s\n", name, "NONE", "NOT DEFINED");
+    return buf;
+}
+
+const std::string HEAD =
+    "\n"
+    "NAME" + std::string(30, ' ') + "TYPE   LENGTH  VALUE\n"
+    "----" + std::string(30, ' ') + "----   ------  -----\n"
+    "\n";
+
+TEST_F(Vars, DeclaresZeroedVariables)
+{
+    EXPECT_EQ(run(exec_defvar, "INT a, b c"), 1);
+    EXPECT_EQ(run(exec_defvar, "int32 big"), 1);
+    EXPECT_EQ(run(exec_defvar, "CHAR name, s[30]; t"), 1);
+    EXPECT_EQ(run(exec_defvar, "CHAR n 5, buf[2 * 3]"), 1);
+    EXPECT_EQ(queued_errors(), "");
+    EXPECT_EQ(symtab_serial(),
+              "A:INT=0 B:INT=0 BIG:INT32=0 BUF:CHAR[6]='' C:INT=0 N:CHAR[5]='' NAME:CHAR[80]='' "
+              "S:CHAR[30]=''");
+    EXPECT_EQ(symtab.find("BIG")->length, 4);
+    EXPECT_EQ(symtab.find("A")->length, 2);
+    EXPECT_EQ(run(exec_defvar, "INTEGER x"), 0);
+    EXPECT_EQ(run(exec_defvar, "IN x"), 0);
+}
+
+TEST_F(Vars, DeclarationErrors)
+{
+    run(exec_defvar, "INT a");
+    run(exec_expr, "a = 7");
+    run(exec_defvar, "INT a");
+    run(exec_defvar, "CHAR a, b, b");
+    EXPECT_EQ(queued_errors(), "7005 7005 7005");
+    EXPECT_EQ(symtab_serial(), "A:INT=7 B:CHAR[80]=''");
+    clr_errhdl();
+    run(exec_defvar, "INT");
+    run(exec_defvar, "INT ;");
+    run(exec_defvar, "INT32 # note");
+    EXPECT_EQ(queued_errors(), "7004 7004 7004");
+    clr_errhdl();
+    run(exec_defvar, "CHAR s[0]");
+    run(exec_defvar, "CHAR w[65536]");   // wraps to 0: nothing, silently
+    EXPECT_EQ(queued_errors(), "");
+    run(exec_defvar, "CHAR x[q], y");   // a bad size skips that name only
+    run(exec_defvar, "CHAR z zz");
+    EXPECT_EQ(queued_errors(), "7002 7007 7002 7007");
+    clr_errhdl();
+    run(exec_defvar, "CHAR big[40000], later");   // negative as 16 bits: cannot be allocated
+    EXPECT_EQ(queued_errors(), "1001");
+    EXPECT_EQ(symtab_serial(), "A:INT=7 B:CHAR[80]='' Y:CHAR[80]=''");
+}
+
+TEST_F(Vars, ShowEmptyTable)
+{
+    EXPECT_EQ(show("SHOW"), "\nNo variables have been declared!\n\n");
+}
+
+TEST_F(Vars, ShowListsAndNamesRows)
+{
+    run(exec_defvar, "INT a, minus");
+    run(exec_defvar, "INT32 big");
+    run(exec_defvar, "CHAR s[6]");
+    run(exec_expr, "a = 92");
+    run(exec_expr, "minus = 0 - 1");
+    run(exec_expr, "big = 0 - 1");
+    run(exec_expr, "s[0] = 'h'");
+    run(exec_expr, "s[1] = 'i'");
+    SYMBOL_TYP proto;
+    proto.make("F", T_FUNCTION, 1, 4, calloc(1, 4), 2);
+    symtab.insert(&proto);
+    proto.unmake();
+
+    std::string all_dec = row("A", "INT", 2, "92") + row("BIG", "INT32", 4, "ffffffff") +
+                          row("F", "FUNCT", 4, "2-Args") + row("MINUS", "INT", 2, "-1") +
+                          row("S", "CHAR", 6, "'hi'");
+    EXPECT_EQ(show("SHOW"), HEAD + all_dec + "\n");
+    EXPECT_EQ(show("SHOW *"), HEAD + all_dec + "\n");
+    std::string all_hex = row("A", "INT", 2, "5c") + row("BIG", "INT32", 4, "ffffffff") +
+                          row("F", "FUNCT", 4, "2-Args") + row("MINUS", "INT", 2, "ffffffff") +
+                          row("S", "CHAR", 6, "'hi'");
+    EXPECT_EQ(show("SHOW hex"), HEAD + all_hex + "\n");
+    EXPECT_EQ(show("SHOW a, nosuch s; minus"),
+              HEAD + row("A", "INT", 2, "5c") + "\n" +
+                  undefined_row("NOSUCH") +
+                  row("S", "CHAR", 6, "'hi'") + "\n" + "\n");
+}
+
+TEST_F(Vars, ShowNeverReadsACharValuePastItsLength)
+{
+    run(exec_defvar, "CHAR s[3]");
+    run(exec_expr, "s[0] = 'a'");
+    run(exec_expr, "s[1] = 'b'");
+    run(exec_expr, "s[2] = 'c'");   // overwrites the last NUL
+    EXPECT_EQ(show("SHOW s"), HEAD + row("S", "CHAR", 3, "'abc'") + "\n\n");
+}
+
+TEST_F(Vars, ShowCutsLongNames)
+{
+    run(exec_defvar, "INT abcdefghijklmnopqrstuvwxyz0123456789");
+    EXPECT_EQ(show("SHOW"), HEAD + "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345  INT         2  0\n\n");
+}
+
+TEST_F(Vars, DeleteRemovesEveryKindAndReportsMisses)
+{
+    static short csn = 3;
+    SYMBOL_TYP proto;
+    proto.make("PNP_CSN", T_INT, 0, 2, &csn, 0);
+    symtab.insert(&proto);
+    proto.unmake();
+    run(exec_defvar, "INT a, b");
+    EXPECT_EQ(run(exec_delete, "DEL a, x, pnp_csn"), 1);
+    EXPECT_EQ(queued_errors(), "7016");
+    EXPECT_EQ(symtab_serial(), "B:INT=0");
+    EXPECT_EQ(csn, 3);
+    clr_errhdl();
+    EXPECT_EQ(run(exec_delete, "DELETE"), 1);
+    EXPECT_EQ(run(exec_delete, "DELETE ; b"), 1);
+    EXPECT_EQ(queued_errors(), "7016 7016");
+    EXPECT_EQ(symtab_serial(), "B:INT=0");
+    EXPECT_EQ(run(exec_delete, "DELE b"), 0);
+}
+
+TEST_F(Vars, GetReadsOneKeyboardLine)
+{
+    run(exec_defvar, "INT n, m; INT32 l");
+    run(exec_defvar, "INT32 l");
+    run(exec_defvar, "CHAR c[5], t");
+    run(exec_expr, "m = 9");
+    type("70000\nabcdefg\n  -0x10\nHello World\n12z\n");
+    EXPECT_EQ(run(exec_get, "GET n"), 1);
+    EXPECT_EQ(run(exec_get, "GET c \"Name: \""), 1);
+    EXPECT_EQ(run(exec_get, "get l 'Value' ignored"), 1);
+    EXPECT_EQ(run(exec_get, "GET t"), 1);
+    EXPECT_EQ(run(exec_get, "GET m"), 1);   // does not convert: m keeps its value
+    EXPECT_EQ(queued_errors(), "7002 7001");
+    EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abcd' L:INT32=-16 M:INT=9 N:INT=4464 "
+                               "T:CHAR[80]='Hello World'");
+    clr_errhdl();
+    run(exec_get, "GET n");   // end of input: an empty line, which is 0
+    EXPECT_EQ(queued_errors(), "");
+    EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abcd' L:INT32=-16 M:INT=9 N:INT=0 "
+                               "T:CHAR[80]='Hello World'");
+}
+
+TEST_F(Vars, GetErrors)
+{
+    run(exec_defvar, "INT n");
+    SYMBOL_TYP proto;
+    proto.make("F", T_FUNCTION, 1, 4, calloc(1, 4), 0);
+    symtab.insert(&proto);
+    proto.unmake();
+    type("5\n");
+    run(exec_get, "GET");
+    run(exec_get, "GET x");
+    run(exec_get, "GET f");
+    run(exec_get, "GET n \"unterminated");
+    EXPECT_EQ(queued_errors(), "5001 7011 7011 5001");
+    EXPECT_EQ(symtab_serial(), "F:FUNCTION(0) N:INT=0");   // no line was read
+    EXPECT_EQ(run(exec_get, "GETS n"), 0);
+}
+
+// A text block as the input stack takes it: lines ended by NUL, one more NUL at the end.
+void push_block(const std::string& lines)
+{
+    std::string block = lines + '\0';
+    input.push(block.data(), static_cast<short>(block.size()), nullptr, 0, nullptr, 0);
+}
+
+TEST_F(Vars, GetwordSkipsBlankAndCommentLines)
+{
+    push_block(std::string("   ") + '\0' + "# note" + '\0' + "  print $x" + '\0');
+    P.command("");
+    EXPECT_EQ(getword("FUNCTION> "), 1);
+    EXPECT_STREQ(P.token, "PRINT");
+    EXPECT_EQ(P.get(0), 0);
+    EXPECT_STREQ(P.token, "$X");   // read without substitution
+    // The rest of the current line comes first; a '#' token ends it.
+    P.command("{ # open");
+    EXPECT_EQ(getword("FUNCTION> "), 1);
+    EXPECT_STREQ(P.token, "{");
+    push_block(std::string("next") + '\0');
+    EXPECT_EQ(getword("FUNCTION> "), 1);
+    EXPECT_STREQ(P.token, "NEXT");
+}
+
+TEST_F(Vars, GetlineEndsAtTheEndOfKeyboardInput)
+{
+    type("first\n");
+    EXPECT_EQ(getline("WHILE> ", 0), 1);
+    EXPECT_EQ(P.get(0), 0);
+    EXPECT_STREQ(P.token, "FIRST");
+    EXPECT_EQ(getline("WHILE> ", 0), 0);
+    EXPECT_EQ(getword("WHILE> "), 0);
+    // A text frame above the exhausted keyboard still hands out its lines.
+    push_block(std::string("second") + '\0');
+    EXPECT_EQ(getword("WHILE> "), 1);
+    EXPECT_STREQ(P.token, "SECOND");
+    EXPECT_EQ(getword("WHILE> "), 0);
+}
+
+}  // namespace

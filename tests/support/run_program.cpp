@@ -1,0 +1,55 @@
+// Runs the built program as a child process with given arguments and standard input.
+#include "support/run_program.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+}  // namespace
+
+RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& stdin_text) {
+    char dir[] = "/tmp/velkor-run-XXXXXX";
+    RUN_RESULT r{"", "", -1};
+    if (!mkdtemp(dir)) return r;
+    std::string d(dir);
+    {
+        std::ofstream in(d + "/stdin", std::ios::binary);
+        in << stdin_text;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir) != 0) _exit(127);
+        freopen("stdin", "r", stdin);
+        freopen("stdout", "w", stdout);
+        freopen("stderr", "w", stderr);
+        std::vector<char*> argv;
+        argv.push_back((char*)VELKOR_BINARY);
+        for (const std::string& a : args) argv.push_back((char*)a.c_str());
+        argv.push_back(nullptr);
+        execv(VELKOR_BINARY, argv.data());
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = slurp(d + "/stdout");
+    r.err = slurp(d + "/stderr");
+    std::string cmd = "rm -rf '" + d + "'";
+    if (system(cmd.c_str()) != 0) {
+    }
+    return r;
+}
+
+std::string banner() {
+    return "\n" + std::string(14, ' ') + "VELKOR V2.10\n" + std::string(14, ' ') + std::string(52, '-') + "\n\n";
+}
