@@ -1,17 +1,46 @@
-// Port layer (placeholder).
+// Port layer: the seam between the PnP protocol and the bus in use, with the access trace.
 #include "pnp/ports.h"
-static int no_permit(unsigned short, int) { return -1; }
-static int no_privilege(int) { return -1; }
-static void no_out(unsigned short, unsigned char) {}
-static unsigned char no_in(unsigned short) { return 0xFF; }
-static void no_delay(long) {}
-const PORT_BUS hw_bus = {"hardware", no_permit, no_privilege, no_out, no_in, no_delay};
+
+#include <cstdio>
+
 const PORT_BUS* bus = &hw_bus;
-void use_bus(const PORT_BUS* b) { bus = b; }
-void port_out(unsigned short port, unsigned char value) { bus->out(port, value); }
-unsigned char port_in(unsigned short port) { return bus->in(port); }
+
+// The trace file, or null. Every access and delay on either bus is one line of it.
+static FILE* trace_fp;
+
+void use_bus(const PORT_BUS* b) { bus = b ? b : &hw_bus; }
+
+void port_out(unsigned short port, unsigned char value) {
+    if (trace_fp) fprintf(trace_fp, "out %04X %02X\n", port, value);
+    bus->out(port, value);
+}
+
+unsigned char port_in(unsigned short port) {
+    unsigned char value = bus->in(port);
+    if (trace_fp) fprintf(trace_fp, "in %04X %02X\n", port, value);
+    return value;
+}
+
+// Permission requests are not port accesses: they are not traced.
 int port_permit(unsigned short port, int on) { return bus->permit(port, on); }
+
 int port_privilege(int level) { return bus->privilege(level); }
-void udelay(long usec) { bus->delay(usec); }
-short trace_open(const char*) { return 0; }
-void trace_close() {}
+
+// Waits usec microseconds on the bus's clock. Can't fail.
+void udelay(long usec) {
+    if (trace_fp) fprintf(trace_fp, "delay %ld\n", usec);
+    bus->delay(usec);
+}
+
+// Opens path for appending. 1, or 0 when it cannot be opened (an earlier trace stays closed).
+short trace_open(const char* path) {
+    trace_close();
+    if (!path) return 0;
+    trace_fp = fopen(path, "a");
+    return trace_fp ? 1 : 0;
+}
+
+void trace_close() {
+    if (trace_fp) fclose(trace_fp);
+    trace_fp = nullptr;
+}

@@ -1,10 +1,166 @@
-// PnP state (placeholder).
+// PnP state: permission, read port, card table, current card and device, register primitives.
 #include "pnp/state.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "pnp/ports.h"
 #include "shell/errhdl.h"
-short verbose, PNP_port, PNP_csn, PNP_csn_idx = -1, PNP_device = -1, PNP_last_csn = 1, PNP_cards_len, Uport;
+
+short verbose;
+short PNP_port;
+short PNP_csn;
+short PNP_csn_idx = -1;
+short PNP_device = -1;
+short PNP_last_csn = 1;
+short PNP_cards_len;
+short Uport;
 CARD_TYP PNP_cards[PNP_MAXCARDS];
-short PNP_permitted;
-short init_PNP() { set_errhdl(1003); return 1; }
-short defaultport_PNP(short port) { PNP_port = port ? port : 0x203; return 1; }
-void clean_PNP() {}
-short ports_PNP() { set_errhdl(1003); return 0; }
+// -1 not tried yet, 0 refused, 1 granted (ports_PNP treats everything but 1 as refused).
+short PNP_permitted = -1;
+
+// The read port the kernel granted us and we still hold, 0 for none: only that one is given back.
+static unsigned short held_port;
+
+static char resstd[10] = "PNP0000";
+
+void writereg_PNP(short reg, short value) {
+    port_out(PNP_ADDRESS, (unsigned char)reg);
+    port_out(PNP_WRITE_DATA, (unsigned char)value);
+}
+
+unsigned char readreg_PNP(short reg) {
+    port_out(PNP_ADDRESS, (unsigned char)reg);
+    return port_in((unsigned short)PNP_port);
+}
+
+void wake_PNP(short csn) { writereg_PNP(0x03, csn); }
+
+// The card answers at (value << 2) | 3, so 0x203 is sent as 0x80.
+void setrdport_PNP() { writereg_PNP(0x00, PNP_port >> 2); }
+
+void logdev_PNP(short n) { writereg_PNP(0x07, n); }
+
+void waitforkey_PNP() { writereg_PNP(0x02, 0x02); }
+
+void askport_PNP() {
+    if (PNP_permitted != 1 || held_port == (unsigned short)PNP_port) return;
+    dropport_PNP();
+    if (port_permit((unsigned short)PNP_port, 1) == 0) held_port = (unsigned short)PNP_port;
+}
+
+void dropport_PNP() {
+    if (held_port == 0) return;
+    port_permit(held_port, 0);
+    held_port = 0;
+}
+
+short init_PNP() {
+    for (short i = 0; i < PNP_MAXCARDS; i++) freecard_PNP(&PNP_cards[i]);
+    verbose = 0;
+    PNP_port = 0;
+    PNP_csn = 0;
+    PNP_csn_idx = -1;
+    PNP_device = -1;
+    PNP_last_csn = 1;
+    PNP_cards_len = 0;
+    Uport = 0;
+    held_port = 0;
+    PNP_permitted = 0;
+    if (port_permit(PNP_ADDRESS, 1) != 0) {
+        set_errhdl(1003);
+        return 1;
+    }
+    // 0xA79 lies above 0x3FF, where ioperm grants nothing: WRITE_DATA needs iopl(3).
+    if (port_privilege(3) != 0) {
+        set_errhdl(1003);
+        port_permit(PNP_ADDRESS, 0);
+        return 1;
+    }
+    PNP_permitted = 1;
+    return 0;
+}
+
+short defaultport_PNP(short port) {
+    if (port == 0) port = 0x203;
+    if (port == PNP_port) return 1;
+    PNP_port = port;
+    askport_PNP();
+    return 1;
+}
+
+short findcard_PNP(short csn) {
+    for (short i = 0; i < PNP_cards_len && i < PNP_MAXCARDS; i++)
+        if (PNP_cards[i].csn != 0 && PNP_cards[i].csn == (unsigned short)csn) return i;
+    return -1;
+}
+
+short current_PNP(short csn) {
+    if (csn == -1) csn = PNP_csn;
+    for (short i = 0; i < PNP_cards_len && i < PNP_MAXCARDS; i++) {
+        if (PNP_cards[i].csn != (unsigned short)csn) continue;
+        PNP_csn_idx = i;
+        PNP_csn = (short)PNP_cards[i].csn;
+        if (PNP_cards[i].ndevs > 0) PNP_device = 0;
+        return 0;
+    }
+    return 1;
+}
+
+short testcsn_PNP(unsigned short report) {
+    if (PNP_csn > 0 && PNP_csn_idx >= 0) return 1;
+    if (report) set_errhdl(1002);
+    return 0;
+}
+
+short testdev_PNP(unsigned short report) {
+    if (PNP_device >= 0) return 1;
+    if (report) set_errhdl(1002);
+    return 0;
+}
+
+void clean_PNP() {
+    if (PNP_permitted == 1) {
+        port_permit(PNP_ADDRESS, 0);
+        dropport_PNP();
+    }
+    for (short i = 0; i < PNP_cards_len && i < PNP_MAXCARDS; i++)
+        if (PNP_cards[i].csn != 0) freecard_PNP(&PNP_cards[i]);
+}
+
+short ports_PNP() {
+    if (PNP_permitted == 1) return 1;
+    set_errhdl(1003);
+    return 0;
+}
+
+const char* devid_PNP(const unsigned char* id) {
+    snprintf(resstd, sizeof resstd, "%c%c%c%x%x%x%x", 64 + (id[0] >> 2),
+             64 + (((id[0] & 3) << 3) | (id[1] >> 5)), 64 + (id[1] & 31), id[2] >> 4, id[2] & 15,
+             id[3] >> 4, id[3] & 15);
+    return resstd;
+}
+
+const char* binstring1(unsigned char v) {
+    static char text[10];
+    for (int bit = 7; bit >= 0; bit--) text[7 - bit] = (v >> bit) & 1 ? '1' : '0';
+    text[8] = 'b';
+    text[9] = '\0';
+    return text;
+}
+
+const char* binstring2(short v) {
+    static char text[18];
+    unsigned short u = (unsigned short)v;
+    for (int bit = 15; bit >= 0; bit--) text[15 - bit] = (u >> bit) & 1 ? '1' : '0';
+    text[16] = 'b';
+    text[17] = '\0';
+    return text;
+}
+
+void freecard_PNP(CARD_TYP* card) {
+    free(card->resdata);
+    free(card->devs);
+    memset(card, 0, sizeof *card);
+}

@@ -54,6 +54,7 @@ extern short PNP_cards_len;
 extern short Uport;
 extern CARD_TYP PNP_cards[PNP_MAXCARDS];
 // 1 when start-up obtained port permission, 0 when not: no port instruction is issued then.
+// -1 before init_PNP has asked.
 extern short PNP_permitted;
 
 void writereg_PNP(short reg, short value);
@@ -77,5 +78,11 @@ const char* binstring1(unsigned char v);
 const char* binstring2(short v);
 // Frees a record's resource data and device array and clears it to zero.
 void freecard_PNP(CARD_TYP* card);
+// Index of the first record in use whose csn is non-zero and equals csn, or -1.
+short findcard_PNP(short csn);
+// Asks for permission on PNP_port (giving back the read port held before), or gives the held
+// read port back. Only with start-up permission; the kernel's answer is remembered, not reported.
+void askport_PNP();
+void dropport_PNP();
 
 #endif

@@ -1,13 +1,368 @@
-// Simulated bus (placeholder).
+// Simulated ISA bus: Plug and Play cards that answer as the Plug and Play ISA Specification 1.0a
+// describes, on a virtual clock.
 #include "sim/bus.h"
-static int ok_permit(unsigned short, int) { return 0; }
-static int ok_privilege(int) { return 0; }
-static void sim_out(unsigned short, unsigned char) {}
-static unsigned char sim_in(unsigned short) { return 0xFF; }
-static void sim_delay(long) {}
-const PORT_BUS sim_bus = {"simulated", ok_permit, ok_privilege, sim_out, sim_in, sim_delay};
-void sim_reset() {}
-short sim_add_card(const unsigned char*, unsigned short) { return -1; }
-short sim_card_count() { return 0; }
-void sim_add_builtin_cards() {}
-unsigned long long sim_clock() { return 0; }
+
+#include <cstdlib>
+#include <cstring>
+
+#include "pnp/state.h"
+
+enum {
+    SIM_MAXCARDS = 32,
+    SIM_MAXDEVS = 256,        // the Logical Device Number register is one byte
+    PAIR_GAP = 250,           // microseconds a card needs between two isolation bit pairs
+    ISOLATION_SETTLE = 750,   // microseconds from Wake[0] to the first bit pair
+    SERIAL_BITS = 72
+};
+
+struct SIM_CARD {
+    unsigned char* bytes;       // serial identifier, then resource data
+    unsigned short len;
+    short state;
+    unsigned char csn;
+    unsigned short rdport;      // the READ_DATA port it answers at; 0 until Set RD_DATA Port
+    unsigned char addr;         // register selected by the last ADDRESS write
+    short keypos;               // initiation key bytes matched so far (Wait for Key only)
+    unsigned short readpos;     // next byte of bytes for Resource Data
+    long delivered;             // Resource Data bytes handed out since the card was added
+    short ldn;
+    short ndevs;
+    unsigned char cardregs[16];
+    unsigned char* devregs;     // ndevs blocks of 256 registers (0x30..0xFF used)
+    unsigned char* decode;      // per device: bit 0 = 24-bit upper-limit decode, bit 1 = 32-bit
+    // Serial isolation.
+    short iso_bit;              // next bit of the serial identifier, 0..72
+    short iso_phase;            // 0: the next read is the first of a pair, 1: the second
+    short iso_valid;            // the pair under way is in time and within the 72 bits
+    unsigned char iso_first;    // what the card saw on the bus at the first read of the pair
+    unsigned long long iso_ready;   // virtual time from which the next pair may start
+    // Fault injection.
+    short no_status;
+    long stop_after;            // -1: answers for ever
+};
+
+static SIM_CARD cards[SIM_MAXCARDS];
+static short ncards;
+static unsigned long long clock_us;
+static unsigned short foreign_port;   // 0: none
+static unsigned char key[32];
+
+// The key as a card's own detector computes it: an LFSR seeded with 0x6A.
+static void make_key() {
+    key[0] = 0x6A;
+    for (int i = 1; i < 32; i++) {
+        unsigned char p = key[i - 1];
+        key[i] = (unsigned char)((p >> 1) | (((p ^ (p >> 1)) & 1) << 7));
+    }
+}
+
+static short serial_bit(const SIM_CARD* c, short bit) {
+    short byte = bit / 8;
+    if (byte >= c->len) return 0;
+    return (c->bytes[byte] >> (bit % 8)) & 1;
+}
+
+// Memory control registers whose bit 0 only reports how the card decodes.
+static short memctl24(short reg) { return reg >= 0x40 && reg < 0x60 && (reg & 7) == 2; }
+static short memctl32(short reg) { return reg == 0x7A || reg == 0x84 || reg == 0x94 || reg == 0xA4; }
+
+static unsigned char decode_bit(const SIM_CARD* c, short dev, short reg) {
+    if (memctl24(reg)) return c->decode[dev] & 1;
+    if (memctl32(reg)) return (c->decode[dev] >> 1) & 1;
+    return 0;
+}
+
+// Power-up values of one logical device: IRQ type high/edge, no DMA channel, everything else 0.
+static void powerup_device(SIM_CARD* c, short dev) {
+    unsigned char* r = c->devregs + 256 * dev;
+    memset(r, 0, 256);
+    r[0x71] = 0x02;
+    r[0x73] = 0x02;
+    r[0x74] = 4;
+    r[0x75] = 4;
+    for (short reg = 0x30; reg < 0x100; reg++) r[reg] |= decode_bit(c, dev, reg);
+}
+
+// Walks the resource data after the serial identifier: counts the Logical Device ID items and,
+// when decode is not null, notes bit 2 of the information byte of each device's first 24-bit and
+// first 32-bit memory descriptor.
+static short scan_devices(const SIM_CARD* c, unsigned char* decode) {
+    short dev = -1;
+    unsigned char seen24 = 0, seen32 = 0;
+    unsigned long pos = 9;
+    while (pos < c->len) {
+        unsigned char tag = c->bytes[pos];
+        unsigned long data, next;
+        if (tag & 0x80) {
+            if (pos + 3 > c->len) break;
+            data = pos + 3;
+            next = data + (c->bytes[pos + 1] | c->bytes[pos + 2] << 8);
+            short name = tag & 0x7F;
+            if (decode && dev >= 0 && data < c->len) {
+                unsigned char upper = (c->bytes[data] >> 2) & 1;
+                if (name == 0x01 && !seen24) {
+                    decode[dev] |= upper;
+                    seen24 = 1;
+                }
+                if ((name == 0x05 || name == 0x06) && !seen32) {
+                    decode[dev] |= (unsigned char)(upper << 1);
+                    seen32 = 1;
+                }
+            }
+        } else {
+            short name = (tag >> 3) & 0xF;
+            if (name == 0xF) break;
+            data = pos + 1;
+            next = data + (tag & 7);
+            if (name == 0x2) {
+                if (dev + 1 >= SIM_MAXDEVS) break;
+                dev++;
+                seen24 = seen32 = 0;
+            }
+        }
+        pos = next;
+    }
+    return (short)(dev + 1);
+}
+
+static void wait_for_key(SIM_CARD* c) {
+    c->state = SIM_WAIT_FOR_KEY;
+    c->keypos = 0;
+}
+
+static void free_card(SIM_CARD* c) {
+    free(c->bytes);
+    free(c->devregs);
+    free(c->decode);
+    memset(c, 0, sizeof *c);
+}
+
+void sim_reset() {
+    for (short i = 0; i < ncards; i++) free_card(&cards[i]);
+    ncards = 0;
+    clock_us = 0;
+    foreign_port = 0;
+}
+
+short sim_add_card(const unsigned char* bytes, unsigned short len) {
+    if (ncards >= SIM_MAXCARDS) return -1;
+    SIM_CARD* c = &cards[ncards];
+    memset(c, 0, sizeof *c);
+    c->bytes = (unsigned char*)malloc(len ? len : 1);
+    if (!c->bytes) return -1;
+    if (len) memcpy(c->bytes, bytes, len);
+    c->len = len;
+    c->ndevs = scan_devices(c, nullptr);
+    short blocks = c->ndevs ? c->ndevs : 1;
+    c->devregs = (unsigned char*)malloc(256 * (size_t)blocks);
+    c->decode = (unsigned char*)calloc((size_t)blocks, 1);
+    if (!c->devregs || !c->decode) {
+        free_card(c);
+        return -1;
+    }
+    scan_devices(c, c->decode);
+    for (short d = 0; d < c->ndevs; d++) powerup_device(c, d);
+    c->stop_after = -1;
+    wait_for_key(c);
+    make_key();
+    return ncards++;
+}
+
+short sim_card_count() { return ncards; }
+
+unsigned long long sim_clock() { return clock_us; }
+
+static SIM_CARD* card_at(short card) { return card >= 0 && card < ncards ? &cards[card] : nullptr; }
+
+unsigned char sim_card_csn(short card) {
+    SIM_CARD* c = card_at(card);
+    return c ? c->csn : 0;
+}
+
+short sim_card_state(short card) {
+    SIM_CARD* c = card_at(card);
+    return c ? c->state : -1;
+}
+
+short sim_card_devices(short card) {
+    SIM_CARD* c = card_at(card);
+    return c ? c->ndevs : -1;
+}
+
+unsigned char sim_card_reg(short card, short ldn, unsigned char reg) {
+    SIM_CARD* c = card_at(card);
+    if (!c) return 0xFF;
+    if (reg == 0x00) return (unsigned char)(c->rdport >> 2);
+    if (reg == 0x06) return c->csn;
+    if (reg == 0x07) return (unsigned char)c->ldn;
+    if (reg < 0x20) return 0xFF;
+    if (reg < 0x30) return c->cardregs[reg - 0x20];
+    if (ldn < 0 || ldn >= c->ndevs) return 0xFF;
+    return c->devregs[256 * ldn + reg];
+}
+
+void sim_card_no_status(short card) {
+    SIM_CARD* c = card_at(card);
+    if (c) c->no_status = 1;
+}
+
+void sim_card_stop_after(short card, long nbytes) {
+    SIM_CARD* c = card_at(card);
+    if (c) c->stop_after = nbytes;
+}
+
+void sim_foreign_device(unsigned short port) { foreign_port = port; }
+
+void sim_preset_reg(short card, short ldn, unsigned char reg, unsigned char value) {
+    SIM_CARD* c = card_at(card);
+    if (!c) return;
+    if (reg >= 0x20 && reg < 0x30) {
+        c->cardregs[reg - 0x20] = value;
+    } else if (reg >= 0x30 && ldn >= 0 && ldn < c->ndevs) {
+        unsigned char ro = decode_bit(c, ldn, reg);
+        if (memctl24(reg) || memctl32(reg)) value = (unsigned char)((value & ~1) | ro);
+        c->devregs[256 * ldn + reg] = value;
+    }
+}
+
+// The card has a Resource Data byte ready.
+static short data_ready(const SIM_CARD* c) {
+    if (c->no_status || c->readpos >= c->len) return 0;
+    return c->stop_after < 0 || c->delivered < c->stop_after;
+}
+
+static void wake(SIM_CARD* c, unsigned char value) {
+    c->readpos = 0;
+    if (value == 0 && c->csn == 0) {
+        c->state = SIM_ISOLATION;
+        c->iso_bit = 0;
+        c->iso_phase = 0;
+        c->iso_ready = clock_us + ISOLATION_SETTLE;
+    } else if (value != 0 && value == c->csn) {
+        c->state = SIM_CONFIG;
+    } else {
+        c->state = SIM_SLEEP;
+    }
+}
+
+// Config Control: each bit is judged by the state the card was in before the write.
+static void config_control(SIM_CARD* c, unsigned char value) {
+    if (value & 0x01)
+        for (short d = 0; d < c->ndevs; d++) powerup_device(c, d);
+    if (value & 0x04) c->csn = 0;
+    if (value & 0x02) wait_for_key(c);
+}
+
+static void write_register(SIM_CARD* c, unsigned char value) {
+    unsigned char reg = c->addr;
+    switch (reg) {
+    case 0x00: c->rdport = (unsigned short)(value << 2 | 3); return;
+    case 0x02: config_control(c, value); return;
+    case 0x03: wake(c, value); return;
+    case 0x06:
+        if (c->state == SIM_ISOLATION || c->state == SIM_CONFIG) {
+            c->csn = value;
+            c->state = SIM_CONFIG;
+        }
+        return;
+    default: break;
+    }
+    if (c->state != SIM_CONFIG) return;
+    if (reg == 0x07) {
+        if (value < c->ndevs) c->ldn = value;
+    } else if (reg >= 0x20 && reg < 0x30) {
+        c->cardregs[reg - 0x20] = value;
+    } else if (reg >= 0x30 && c->ndevs > 0) {
+        unsigned char* r = c->devregs + 256 * c->ldn;
+        if (memctl24(reg) || memctl32(reg)) value = (unsigned char)((value & ~1) | (r[reg] & 1));
+        r[reg] = value;
+    }
+}
+
+static void sim_out(unsigned short port, unsigned char value) {
+    for (short i = 0; i < ncards; i++) {
+        SIM_CARD* c = &cards[i];
+        if (port == PNP_ADDRESS) {
+            if (c->state != SIM_WAIT_FOR_KEY) {
+                c->addr = value;
+            } else if (value == key[c->keypos]) {
+                // A byte that breaks the sequence restarts the detector and is not tried as a
+                // first byte.
+                if (++c->keypos == 32) {
+                    c->keypos = 0;
+                    c->state = SIM_SLEEP;
+                }
+            } else {
+                c->keypos = 0;
+            }
+        } else if (port == PNP_WRITE_DATA && c->state != SIM_WAIT_FOR_KEY) {
+            write_register(c, value);
+        }
+    }
+}
+
+// The byte a card in configuration mode drives for its selected register, or 0xFF (not driven).
+static unsigned char config_read(SIM_CARD* c) {
+    unsigned char reg = c->addr;
+    if (reg == 0x04) {
+        if (!data_ready(c)) return 0xFF;
+        c->delivered++;
+        return c->bytes[c->readpos++];
+    }
+    if (reg == 0x05) return data_ready(c) ? 0x01 : 0x00;
+    if (reg == 0x06) return c->csn;
+    if (reg == 0x07) return (unsigned char)c->ldn;
+    if (reg >= 0x20 && reg < 0x30) return c->cardregs[reg - 0x20];
+    if (reg >= 0x30 && c->ndevs > 0) return c->devregs[256 * c->ldn + reg];
+    return 0xFF;
+}
+
+static short isolating(const SIM_CARD* c, unsigned short port) {
+    return c->state == SIM_ISOLATION && c->addr == 0x01 && c->rdport == port;
+}
+
+// Reads of READ_DATA: every driver pulls bits low, an undriven bus floats at 0xFF.
+static unsigned char sim_in(unsigned short port) {
+    unsigned char value = 0xFF;
+    if (foreign_port != 0 && port == foreign_port) value = 0x00;
+
+    // Serial isolation: cards whose current bit is 1 drive 0x55 then 0xAA; a pair read less
+    // than 250 microseconds after the one before brings no data.
+    for (short i = 0; i < ncards; i++) {
+        SIM_CARD* c = &cards[i];
+        if (!isolating(c, port)) continue;
+        if (c->iso_phase == 0) {
+            c->iso_valid = clock_us >= c->iso_ready && c->iso_bit < SERIAL_BITS;
+            c->iso_ready = clock_us + PAIR_GAP;
+        }
+        if (c->iso_valid && serial_bit(c, c->iso_bit)) value &= c->iso_phase == 0 ? 0x55 : 0xAA;
+    }
+    for (short i = 0; i < ncards; i++) {
+        SIM_CARD* c = &cards[i];
+        if (c->rdport == port && c->state == SIM_CONFIG) value &= config_read(c);
+    }
+    // Cards whose bit is 0 watch the bus: 0x55 then 0xAA means another card outranks them.
+    for (short i = 0; i < ncards; i++) {
+        SIM_CARD* c = &cards[i];
+        if (!isolating(c, port)) continue;
+        if (c->iso_phase == 0) {
+            c->iso_first = value;
+            c->iso_phase = 1;
+            continue;
+        }
+        c->iso_phase = 0;
+        if (!c->iso_valid) continue;
+        short mine = serial_bit(c, c->iso_bit);
+        c->iso_bit++;
+        if (!mine && c->iso_first == 0x55 && value == 0xAA) c->state = SIM_SLEEP;
+    }
+    return value;
+}
+
+static int sim_permit(unsigned short, int) { return 0; }
+static int sim_privilege(int) { return 0; }
+static void sim_delay(long usec) {
+    if (usec > 0) clock_us += (unsigned long long)usec;
+}
+
+const PORT_BUS sim_bus = {"simulated", sim_permit, sim_privilege, sim_out, sim_in, sim_delay};

@@ -1,7 +1,139 @@
-// Card files (placeholder).
+// Card files: the bytes a card returns after a Wake, as hexadecimal text or a raw image.
 #include "sim/card_file.h"
+
+#include <cerrno>
 #include <cstdio>
-long read_card_file(const char* path, unsigned char*, size_t, char* err, size_t errlen) {
-    snprintf(err, errlen, "%s: card files are not supported yet", path);
+#include <cstdlib>
+#include <cstring>
+
+enum {
+    FILE_LIMIT = 4 * 1024 * 1024,   // a card file is small; anything larger is refused unread
+    SERIAL_SIZE = 9
+};
+
+// A byte that plain text holds: printable ASCII, white space, or part of a UTF-8 sequence (so a
+// comment may hold any text). Everything else marks a raw image.
+static long text_run(const unsigned char* p, long left) {
+    unsigned char c = p[0];
+    if ((c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') return 1;
+    long n = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (c >= 0xF5 || n == 0 || n > left) return 0;
+    for (long k = 1; k < n; k++)
+        if ((p[k] & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+static short is_text(const unsigned char* p, long size) {
+    for (long i = 0; i < size;) {
+        long n = text_run(p + i, size - i);
+        if (n == 0) return 0;
+        i += n;
+    }
+    return 1;
+}
+
+static short hexval(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
+}
+
+static short space(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Reads the whole file into a new heap block. Its size, or -1 with the reason in err.
+static long slurp(const char* path, unsigned char** out, char* err, size_t errlen) {
+    FILE* fp = fopen(path, "rb");
+    if (!fp) {
+        snprintf(err, errlen, "%s: %s", path, strerror(errno));
+        return -1;
+    }
+    long cap = 4096, size = 0;
+    unsigned char* data = (unsigned char*)malloc((size_t)cap);
+    while (data) {
+        size_t got = fread(data + size, 1, (size_t)(cap - size), fp);
+        size += (long)got;
+        if (size < cap) break;
+        if (cap >= FILE_LIMIT) {
+            free(data);
+            fclose(fp);
+            snprintf(err, errlen, "%s: larger than %d bytes, not a card file", path, FILE_LIMIT);
+            return -1;
+        }
+        unsigned char* grown = (unsigned char*)realloc(data, (size_t)cap * 2);
+        if (!grown) free(data);
+        data = grown;
+        cap *= 2;
+    }
+    short failed = ferror(fp) != 0;
+    fclose(fp);
+    if (!data || failed) {
+        free(data);
+        snprintf(err, errlen, "%s: %s", path, data ? "read error" : "out of memory");
+        return -1;
+    }
+    *out = data;
+    return size;
+}
+
+long read_card_file(const char* path, unsigned char* bytes, size_t cap, char* err, size_t errlen) {
+    unsigned char* data = nullptr;
+    long size = slurp(path, &data, err, errlen);
+    if (size < 0) return -1;
+
+    long count = 0;
+    long line = 1;
+    if (!is_text(data, size)) {
+        // A raw image of the same bytes.
+        if ((size_t)size > cap) {
+            snprintf(err, errlen, "%s: raw image of %ld bytes, more than the %zu a card can hold", path, size, cap);
+            count = -1;
+        } else if (size < SERIAL_SIZE) {
+            snprintf(err, errlen, "%s: raw image of %ld bytes, shorter than a serial identifier", path, size);
+            count = -1;
+        } else {
+            memcpy(bytes, data, (size_t)size);
+            count = size;
+        }
+        free(data);
+        return count;
+    }
+
+    for (long i = 0; i < size && count >= 0;) {
+        unsigned char c = data[i];
+        if (c == '\n') {
+            line++;
+            i++;
+        } else if (space(c)) {
+            i++;
+        } else if (c == '#') {
+            while (i < size && data[i] != '\n') i++;
+        } else {
+            long start = i;
+            while (i < size && !space(data[i]) && data[i] != '#') i++;
+            long n = i - start;
+            short hi = hexval(data[start]);
+            short lo = n == 2 ? hexval(data[start + 1]) : 0;
+            if (n > 2 || hi < 0 || lo < 0) {
+                snprintf(err, errlen, "%s:%ld: \"%.*s\" is not a hexadecimal byte value", path, line,
+                         n > 16 ? 16 : (int)n, (const char*)data + start);
+                count = -1;
+            } else if ((size_t)count >= cap) {
+                snprintf(err, errlen, "%s:%ld: more than %zu bytes", path, line, cap);
+                count = -1;
+            } else {
+                bytes[count++] = (unsigned char)(n == 2 ? hi * 16 + lo : hi);
+            }
+        }
+    }
+    if (count >= 0 && count < SERIAL_SIZE) {
+        if (size > 0 && data[size - 1] == '\n') line--;   // the last line, not the empty one after it
+        snprintf(err, errlen, "%s:%ld: %ld byte values, fewer than the 9 of a serial identifier", path, line,
+                 count);
+        count = -1;
+    }
+    free(data);
+    return count;
 }

@@ -1,0 +1,183 @@
+// Card resource reading and register capture: serial identifier, resource data, logical devices.
+#include "pnp/resources.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "pnp/isolation.h"
+#include "pnp/ports.h"
+#include "pnp/state.h"
+#include "shell/errhdl.h"
+
+enum {
+    STATUS_POLLS = 32767,   // polls of the Status bit before a card counts as silent
+    ITEM_LDID = 0x2,
+    ITEM_END = 0xF
+};
+
+// The resource data of the card being loaded; nothing is kept here across loads.
+static unsigned char buf[RESBUF_SIZE];
+static short buf_len;
+
+short getresdata_PNP(unsigned short& ok) {
+    if (!ok) return 0;
+    short polls = 0;
+    for (;;) {
+        if (readreg_PNP(0x05) & 1) break;
+        if (++polls >= STATUS_POLLS) {
+            ok = 0;
+            return 0;
+        }
+    }
+    return readreg_PNP(0x04);
+}
+
+unsigned short readINTU2(short reg) {
+    unsigned short high = readreg_PNP(reg);
+    unsigned short low = readreg_PNP((short)(reg + 1));
+    return (unsigned short)(high * 256 + low);
+}
+
+// Adds a cleared device record (no DMA channel) to the card. 1, or 0 with 1001 queued (the
+// records already there stay).
+static short newdevice(CARD_TYP* r) {
+    void* grown = realloc(r->devs, sizeof(DEVICE_TYP) * (size_t)(r->ndevs + 1));
+    if (!grown) {
+        set_errhdl(1001);
+        return 0;
+    }
+    r->devs = (DEVICE_TYP*)grown;
+    DEVICE_TYP* d = &r->devs[r->ndevs];
+    memset(d, 0, sizeof *d);
+    d->dma[0] = 4;
+    d->dma[1] = 4;
+    return 1;
+}
+
+// Reads the serial identifier and the resource data of the card at index into its record. 1 when
+// the card answered through to the End item (or until the buffer was full), 0 when it did not.
+// Nothing is ever stored past the 4096-byte buffer: a large item's tag and length, or an End tag
+// and its checksum, are kept only when all of them fit; otherwise reading stops before the item.
+short loadresource_PNP(short index) {
+    CARD_TYP* r = &PNP_cards[index];
+    unsigned short ok = 1;
+
+    wake_PNP((short)r->csn);
+    for (short i = 0; i < 9 && ok; i++) r->serial[i] = (unsigned char)getresdata_PNP(ok);
+    short same = 1;
+    for (short i = 1; i < 9; i++)
+        if (r->serial[i] != r->serial[i - 1]) same = 0;
+    if (same) return 0;   // no card drives the bus for this CSN
+
+    buf_len = 0;
+    for (;;) {
+        if (!ok) return 0;
+        if (buf_len > RESBUF_SIZE - 1) break;
+        unsigned char tag = (unsigned char)getresdata_PNP(ok);
+        if (tag & 0x80) {
+            if (buf_len + 3 > RESBUF_SIZE) break;
+            buf[buf_len] = tag;
+            buf[buf_len + 1] = (unsigned char)getresdata_PNP(ok);
+            buf[buf_len + 2] = (unsigned char)getresdata_PNP(ok);
+            unsigned short len = (unsigned short)(buf[buf_len + 1] | buf[buf_len + 2] << 8);
+            buf_len += 3;
+            if (!ok) return 0;
+            if (buf_len + len > RESBUF_SIZE) break;
+            for (unsigned short k = 0; k < len && ok; k++) buf[buf_len++] = (unsigned char)getresdata_PNP(ok);
+        } else if (((tag >> 3) & 0xF) == ITEM_END) {
+            if (buf_len + 2 > RESBUF_SIZE) break;
+            buf[buf_len] = tag;
+            buf[buf_len + 1] = (unsigned char)getresdata_PNP(ok);
+            buf_len += 2;
+            break;
+        } else {
+            short ldid = ((tag >> 3) & 0xF) == ITEM_LDID;
+            if (ldid && !newdevice(r)) return 0;
+            buf[buf_len++] = tag;
+            short start = buf_len;
+            for (short k = 0; k < (tag & 7) && ok && buf_len <= RESBUF_SIZE - 1; k++)
+                buf[buf_len++] = (unsigned char)getresdata_PNP(ok);
+            if (ldid) {
+                // An item cut short (by the card or the full buffer) names the missing ID bytes 0.
+                unsigned char id[4] = {0, 0, 0, 0};
+                for (short k = 0; k < 4 && start + k < buf_len; k++) id[k] = buf[start + k];
+                DEVICE_TYP* d = &r->devs[r->ndevs];
+                d->number = r->ndevs;
+                memcpy(d->id, devid_PNP(id), sizeof d->id);
+                r->ndevs++;
+            }
+        }
+        if (!ok) return 0;
+    }
+    if (!ok) return 0;
+    memcpy(r->vendor, devid_PNP(r->serial), sizeof r->vendor);
+    r->serialno = (unsigned short)(r->serial[4] + 256 * r->serial[5]);
+    r->reslen = buf_len;
+    r->resdata = (unsigned char*)malloc(buf_len > 0 ? (size_t)buf_len : 1);
+    if (!r->resdata) {
+        set_errhdl(1001);
+        r->reslen = 0;
+        return 1;
+    }
+    memcpy(r->resdata, buf, (size_t)buf_len);
+    return 1;
+}
+
+// Reads the card-level registers and every logical device's configuration registers. Always 1.
+short loadregisters_PNP(short index) {
+    static const short mem32reg[4] = {0x76, 0x80, 0x90, 0xA0};
+    CARD_TYP* r = &PNP_cards[index];
+
+    wake_PNP((short)r->csn);
+    for (short reg = 0x20; reg <= 0x2F; reg++) r->cardregs[reg - 0x20] = readreg_PNP(reg);
+    for (short n = 0; n < r->ndevs; n++) {
+        DEVICE_TYP* d = &r->devs[n];
+        logdev_PNP(d->number);
+        d->activate = readreg_PNP(0x30);
+        d->rangecheck = readreg_PNP(0x31);
+        for (short k = 0; k < 4; k++) {
+            d->mem[k].base = readINTU2((short)(0x40 + 8 * k));
+            d->mem[k].control = readreg_PNP((short)(0x42 + 8 * k));
+            d->mem[k].limit = readINTU2((short)(0x43 + 8 * k));
+        }
+        for (short k = 0; k < 4; k++) {
+            short reg = mem32reg[k];
+            unsigned long high = readINTU2(reg);
+            d->mem32[k].base = high * 65536UL + readINTU2((short)(reg + 2));
+            d->mem32[k].control = readreg_PNP((short)(reg + 4));
+            high = readINTU2((short)(reg + 5));
+            d->mem32[k].limit = high * 65536UL + readINTU2((short)(reg + 7));
+        }
+        for (short k = 0; k < 8; k++) d->io[k] = readINTU2((short)(0x60 + 2 * k));
+        for (short k = 0; k < 2; k++) {
+            d->irq[k].level = readreg_PNP((short)(0x70 + 2 * k));
+            d->irq[k].type = readreg_PNP((short)(0x71 + 2 * k));
+        }
+        for (short k = 0; k < 2; k++) d->dma[k] = readreg_PNP((short)(0x74 + k));
+        for (short reg = 0xF0; reg <= 0xFE; reg++) d->vendorregs[reg - 0xF0] = readreg_PNP(reg);
+    }
+    return 1;
+}
+
+short loadcard_PNP(short csn) {
+    short index = findcard_PNP(csn);
+    if (index >= 0) {
+        freecard_PNP(&PNP_cards[index]);
+    } else {
+        // The table is never overrun: a new CSN with every record in use is refused.
+        if (PNP_cards_len >= PNP_MAXCARDS) {
+            set_errhdl(1002);
+            return 0;
+        }
+        index = PNP_cards_len++;
+        freecard_PNP(&PNP_cards[index]);
+    }
+    PNP_cards[index].csn = (unsigned short)csn;
+
+    initkey_PNP();
+    setrdport_PNP();
+    short loaded = loadresource_PNP(index);
+    if (loaded) loaded = loadregisters_PNP(index);
+    waitforkey_PNP();
+    return loaded;
+}
