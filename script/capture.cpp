@@ -92,7 +92,7 @@ short rest_is_empty(short pos) {
 }
 
 short skip_block(const char* prompt, unsigned short substitute) {
-    short depth = 1;
+    long depth = 1;   // long: any nesting a file can hold, without wrapping
     for (;;) {
         char c = cur_char();
         if (c == 0) {

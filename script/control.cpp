@@ -33,7 +33,7 @@ char if_cond[SMALLBUF_SIZE];
 // continuation lines. 1, or 0 at the end of input (the loop is abandoned).
 short capture_body(BLOCK_TYP& body, const char* prompt, bool skip_lead) {
     while (cur_char() == ' ') P.pos++;
-    short depth = 1;
+    long depth = 1;
     for (;;) {
         char c = cur_char();
         if (c == 0) {
@@ -96,7 +96,7 @@ short push_loop(short restpos, const BLOCK_TYP& body, const char* cond, short co
 // blank. statements: each ',' ends a statement, which becomes a line of the block.
 // 1, or 0 at the end of input.
 short header_part(BLOCK_TYP& part, bool is_step, bool statements) {
-    short depth = 1;
+    long depth = 1;
     for (;;) {
         char c = cur_char();
         if (c == 0 || c == '#') {

@@ -60,7 +60,7 @@ void put_reference(BLOCK_TYP& body, short nargs) {
 // Captures a function body from after its '{' to the matching '}' with references encoded.
 // P's position is left after that '}'. 1, or 0 at the end of input.
 short capture_function(BLOCK_TYP& body, short nargs) {
-    short depth = 1;
+    long depth = 1;
     for (;;) {
         char c = cur_char();
         if (c == 0) {
@@ -136,7 +136,7 @@ struct ARGS_TYP {
 // closing ')'; an inner pair of parentheses stays whole inside its argument.
 // 1, or 0 when the call is abandoned (error queued, or the end of input).
 short read_args(ARGS_TYP& args) {
-    short depth = 1;
+    long depth = 1;
     short start = P.pos;
     // An opening parenthesis that ends its line leaves no argument behind on that line.
     bool skip_empty = cur_char() == 0;
