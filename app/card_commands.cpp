@@ -25,7 +25,7 @@ short getINT(long* out, unsigned short quiet) {
 
 // ISOLATE [CSN | RESET | RESET_DRV]   Config Control 4, 1 or 7, then isolation of every card
 short exec_isolate() {
-    if (strcasecmp(P.token, "ISOLATE") != 0) return 0;
+    if (!P.token || strcasecmp(P.token, "ISOLATE") != 0) return 0;
     if (!ports_PNP()) return 1;
     short mode = 4;
     if (P.get(0) == 0) {
@@ -55,7 +55,7 @@ short exec_isolate() {
 
 // DETECT [csn-expression]   reads a card (default: the current one) into the card table
 short exec_detect() {
-    if (strcasecmp(P.token, "DETECT") != 0) return 0;
+    if (!P.token || strcasecmp(P.token, "DETECT") != 0) return 0;
     long csn = 0;
     getINT(&csn, 1);   // before ports_PNP: a quiet getINT empties the queue
     if (!ports_PNP()) return 1;
@@ -83,7 +83,7 @@ short exec_detect() {
 
 // STATUS   the PnP state and the card table, on the report stream
 short exec_status() {
-    if (strcasecmp(P.token, "STATUS") != 0) return 0;
+    if (!P.token || strcasecmp(P.token, "STATUS") != 0) return 0;
     fprintf(outfp, "\n");
     fprintf(outfp, "PNP_port   = x%04X\n", (unsigned short)PNP_port);
     fprintf(outfp, "PNP_csn    = %d\n", PNP_csn);

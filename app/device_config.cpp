@@ -138,6 +138,12 @@ void drop_DEVICE() {
     dev = nullptr;
 }
 
+// The resource setters run from exec_set with dev resolved and the token after their keyword
+// still to be read. Each builds a working copy of all its descriptors and parses the whole line
+// before the write pass, so a refused line writes nothing. The write pass leaves a descriptor
+// alone when both the record and the working copy hold its empty value; every other descriptor
+// it copies into the record and writes out, register by register.
+
 // DEVICE SET MEM n base limit [8BIT|16BIT] | DEVICE SET MEM CLEAR
 void mem_USR() {
     MEM_DESC work[4] = {};

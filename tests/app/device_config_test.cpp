@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "app/device_config.h"
@@ -13,6 +14,7 @@
 #include "pnp/state.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/run_program.h"
 
 namespace {
 
@@ -476,6 +478,51 @@ TEST_F(DeviceConfigTest, WithoutPortPermissionNothingTouchesTheBus) {
 TEST_F(DeviceConfigTest, WriteIntU2PutsTheHighByteFirst) {
     writeINTU2(0x60, 0x0220);
     EXPECT_EQ(writes(), "60=02 61=20");
+}
+
+}  // namespace
+
+// The whole program on the simulated bus, its --trace read back: the register writes of DEVICE
+// commands reach the bus, and the clean-up at exit ends a configuration left open, once.
+namespace {
+
+// Register writes of a trace file after the last initiation key, in the form of writes().
+std::string traced_writes_after_last_key(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "r");
+    if (!f) return "(no trace)";
+    port_log.clear();
+    char kind[8];
+    unsigned port, value;
+    char line[64];
+    while (fgets(line, sizeof line, f))
+        if (sscanf(line, "%7s %x %x", kind, &port, &value) == 3 && strcmp(kind, "out") == 0)
+            port_log.push_back({(unsigned short)port, (unsigned char)value});
+    fclose(f);
+    std::string all = writes();
+    size_t at = all.rfind("key");
+    return at == std::string::npos ? all : all.substr(at);
+}
+
+std::string run_traced(const std::string& commands) {
+    char path[] = "/tmp/velkor-trace-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0) return "(no temporary file)";
+    close(fd);
+    run_velkor({"--sim", "--trace", path}, commands);
+    std::string w = traced_writes_after_last_key(path);
+    unlink(path);
+    return w;
+}
+
+TEST(DeviceConfigProgram, WritesReachTheBusAndExitEndsConfigurationOnce) {
+    const std::string setup = "ISOLATE\nDETECT 1\nDEVICE BEGIN\nDEVICE SET IRQ 0 5\n";
+    // End of input with configuration mode on: clean-up sends Wait for Key.
+    EXPECT_EQ(run_traced(setup), "key 00=80 03=01 07=00 70=05 71=00 02=02");
+    EXPECT_EQ(run_traced(setup + "EXIT\n"), "key 00=80 03=01 07=00 70=05 71=00 02=02");
+    // Ended by the user: nothing more at exit.
+    EXPECT_EQ(run_traced(setup + "DEVICE END\nEXIT\n"), "key 00=80 03=01 07=00 70=05 71=00 02=02");
+    EXPECT_EQ(run_traced(setup + "DEVICE SET IOPORT 0x220 , 0x330\nDEVICE SET ACTIVE\nQUIT\n"),
+              "key 00=80 03=01 07=00 70=05 71=00 60=02 61=20 62=03 63=30 30=01 02=02");
 }
 
 }  // namespace
