@@ -31,7 +31,7 @@ asan: deps
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_FUZZ=ON >/dev/null
-	@cmake --build build-fuzz -j $(JOBS)
+	@cmake --build build-fuzz -j $(JOBS) --target command_fuzz card_fuzz
 	@./tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
 install: build

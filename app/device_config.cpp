@@ -1,6 +1,381 @@
-// Device configuration (placeholder).
+// Device configuration commands: DEVICE BEGIN/SET/END and TEST.
 #include "app/device_config.h"
-short exec_device() { return 0; }
-short test_USR() { return 0; }
-void end_DEVICE() {}
-void drop_DEVICE() {}
+
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "pnp/isolation.h"
+#include "pnp/state.h"
+#include "script/expression.h"
+#include "shell/errhdl.h"
+#include "shell/parse.h"
+
+namespace {
+
+// Configuration mode: on (inited 1) from DEVICE BEGIN to DEVICE END. card and dev are the
+// records resolved at BEGIN; null when BEGIN found no card or device in use.
+short inited;
+CARD_TYP* card;
+DEVICE_TYP* dev;
+
+enum { ERR_SETTINGS = 5003, ERR_DEVICE = 1002 };
+
+// Takes the next token of the line. 1 when there was one, 0 at the end of the line.
+short next_token() { return P.get(0) == 0 ? 1 : 0; }
+
+// The next token, which must be there: 1, or 0 with 5003 queued.
+short need_token() {
+    if (next_token()) return 1;
+    set_errhdl(ERR_SETTINGS);
+    return 0;
+}
+
+// A token that ends an argument list: a comment.
+short is_comment() { return P.token[0] == ';' || P.token[0] == '#'; }
+
+// Converts the current token as a number. 1, or 0 with 7001/7002 queued by the conversion.
+short token_value(long* out) { return toINT(out, P.token, nullptr); }
+
+// Converts the current token as an unsigned 32-bit value: the literal forms of toINT, but
+// without its saturation at 0x7FFFFFFF, so a 32-bit address such as 0xFEC00000 keeps its value.
+// Values above 0xFFFFFFFF saturate there. 1, or 0 with the conversion's error queued.
+short token_value32(unsigned long* out) {
+    long checked;
+    *out = 0;
+    if (!toINT(&checked, P.token, nullptr)) return 0;   // validates the literal, queues errors
+    const char* s = P.token;
+    while (*s == ' ') s++;
+    if (*s == '\'' || *s == '+' || *s == '-') {          // character literal or signed: as is
+        *out = (unsigned long)checked & 0xFFFFFFFFul;
+        return 1;
+    }
+    unsigned long long v;
+    if (s[0] == '0' && (s[1] == 'b' || s[1] == 'B'))
+        v = strtoull(s + 2, nullptr, 2);
+    else
+        v = strtoull(s, nullptr, 0);
+    *out = v > 0xFFFFFFFFull ? 0xFFFFFFFFul : (unsigned long)v;
+    return 1;
+}
+
+// Reads "n" (a descriptor number, at most max, compared unsigned) and the required value after
+// it. 1, or 0 with the error queued.
+short descriptor_and_value(unsigned long max, long* n, long* value) {
+    if (!token_value(n)) return 0;
+    if ((unsigned long)*n > max) {
+        set_errhdl(ERR_SETTINGS);
+        return 0;
+    }
+    if (!need_token()) return 0;
+    return token_value(value);
+}
+
+void write_mem(short k, const MEM_DESC& m) {
+    short reg = (short)(0x40 + 8 * k);
+    writeINTU2(reg, m.base);
+    writereg_PNP(reg + 2, m.control);
+    writeINTU2(reg + 3, m.limit);
+}
+
+void write_mem32(short k, const MEM32_DESC& m) {
+    short reg = (short)(k == 0 ? 0x76 : 0x70 + 16 * k);
+    writeINTU2(reg, (unsigned short)(m.base >> 16));
+    writeINTU2(reg + 2, (unsigned short)(m.base & 0xFFFF));
+    writereg_PNP(reg + 4, m.control);
+    writeINTU2(reg + 5, (unsigned short)(m.limit >> 16));
+    writeINTU2(reg + 7, (unsigned short)(m.limit & 0xFFFF));
+}
+
+// 1 when the current token is CLEAR (abbreviation): the setter writes its empty state.
+short is_clear() { return WC::streq(P.token, "CLEAR"); }
+
+}  // namespace
+
+// Returns 1 while configuration mode is on.
+short valid_DEVICE() { return inited; }
+
+// Writes a 16-bit value to a register pair, high byte to the lower register first.
+void writeINTU2(short reg, unsigned short value) {
+    writereg_PNP(reg, value >> 8);
+    writereg_PNP(reg + 1, value & 0xFF);
+}
+
+// Turns configuration mode on: key, read port, Wake[PNP_csn], Logical Device Number PNP_device.
+// Does nothing while the mode is on. card and dev are resolved only when PNP_csn_idx names a
+// record in use whose CSN is PNP_csn and PNP_device is below its device count; SET refuses to
+// run without them, so no write reaches one card while another card's record is updated.
+void beg_DEVICE() {
+    if (inited) return;
+    defaultport_PNP(Uport);
+    initkey_PNP();
+    setrdport_PNP();
+    card = nullptr;
+    dev = nullptr;
+    if (PNP_csn_idx >= 0 && PNP_csn_idx < PNP_cards_len && PNP_csn_idx < PNP_MAXCARDS &&
+        PNP_cards[PNP_csn_idx].csn != 0 && PNP_cards[PNP_csn_idx].csn == (unsigned short)PNP_csn)
+        card = &PNP_cards[PNP_csn_idx];
+    wake_PNP(PNP_csn);
+    if (card && card->devs && PNP_device >= 0 && PNP_device < card->ndevs)
+        dev = &card->devs[PNP_device];
+    logdev_PNP(PNP_device);
+    inited = 1;
+}
+
+// Turns configuration mode off and returns every card to Wait for Key; nothing while it is off.
+// Also run by the program's clean-up; without port permission the mode can never be on.
+void end_DEVICE() {
+    if (!inited) return;
+    waitforkey_PNP();
+    drop_DEVICE();
+}
+
+// Ends configuration mode without bus traffic, for commands that have already returned every
+// card to Wait for Key.
+void drop_DEVICE() {
+    inited = 0;
+    card = nullptr;
+    dev = nullptr;
+}
+
+// The resource setters run from exec_set with dev resolved and the token after their keyword
+// still to be read. Each builds a working copy of all its descriptors and parses the whole line
+// before the write pass, so a refused line writes nothing. The write pass leaves a descriptor
+// alone when both the record and the working copy hold its empty value; every other descriptor
+// it copies into the record and writes out, register by register.
+
+// DEVICE SET MEM n base limit [8BIT|16BIT] | DEVICE SET MEM CLEAR
+void mem_USR() {
+    MEM_DESC work[4] = {};
+    for (int k = 0; k < 4; k++) work[k].control = dev->mem[k].control & 1;
+    long n = -1;
+    if (!need_token()) return;
+    if (!is_clear()) {
+        long base, limit;
+        if (!descriptor_and_value(3, &n, &base)) return;
+        if (!next_token()) return;            // no limit: nothing to write, and no error
+        if (!token_value(&limit)) return;
+        MEM_DESC& m = work[n];
+        m.base = (unsigned short)base;
+        m.limit = (unsigned short)limit;
+        if (next_token()) {
+            if (WC::streq(P.token, "8BIT")) {
+            } else if (WC::streq(P.token, "16BIT")) {
+                m.control |= 2;
+            } else {
+                set_errhdl(ERR_SETTINGS);
+                return;
+            }
+        }
+    }
+    for (short k = 0; k < 4; k++) {
+        if (n >= 0 && n != k) continue;
+        if (dev->mem[k].base == 0 && work[k].base == 0) continue;
+        dev->mem[k] = work[k];
+        write_mem(k, work[k]);
+    }
+}
+
+// DEVICE SET MEM32 n base limit [8BIT|16BIT|32BIT] | DEVICE SET MEM32 CLEAR
+void mem32_USR() {
+    MEM32_DESC work[4] = {};
+    for (int k = 0; k < 4; k++) work[k].control = dev->mem32[k].control & 1;
+    long n = -1;
+    if (!need_token()) return;
+    if (!is_clear()) {
+        if (!token_value(&n)) return;
+        if ((unsigned long)n > 3) {
+            set_errhdl(ERR_SETTINGS);
+            return;
+        }
+        unsigned long base, limit;
+        if (!need_token() || !token_value32(&base)) return;
+        if (!next_token()) return;            // no limit: nothing to write, and no error
+        if (!token_value32(&limit)) return;
+        MEM32_DESC& m = work[n];
+        m.base = base;
+        m.limit = limit;
+        if (next_token()) {
+            m.control &= (unsigned char)~6;
+            if (WC::streq(P.token, "8BIT")) {
+            } else if (WC::streq(P.token, "16BIT")) {
+                m.control |= 2;
+            } else if (WC::streq(P.token, "32BIT")) {
+                m.control |= 6;
+            } else {
+                set_errhdl(ERR_SETTINGS);
+                return;
+            }
+        }
+    }
+    for (short k = 0; k < 4; k++) {
+        if (n >= 0 && n != k) continue;
+        if (dev->mem32[k].base == 0 && work[k].base == 0) continue;
+        dev->mem32[k] = work[k];
+        write_mem32(k, work[k]);
+    }
+}
+
+// DEVICE SET IOPORT port [, port ...] | DEVICE SET IOPORT CLEAR   at most 8 ports; the ports
+// not named are cleared, so the command sets the whole list.
+void ioport_USR() {
+    unsigned short work[8] = {};
+    if (!need_token()) return;
+    if (!is_clear()) {
+        short count = 0;
+        for (;;) {
+            long value;
+            if (!token_value(&value)) return;
+            if (count >= 8) {
+                set_errhdl(ERR_SETTINGS);
+                return;
+            }
+            work[count++] = (unsigned short)value;
+            if (!next_token() || is_comment()) break;
+            if (strcmp(P.token, ",") != 0) {
+                set_errhdl(ERR_SETTINGS);
+                return;
+            }
+            if (!need_token()) return;
+            if (is_comment()) break;
+        }
+    }
+    for (short k = 0; k < 8; k++) {
+        if (dev->io[k] == 0 && work[k] == 0) continue;
+        dev->io[k] = work[k];
+        writeINTU2((short)(0x60 + 2 * k), work[k]);
+    }
+}
+
+// DEVICE SET IRQ n level [HIGH|LOW] [LEVEL|EDGE] | DEVICE SET IRQ CLEAR
+void irq_USR() {
+    IRQ_DESC work[2] = {};
+    long n = -1;
+    if (!need_token()) return;
+    if (!is_clear()) {
+        long level;
+        if (!descriptor_and_value(1, &n, &level)) return;
+        IRQ_DESC& q = work[n];
+        q.level = (unsigned char)level;
+        while (next_token() && !is_comment()) {
+            if (WC::streq(P.token, "HIGH")) q.type |= 2;
+            else if (WC::streq(P.token, "LOW")) q.type &= (unsigned char)~2;
+            else if (WC::streq(P.token, "LEVEL")) q.type |= 1;
+            else if (WC::streq(P.token, "EDGE")) q.type &= (unsigned char)~1;
+            else {
+                set_errhdl(ERR_SETTINGS);
+                return;
+            }
+        }
+    }
+    for (short k = 0; k < 2; k++) {
+        if (n >= 0 && n != k) continue;
+        if (dev->irq[k].level == 0 && work[k].level == 0) continue;
+        dev->irq[k] = work[k];
+        writereg_PNP((short)(0x70 + 2 * k), work[k].level);
+        writereg_PNP((short)(0x71 + 2 * k), work[k].type);
+    }
+}
+
+// DEVICE SET DMA n channel | DEVICE SET DMA CLEAR   channel 4 means none
+void dma_USR() {
+    unsigned char work[2] = {4, 4};
+    long n = -1;
+    if (!need_token()) return;
+    if (!is_clear()) {
+        long channel;
+        if (!descriptor_and_value(1, &n, &channel)) return;
+        work[n] = (unsigned char)channel;
+    }
+    for (short k = 0; k < 2; k++) {
+        if (n >= 0 && n != k) continue;
+        if (dev->dma[k] == 4 && work[k] == 4) continue;
+        dev->dma[k] = work[k];
+        writereg_PNP((short)(0x74 + k), work[k]);
+    }
+}
+
+// DEVICE SET ACTIVE | DEVICE SET INACTIVE
+// A device with its I/O range check on (bit 0 or the standard's enable bit 1 of the captured
+// register) would answer its own check pattern on the bus: the check is turned off first.
+void device_USR(unsigned short on) {
+    if (on) {
+        if (dev->rangecheck & 0x03) writereg_PNP(0x31, 0x00);
+        dev->activate = 1;
+        writereg_PNP(0x30, 0x01);
+    } else {
+        dev->activate = 0;
+        writereg_PNP(0x30, 0x00);
+    }
+}
+
+// DEVICE SET {MEM|MEM32|IOPORT|IRQ|DMA} ... | DEVICE SET {ACTIVE|INACTIVE}
+void exec_set() {
+    if (!testcsn_PNP(1) || !testdev_PNP(1)) return;
+    if (!valid_DEVICE()) {
+        set_errhdl(ERR_SETTINGS);
+        return;
+    }
+    if (!card || !dev) {   // BEGIN found no card or device in use for the selection
+        set_errhdl(ERR_DEVICE);
+        return;
+    }
+    if (!need_token()) return;
+
+    // ORDER: the keywords are tested in this order, exactly (any case).
+    static const struct {
+        const char* word;
+        void (*run)();
+    } setters[] = {
+        {"MEM", mem_USR}, {"MEM32", mem32_USR}, {"IOPORT", ioport_USR}, {"IRQ", irq_USR},
+        {"DMA", dma_USR},
+    };
+    for (const auto& s : setters) {
+        if (strcasecmp(P.token, s.word) != 0) continue;
+        s.run();
+        return;
+    }
+    if (strcasecmp(P.token, "ACTIVE") == 0) device_USR(1);
+    else if (strcasecmp(P.token, "INACTIVE") == 0) device_USR(0);
+    else set_errhdl(ERR_SETTINGS);
+}
+
+// DEVICE BEGIN | DEVICE END | DEVICE SET ...   (also DEV; action words by abbreviation)
+// Returns 0 when the line is not DEVICE, else 1.
+short exec_device() {
+    if (strcasecmp(P.token, "DEVICE") != 0 && strcasecmp(P.token, "DEV") != 0) return 0;
+    if (!next_token()) {
+        set_errhdl(ERR_SETTINGS);
+        return 1;
+    }
+    void (*action)() = nullptr;
+    if (WC::streq(P.token, "BEGIN")) action = beg_DEVICE;
+    else if (WC::streq(P.token, "END")) action = end_DEVICE;
+    else if (WC::streq(P.token, "SET")) action = exec_set;
+    if (!action) {
+        set_errhdl(ERR_SETTINGS);
+        return 1;
+    }
+    if (ports_PNP()) action();
+    return 1;
+}
+
+// TEST   configures logical device 2 of CSN 1 with I/O base 0x0201 and activates it, outside
+// configuration mode and without touching the card table. Returns 0 when the line is not TEST.
+short test_USR() {
+    if (strcasecmp(P.token, "TEST") != 0) return 0;
+    if (!ports_PNP()) return 1;
+    PNP_csn = 1;
+    PNP_csn_idx = 0;
+    PNP_device = 2;
+    initkey_PNP();
+    setrdport_PNP();
+    wake_PNP(1);
+    logdev_PNP(2);
+    writereg_PNP(0x60, 0x02);
+    writereg_PNP(0x61, 0x01);
+    writereg_PNP(0x30, 0x01);
+    waitforkey_PNP();
+    drop_DEVICE();   // every card is back in Wait for Key: configuration mode is over
+    return 1;
+}

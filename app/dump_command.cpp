@@ -1,3 +1,51 @@
-// DUMP command (placeholder).
+// DUMP command: the current card's resources and its logical devices, to outfp.
+#include <strings.h>
+
 #include "app/card_commands.h"
-short exec_dump() { return 0; }
+#include "pnp/dump.h"
+#include "pnp/state.h"
+#include "shell/errhdl.h"
+#include "shell/parse.h"
+
+namespace {
+
+// Dumps the resources of the current card and then each of its logical devices; the devices
+// only when the resource dump succeeded.
+void dump_card() {
+    if (dumprcs_PNP(-1) != 0) return;
+    for (short i = 0; i < PNP_cards[PNP_csn_idx].ndevs; i++) dumpdev_PNP(i, -1);
+}
+
+void dump_all_devices() {
+    if (PNP_csn_idx < 0 || PNP_csn_idx >= PNP_cards_len || PNP_cards[PNP_csn_idx].csn == 0) {
+        set_errhdl(1002);   // as dumpdev_PNP would report for the missing card
+        return;
+    }
+    for (short i = 0; i < PNP_cards[PNP_csn_idx].ndevs; i++) dumpdev_PNP(i, -1);
+}
+
+}  // namespace
+
+// DUMP [CARD | RESOURCES | DEVICE [ALL]]   keywords by abbreviation; no word means CARD.
+// Returns 0 when the line is not DUMP, else 1 (also after a queued error).
+short exec_dump() {
+    if (strcasecmp(P.token, "DUMP") != 0) return 0;
+    if (!testcsn_PNP(1)) return 1;
+
+    if (P.get(0) != 0 || WC::streq(P.token, "CARD")) {
+        dump_card();
+    } else if (WC::streq(P.token, "RESOURCES")) {
+        dumprcs_PNP(-1);
+    } else if (WC::streq(P.token, "DEVICE")) {
+        if (P.get(0) != 0) {
+            if (testdev_PNP(1)) dumpdev_PNP(PNP_device, -1);
+        } else if (WC::streq(P.token, "ALL")) {
+            dump_all_devices();
+        } else {
+            set_errhdl(5003);
+        }
+    } else {
+        set_errhdl(5003);
+    }
+    return 1;
+}

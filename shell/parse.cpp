@@ -65,7 +65,8 @@ short PARSE::command(const char* text) {
     return 0;
 }
 
-short PARSE::get(short mode, ...) {
+short PARSE::get(int mode, ...) {
+    // mode is an int: va_start after a parameter that undergoes promotion is undefined.
     if (!line) return 1;
     va_list ap;
     va_start(ap, mode);

@@ -29,7 +29,7 @@ public:
     short command(const char* text);
     // Takes the next token. Returns 0 when one was taken, 1 at the end of the line (token empty)
     // or when no line is loaded.
-    short get(short mode, ...);
+    short get(int mode, ...);
     // The unread rest of the line (raw), or null when no line is loaded. Consumes nothing.
     char* cmd_ptr();
     // After get returned an opening delimiter: token = the raw text up to the closing one

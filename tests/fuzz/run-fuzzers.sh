@@ -2,7 +2,7 @@
 # Runs each fuzz target for SECONDS seconds from a seed corpus made of the end-to-end command files
 # and the card files. Exits non-zero when a target finds a crash, a hang or a sanitizer report.
 set -u
-build="$1"; seconds="${2:-60}"
+build="$(cd "$1" && pwd)"; seconds="${2:-60}"
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 status=0
 run() {

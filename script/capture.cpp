@@ -1,0 +1,97 @@
+// Reading block statements: bounded text builders and raw scanning of P across continuation lines.
+#include "script/capture.h"
+
+#include <cstring>
+
+#include "input/input_stack.h"
+#include "script/variables.h"
+#include "shell/errhdl.h"
+#include "shell/parse.h"
+
+void BLOCK_TYP::make(char* buffer, short capacity) {
+    buf = buffer;
+    cap = capacity;
+    len = 0;
+    overflow = 0;
+}
+
+void BLOCK_TYP::put(char c) {
+    if (len < cap) {
+        buf[len++] = c;
+    } else {
+        overflow = 1;
+    }
+}
+
+short BLOCK_TYP::at_line_start() const { return len == 0 || buf[len - 1] == 0; }
+
+void BLOCK_TYP::endline() {
+    if (!at_line_start()) put(0);
+}
+
+void BLOCK_TYP::close() {
+    // Every block ends in exactly two NULs: the last line's and the block's own.
+    if (len == 0 || buf[len - 1] != 0) put(0);
+    put(0);
+}
+
+void BLOCK_TYP::terminate() {
+    if (len < cap) {
+        buf[len] = 0;
+    } else {
+        overflow = 1;
+        if (cap > 0) buf[cap - 1] = 0;
+    }
+}
+
+char cur_char() {
+    if (!P.line || P.pos < 0 || P.pos >= P.linelen) return 0;
+    return P.line[P.pos];
+}
+
+short next_line(const char* prompt, unsigned short substitute) {
+    if (!getline(prompt, substitute)) return 0;
+    P.pos = 0;
+    return 1;
+}
+
+short rest_is_empty(short pos) {
+    if (!P.line) return 1;
+    const char* s = P.line + pos;
+    while (*s == ' ') s++;
+    return *s == 0 || *s == ';' || *s == '#';
+}
+
+short skip_block(const char* prompt, unsigned short substitute) {
+    short depth = 1;
+    for (;;) {
+        char c = cur_char();
+        if (c == 0) {
+            if (!next_line(prompt, substitute)) return 0;
+            continue;
+        }
+        P.pos++;
+        if (c == '{') {
+            depth++;
+        } else if (c == '}' && --depth == 0) {
+            return 1;
+        }
+    }
+}
+
+short rest_fits(short pos) {
+    // The line, its NUL and the block's NUL.
+    return P.line && strlen(P.line + pos) + 2 <= SMALLBUF_SIZE;
+}
+
+short push_rest(short pos) {
+    if (!rest_fits(pos)) {
+        set_errhdl(ERR_TOO_LONG);
+        return 0;
+    }
+    size_t n = strlen(P.line + pos);
+    memcpy(smallbuf, P.line + pos, n);
+    smallbuf[n] = 0;
+    smallbuf[n + 1] = 0;
+    return input.push(smallbuf, (short)(n + 2), nullptr, 0, nullptr, 0);
+}

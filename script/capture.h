@@ -1,0 +1,48 @@
+// Reading block statements: bounded text builders and raw scanning of P across continuation lines.
+#ifndef VELKOR_SCRIPT_CAPTURE_H
+#define VELKOR_SCRIPT_CAPTURE_H
+
+// Queued when a captured body, condition, header part, rest of a line or CALL expansion does not
+// fit its work buffer: the construct is then refused whole and nothing of it runs.
+enum { ERR_TOO_LONG = 6004 };
+
+// Text built in a fixed buffer. It never writes past cap bytes: once full, further characters
+// only set overflow, so the caller can read the construct to its end and then refuse it.
+struct BLOCK_TYP {
+    char* buf;
+    short cap;
+    short len;
+    short overflow;
+
+    void make(char* buffer, short capacity);
+    void put(char c);
+    // Ends the current line with a NUL, unless that would make an empty line (a text block ends
+    // at its first empty line).
+    void endline();
+    // Closes a text block: the last line's NUL (an empty block keeps one), then the block's NUL.
+    void close();
+    // NUL-terminates plain text (a condition).
+    void terminate();
+    // 1 when the last stored byte is a NUL or nothing is stored.
+    short at_line_start() const;
+};
+
+// The character of P's line at its read position; NUL at the end of the line or with no line.
+char cur_char();
+// Reads the next line into P (getline) and puts the position at its start.
+// 1, or 0 when no more input can come: the construct being read is then abandoned.
+short next_line(const char* prompt, unsigned short substitute);
+// 1 when the rest of P's line from position pos holds nothing but blanks, or only blanks before
+// a ';' or '#' (a comment).
+short rest_is_empty(short pos);
+// Skips the rest of a block whose '{' has been read: braces are counted until the '}' that
+// closes it; P's position is left after that '}'. Line ends read the next line.
+// 1, or 0 at the end of input.
+short skip_block(const char* prompt, unsigned short substitute);
+// 1 when the rest of P's line from pos, as a one-line text block, fits smallbuf.
+short rest_fits(short pos);
+// Pushes the rest of P's line from pos as a plain one-line text frame (through smallbuf), so that
+// it runs once the frames above it are done. Call rest_fits first. 1, or 0 with 1001 queued.
+short push_rest(short pos);
+
+#endif
