@@ -7,6 +7,7 @@
 #include "script/variables.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "shell/signals.h"
 
 void BLOCK_TYP::make(char* buffer, short capacity) {
     buf = buffer;
@@ -50,8 +51,36 @@ char cur_char() {
 }
 
 short next_line(const char* prompt, unsigned short substitute) {
-    if (!getline(prompt, substitute)) return 0;
+    for (;;) {
+        if (sig_pending()) return 0;   // Ctrl-C: the construct is dropped
+        STREAM_TYP* f = input.stream_ptr(0);
+        if (!f) return 0;
+        if (input.hold || (!f->text && !f->fp)) {
+            // The keyboard, which knows the end of input.
+            if (!getline(prompt, substitute)) return 0;
+            break;
+        }
+        if (f->text && *f->cursor == 0) {
+            // Reading on would start the loop's next pass (its step, its condition, its body
+            // again) inside this construct, without end when the braces never balance.
+            if (f->cond) {
+                set_errhdl(ERR_UNBALANCED);
+                return 0;
+            }
+            input.pop();   // a plain block is used up: read on in the frame below
+            continue;
+        }
+        // A line, or none: a file ended (its frame is gone) or a line was dropped.
+        if (input.setup(prompt, substitute)) break;
+    }
     P.pos = 0;
+    return 1;
+}
+
+short next_word(const char* prompt) {
+    while (P.get(0) != 0 || P.token[0] == '#') {
+        if (!next_line(prompt, 0)) return 0;
+    }
     return 1;
 }
 

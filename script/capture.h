@@ -5,6 +5,8 @@
 // Queued when a captured body, condition, header part, rest of a line or CALL expansion does not
 // fit its work buffer: the construct is then refused whole and nothing of it runs.
 enum { ERR_TOO_LONG = 6004 };
+// Queued when a construct is still open where the body of the loop it is read from ends.
+enum { ERR_UNBALANCED = 7006 };
 
 // Text built in a fixed buffer. It never writes past cap bytes: once full, further characters
 // only set overflow, so the caller can read the construct to its end and then refuse it.
@@ -29,9 +31,13 @@ struct BLOCK_TYP {
 
 // The character of P's line at its read position; NUL at the end of the line or with no line.
 char cur_char();
-// Reads the next line into P (getline) and puts the position at its start.
-// 1, or 0 when no more input can come: the construct being read is then abandoned.
+// Reads the next line of a construct into P (as getline does) and puts the position at its
+// start. 1, or 0 when the construct is abandoned: no more input can come, or the body of the
+// loop it is read from ends first (7006 queued; the loop goes on with its next pass).
 short next_line(const char* prompt, unsigned short substitute);
+// Leaves the first token of the next non-empty, non-comment line current (as getword does).
+// 1, or 0 when the construct is abandoned (as next_line).
+short next_word(const char* prompt);
 // 1 when the rest of P's line from position pos holds nothing but blanks, or only blanks before
 // a ';' or '#' (a comment).
 short rest_is_empty(short pos);

@@ -14,7 +14,6 @@
 #include "script/capture.h"
 #include "script/expression.h"
 #include "script/symtab.h"
-#include "script/variables.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 
@@ -194,7 +193,7 @@ short expand(const char* body, short len, const ARGS_TYP& args) {
 // The header's tokens may be spread over lines. Body lines are read without substitution.
 short exec_deffunct() {
     if (strcasecmp(P.token, "FUNCTION") != 0) return 0;
-    if (!getword(FUNCTION_PROMPT)) return 1;
+    if (!next_word(FUNCTION_PROMPT)) return 1;
     if (symtab.find(P.token)) {
         set_errhdl(7005);
         return 1;
@@ -212,12 +211,12 @@ short exec_deffunct() {
     BLOCK_TYP body;
     char* value = nullptr;
     SYMBOL_TYP proto;
-    if (!getword(FUNCTION_PROMPT)) goto done;
+    if (!next_word(FUNCTION_PROMPT)) goto done;
     if (strcmp(P.token, "(") != 0) {
         set_errhdl(7012);
         goto done;
     }
-    if (!getword(FUNCTION_PROMPT)) goto done;
+    if (!next_word(FUNCTION_PROMPT)) goto done;
     if (strcmp(P.token, ")") != 0) {
         long n = 0;
         if (!toINT(&n, P.token, nullptr) || n < 0 || n > MAX_ARGS) {
@@ -225,7 +224,7 @@ short exec_deffunct() {
             goto done;
         }
         nargs = (short)n;
-        if (!getword(FUNCTION_PROMPT)) goto done;
+        if (!next_word(FUNCTION_PROMPT)) goto done;
         if (strcmp(P.token, ")") != 0) {
             set_errhdl(7012);
             goto done;

@@ -103,6 +103,34 @@ TEST_F(Control, EndOfInputAbandonsTheLoop) {
     EXPECT_EQ(input.depth, 1);
 }
 
+TEST_F(Control, ConstructNeverReadsPastTheEndOfALoopBody) {
+    // The loop's braces balanced when it was captured; a value put in later may open a block
+    // that its body never closes. The next pass must not be read as part of it.
+    script({"NEXT"});
+    input.push("IF (0) {\0B\0\0", 12, "1", 1, "STEP\0\0", 6);
+    ASSERT_EQ(input.setup("", 1), 1);
+    P.get(0);
+    EXPECT_EQ(exec_if(), 1);
+    EXPECT_EQ(queued_errors(), "7006");
+    EXPECT_EQ(input.depth, 3);            // the loop stays, at the end of its body
+    EXPECT_EQ(input.frames[2]->steplen, 6);   // its step is due
+    EXPECT_EQ(input.setup("", 1), 0);     // and goes on with its step
+    EXPECT_EQ(input.setup("", 1), 1);
+    EXPECT_STREQ(P.line, "STEP");
+}
+
+TEST_F(Control, ConstructReadsOnBelowAPlainBlock) {
+    // A called body or a rest of a line that ends inside a construct: reading goes on below.
+    script({"  A }", "NEXT"});
+    input.push("WHILE (0) {\0\0", 13, nullptr, 0, nullptr, 0);
+    ASSERT_EQ(input.setup("", 1), 1);
+    P.get(0);
+    EXPECT_EQ(exec_while(), 1);
+    EXPECT_EQ(frames(), "loop[A ] if[ (0) ]");
+    EXPECT_EQ(next_script_line(), "NEXT");
+    EXPECT_EQ(queued_errors(), "");
+}
+
 TEST_F(Control, BreakAndContinueOnlyInsideTheLoopBody) {
     script({"BREAK", "CONT"});
     EXPECT_EQ(run(exec_loopctl), 1);
