@@ -1,0 +1,128 @@
+// ISOLATE, DETECT and STATUS handlers: arguments, permission, messages and the selection.
+#include "app/card_commands.h"
+#include "input/input_stack.h"
+#include "pnp/pnp_fixture.h"
+#include "shell/parse.h"
+
+namespace {
+
+class CardCommands : public PnpFixture {
+protected:
+    // Offers line to the three handlers; returns what they printed on the standard output.
+    static std::string run(const char* line) {
+        P.command(line);
+        P.get(0);
+        testing::internal::CaptureStdout();
+        short taken = exec_isolate() || exec_detect() || exec_status();
+        fflush(stdout);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(taken) << line;
+        return out;
+    }
+};
+
+TEST_F(CardCommands, OtherWordsAreNotTaken) {
+    P.command("ISOLATED");
+    P.get(0);
+    EXPECT_EQ(exec_isolate() || exec_detect() || exec_status(), 0);
+}
+
+TEST_F(CardCommands, EmptyBusVerbose) {
+    verbose = 1;
+    std::string out = run("ISOLATE");
+    std::string tail = "CHK: P=03FB @@@0000 00 \n\nNo cards found!\n\n";
+    EXPECT_EQ(out.rfind("CHK: P=0203 @@@0000 00 \nCHK: P=020B ", 0), 0u);
+    ASSERT_GE(out.size(), tail.size());
+    EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 64 + 3);
+    EXPECT_EQ(PNP_port, 0x403);
+}
+
+TEST_F(CardCommands, IsolateWordsAndSelection) {
+    sim_add_builtin_cards();
+    TRACE_FILE trace;
+    EXPECT_EQ(run("ISOLATE RES"), "");
+    EXPECT_EQ(errhdl_code(0), 7009);
+    EXPECT_TRUE(trace.lines().empty());
+    clr_errhdl();
+    PNP_csn = 1;
+    PNP_csn_idx = 0;
+    PNP_device = 2;
+    Uport = 0x333;
+    EXPECT_EQ(run("isolate rEsEt"), "");   // fresh cards have no CSN yet: found in mode 1 too
+    EXPECT_EQ(PNP_cards_len, 2);
+    EXPECT_EQ(PNP_csn, 0);
+    EXPECT_EQ(PNP_csn_idx, -1);
+    EXPECT_EQ(PNP_device, -1);
+    EXPECT_EQ(Uport, 0x203);
+    EXPECT_EQ(run("ISOLATE CSN"), "");
+    EXPECT_EQ(PNP_cards_len, 4);
+    EXPECT_EQ(run("ISOLATE RESET_DRV"), "");
+    EXPECT_EQ(PNP_cards_len, 6);
+    EXPECT_EQ(errhdl_count(), 0);
+}
+
+TEST_F(CardCommands, DetectSelectsTheFirstCardLoaded) {
+    sim_add_builtin_cards();
+    run("ISOLATE");
+    EXPECT_EQ(run("DETECT 1+1"), "");
+    EXPECT_EQ(PNP_csn, 2);
+    EXPECT_EQ(PNP_csn_idx, 1);
+    EXPECT_EQ(PNP_device, 0);
+    EXPECT_EQ(run("DETECT 1"), "");
+    EXPECT_EQ(PNP_csn, 2);   // an existing selection stays
+    EXPECT_EQ(PNP_cards[0].ndevs, 3);
+    EXPECT_EQ(run("DETECT 0"), "");   // the current card again
+    EXPECT_EQ(run("DETECT 5"), "\nCard #05 cannot be loaded\n\n");
+    EXPECT_EQ(errhdl_count(), 0);
+    // The read port comes from PNP_PORT.
+    Uport = 0x2A3;
+    EXPECT_EQ(run("DETECT 1"), "");
+    EXPECT_EQ(PNP_port, 0x2A3);
+    EXPECT_EQ(sim_card_reg(0, 0, 0x00), 0x2A3 >> 2);
+}
+
+TEST_F(CardCommands, DetectWithoutACard) {
+    EXPECT_EQ(run("DETECT"), "");
+    EXPECT_EQ(errhdl_code(0), 1002);
+    EXPECT_EQ(PNP_cards_len, 0);
+    clr_errhdl();
+    EXPECT_EQ(run("DETECT nosuchvariable"), "");   // a bad expression counts as 0
+    EXPECT_EQ(errhdl_count(), 1);
+    EXPECT_EQ(errhdl_code(0), 1002);
+}
+
+TEST_F(CardCommands, WithoutPermissionNothingReachesTheBus) {
+    sim_add_builtin_cards();
+    PNP_permitted = 0;
+    TRACE_FILE trace;
+    EXPECT_EQ(run("ISOLATE"), "");
+    EXPECT_EQ(errhdl_count(), 1);
+    EXPECT_EQ(errhdl_code(0), 1003);
+    clr_errhdl();
+    EXPECT_EQ(run("DETECT 1"), "");
+    EXPECT_EQ(errhdl_count(), 1);
+    EXPECT_EQ(errhdl_code(0), 1003);
+    EXPECT_TRUE(trace.lines().empty());
+    EXPECT_EQ(PNP_cards_len, 0);
+    EXPECT_EQ(run("STATUS"), "\nPNP_port   = x0000\nPNP_csn    = 0\nPNP_device = -1\n#-of-cards = 0\n\n\n");
+}
+
+TEST_F(CardCommands, GetIntQuietOrNot) {
+    long v = 99;
+    P.command("DETECT 3*4");
+    P.get(0);
+    EXPECT_EQ(getINT(&v, 0), 1);
+    EXPECT_EQ(v, 12);
+    P.command("DETECT )");
+    P.get(0);
+    EXPECT_EQ(getINT(&v, 0), 0);
+    EXPECT_EQ(v, 0);
+    EXPECT_GT(errhdl_count(), 0);
+    P.command("DETECT )");
+    P.get(0);
+    EXPECT_EQ(getINT(&v, 1), 1);
+    EXPECT_EQ(errhdl_count(), 0);
+}
+
+}  // namespace
