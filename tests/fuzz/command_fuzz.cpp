@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     input.push(path.c_str(), nullptr);
     if (init_APP()) {
         load_localdefs();
-        loop_turn_budget = 20000;  // endless loops are the script's business, not a finding
+        loop_turn_budget = 5000;  // endless loops are the script's business, not a finding
         run_loop();
         loop_turn_budget = -1;
     }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <unistd.h>
 
 #include "app/application.h"
@@ -21,11 +22,23 @@
 #include "sim/bus.h"
 
 const char* fuzz_workdir() {
-    static char dir[] = "/tmp/velkor-fuzz-XXXXXX";
+    // In memory where possible: files the inputs write and truncate thousands of times would
+    // otherwise wait on the disk, and a slow input is reported as a hang.
+    static char shm_dir[] = "/dev/shm/velkor-fuzz-XXXXXX";
+    static char tmp_dir[] = "/tmp/velkor-fuzz-XXXXXX";
+    static char* dir = shm_dir;
     static bool made = false;
     if (!made) {
-        if (!mkdtemp(dir)) abort();
+        if (!mkdtemp(shm_dir)) {
+            dir = tmp_dir;
+            if (!mkdtemp(tmp_dir)) abort();
+        }
         made = true;
+        atexit([] {
+            std::string cmd = std::string("rm -rf '") + dir + "'";
+            if (system(cmd.c_str()) != 0) {
+            }
+        });
         // Reports go nowhere: the fuzzer looks for crashes, hangs and sanitizer reports.
         if (!freopen("/dev/null", "w", stdout)) abort();
     }

@@ -10,7 +10,7 @@ run() {
   local corpus="$top/tests/fuzz/corpus-$target"
   mkdir -p "$corpus"
   echo "== $target: $seconds s"
-  ( cd "$build" && "./$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  ( cd "$build" && "./$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$build/" "$corpus" "$@" ) > "$build/$target.log" 2>&1
   local rc=$?
   grep -E '^(#[0-9]+\s+DONE|stat::number_of_executed_units|stat::peak_rss_mb)|cov:' "$build/$target.log" | tail -3
@@ -20,8 +20,9 @@ run() {
 }
 seeds_cmd="$(mktemp -d)"; seeds_card="$(mktemp -d)"
 trap 'rm -rf "$seeds_cmd" "$seeds_card"' EXIT
-cp "$top"/tests/e2e/*.pnp "$top"/examples/*.pnp "$seeds_cmd"/ 2>/dev/null
-cp "$top"/tests/e2e/cards/* "$seeds_card"/ 2>/dev/null
+# Inputs that once crashed, hung or ran too long stay in the seeds as regression cases.
+cp "$top"/tests/e2e/*.pnp "$top"/examples/*.pnp "$top"/tests/fuzz/regressions/command/* "$seeds_cmd"/ 2>/dev/null
+cp "$top"/tests/e2e/cards/* "$top"/tests/fuzz/regressions/card/* "$seeds_card"/ 2>/dev/null
 cp "$top"/../shared/realcards/*.hex "$seeds_card"/ 2>/dev/null
 run command_fuzz "$seeds_cmd"
 run card_fuzz "$seeds_card"
