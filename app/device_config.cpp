@@ -102,9 +102,9 @@ void writeINTU2(short reg, unsigned short value) {
 }
 
 // Turns configuration mode on: key, read port, Wake[PNP_csn], Logical Device Number PNP_device.
-// Does nothing while the mode is on. card and dev are resolved only when PNP_csn_idx names a
-// record in use whose CSN is PNP_csn and PNP_device is below its device count; SET refuses to
-// run without them, so no write reaches one card while another card's record is updated.
+// Does nothing while the mode is on. card is the record at PNP_csn_idx, resolved only when that
+// record is in use and PNP_csn names a card of the table; dev only when PNP_device is below the
+// card's device count. SET refuses to run without them, so it never reaches past a device array.
 void beg_DEVICE() {
     if (inited) return;
     defaultport_PNP(Uport);
@@ -113,7 +113,7 @@ void beg_DEVICE() {
     card = nullptr;
     dev = nullptr;
     if (PNP_csn_idx >= 0 && PNP_csn_idx < PNP_cards_len && PNP_csn_idx < PNP_MAXCARDS &&
-        PNP_cards[PNP_csn_idx].csn != 0 && PNP_cards[PNP_csn_idx].csn == (unsigned short)PNP_csn)
+        PNP_cards[PNP_csn_idx].csn != 0 && findcard_PNP(PNP_csn) >= 0)
         card = &PNP_cards[PNP_csn_idx];
     wake_PNP(PNP_csn);
     if (card && card->devs && PNP_device >= 0 && PNP_device < card->ndevs)

@@ -209,7 +209,7 @@ TEST_F(DeviceConfigTest, BeginWithoutValidSelectionResolvesNothing) {
     run("DEVICE END");
     writes();
 
-    // A CSN that is not the one of the record named by PNP_csn_idx.
+    // A CSN that names no card of the table.
     PNP_device = 1;
     PNP_csn = 2;
     run("DEVICE BEGIN");
@@ -219,6 +219,21 @@ TEST_F(DeviceConfigTest, BeginWithoutValidSelectionResolvesNothing) {
     EXPECT_EQ(writes(), "");
     run("DEVICE END");
     writes();
+
+    // PNP_CSN naming another card of the table: the woken card gets the writes, the record at
+    // PNP_csn_idx keeps the copy, as the selection says.
+    PNP_cards[1].csn = 2;
+    PNP_cards_len = 2;
+    run("DEVICE BEGIN");
+    EXPECT_EQ(writes(), "key 00=80 03=02 07=01");
+    run("DEVICE SET IRQ 0 5");
+    EXPECT_EQ(errors(), "");
+    EXPECT_EQ(writes(), "70=05 71=00");
+    EXPECT_EQ(dev().irq[0].level, 5);
+    run("DEVICE END");
+    writes();
+    PNP_cards[1].csn = 0;
+    PNP_cards_len = 1;
 
     // A card index beyond the records in use.
     PNP_csn = 1;
