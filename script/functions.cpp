@@ -81,7 +81,10 @@ short capture_function(BLOCK_TYP& body, short nargs) {
         if ((c >= 1 && c <= nargs) || c == LITERAL) body.put(LITERAL);
         body.put(c);
     }
-    body.close();
+    // The closing brace stands for one NUL and the block's own NUL follows, also when the
+    // brace opens a line whose predecessor already ended with its NUL.
+    body.put(0);
+    body.put(0);
     return 1;
 }
 

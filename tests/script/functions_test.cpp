@@ -42,8 +42,8 @@ protected:
 TEST_F(Functions, BodyIsStoredWithReferencesAsBytes) {
     script({"FUNCTION add( 2 )", "{", "   SUM = $1 + $2 $X $", "   PRINT $12abc  ; $1", "}"});
     EXPECT_EQ(run(exec_deffunct), 1);
-    EXPECT_EQ(stored("ADD"), "   SUM = <1> + <2> $X $|   PRINT $12abc  ; <1>|| (2)");
-    EXPECT_EQ(symtab.find("add")->length, 42);   // both closing NULs included
+    EXPECT_EQ(stored("ADD"), "   SUM = <1> + <2> $X $|   PRINT $12abc  ; <1>||| (2)");
+    EXPECT_EQ(symtab.find("add")->length, 43);   // the last line's NUL, then the brace's and the block's
     EXPECT_EQ(queued_errors(), "");
 }
 
