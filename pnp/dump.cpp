@@ -149,8 +149,11 @@ void parse_shortTAG(unsigned char** cursor, short* left) {
     int len = tag & 7;
     int avail = *left - 1;             // data bytes stored after the tag
     if (avail < 0) avail = 0;
-    short cut = len > avail;
-    ITEM_BYTES b = {item + 1, cut ? avail : len};
+    // The End item's one data byte is its checksum, stored after the tag whatever its length
+    // bits say: the loader always reads it.
+    int need = key == K_END ? 1 : len;
+    short cut = need > avail;
+    ITEM_BYTES b = {item + 1, cut ? avail : need};
 
     if (!dashed && key == K_LOGDEVID) {
         fputs(SEPARATOR, outfp);
@@ -164,7 +167,7 @@ void parse_shortTAG(unsigned char** cursor, short* left) {
     short end = 0;
     if (cut) {
         for (int i = 1; i <= b.have; i++) fprintf(outfp, "[x%02X] ", b.d(i));
-        fprintf(outfp, "(cut: %d of %d data bytes)", b.have, len);
+        fprintf(outfp, "(cut: %d of %d data bytes)", b.have, need);
         end = key == K_END;
     } else {
         end = print_small_fields(key, len, b);
