@@ -56,13 +56,15 @@ short capture_body(BLOCK_TYP& body, const char* prompt, bool skip_lead) {
     return 1;
 }
 
-// Reads raw text up to and including the first '{'; a line end, ';' or '#' reads the next line.
-// When cond is given the text is kept there, a single blank standing for each line break.
+// Reads raw text up to and including the first '{'; a line end or '#' reads the next line, and so
+// does ';' when semicolon_ends (headers; a skipped ELSE part runs on to its brace). When cond is
+// given the text is kept there, a single blank standing for each line break.
 // 1, or 0 at the end of input.
-short read_to_brace(BLOCK_TYP* cond, const char* prompt, unsigned short substitute) {
+short read_to_brace(BLOCK_TYP* cond, const char* prompt, unsigned short substitute,
+                    bool semicolon_ends = true) {
     for (;;) {
         char c = cur_char();
-        if (c == 0 || c == ';' || c == '#') {
+        if (c == 0 || c == '#' || (c == ';' && semicolon_ends)) {
             if (!next_line(prompt, substitute)) return 0;
             if (cond) cond->put(' ');
             continue;
@@ -300,7 +302,8 @@ short exec_ifctl() {
     if (!block_ran) {
         // This part runs: up to its '{', or into a new condition after ELSE IF.
         for (;;) {
-            if (P.get(0) != 0 || P.token[0] == ';' || P.token[0] == '#') {
+            // A ';' is dropped like any other word; a comment ends the line.
+            if (P.get(0) != 0 || P.token[0] == '#') {
                 if (!next_line(ELSE_PROMPT, 1)) return 1;
                 continue;
             }
@@ -314,7 +317,7 @@ short exec_ifctl() {
 
     // A block of the chain has run: skip this part (with an ELSE IF's condition) and mark the
     // chain again, so that a further ELSE is skipped as well.
-    if (!read_to_brace(nullptr, ELSE_PROMPT, 1)) return 1;
+    if (!read_to_brace(nullptr, ELSE_PROMPT, 1, false)) return 1;
     if (!skip_block(ELSE_PROMPT, 1)) return 1;
     top = input.stream_ptr(0);   // lines may have come from frames below
     if (top) top->endbrace = 1;

@@ -232,7 +232,7 @@ TEST_F(Control, TooLongIfConditionSkipsTheBlockAndItsElse) {
 
 TEST_F(Control, ClosingBraceMarksTheFrame) {
     script({"}  ELSE { A }", "ELSE", "   ", "# comment", "IF (1) {", "}", "ELSE IF (1) {", "  B",
-            "} else {", "C }", "ELSE ; {", "{ D", "NEXT"});
+            "} else {", "C }", "ELSE ; { D", "} ELSE ; { E }", "NEXT"});
     EXPECT_EQ(run(exec_if), 1);           // "}" is exec_ifctl's
     EXPECT_EQ(input.frames[1]->endbrace, 1);
     EXPECT_EQ(held(), "  ELSE { A }");
@@ -253,10 +253,14 @@ TEST_F(Control, ClosingBraceMarksTheFrame) {
     ASSERT_EQ(resume(), 1);
     EXPECT_EQ(exec_ifctl(), 1);           // and so is the last ELSE
     input.frames[1]->endbrace = 0;
-    EXPECT_EQ(run(exec_if), 1);           // a '{' after ';' is a comment's: the next line's counts
-    EXPECT_EQ(std::string(P.line), "{ D");
+    EXPECT_EQ(run(exec_if), 1);           // ';' is dropped like any word: the '{' after it counts
+    EXPECT_EQ(std::string(P.line), "ELSE ; { D");
     EXPECT_EQ(held(), " D");
     input.hold = 0;
+    EXPECT_EQ(run(exec_if), 1);           // "}": the block ran
+    ASSERT_EQ(resume(), 1);
+    EXPECT_EQ(exec_ifctl(), 1);           // skipped up to the brace after ';', not into NEXT
+    EXPECT_EQ(held(), "-");
     EXPECT_EQ(next_script_line(), "NEXT");
     EXPECT_EQ(queued_errors(), "");
 }
