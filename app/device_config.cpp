@@ -59,15 +59,20 @@ short token_value32(unsigned long* out) {
     return 1;
 }
 
-// Reads "n" (a descriptor number, at most max, compared unsigned) and the required value after
-// it. 1, or 0 with the error queued.
-short descriptor_and_value(unsigned long max, long* n, long* value) {
+// Reads "n" from the current token: a descriptor number, at most max (compared unsigned).
+// 1, or 0 with the error queued.
+short descriptor(unsigned long max, long* n) {
     if (!token_value(n)) return 0;
     if ((unsigned long)*n > max) {
         set_errhdl(ERR_SETTINGS);
         return 0;
     }
-    if (!need_token()) return 0;
+    return 1;
+}
+
+// Reads "n" (as descriptor) and the required value after it. 1, or 0 with the error queued.
+short descriptor_and_value(unsigned long max, long* n, long* value) {
+    if (!descriptor(max, n) || !need_token()) return 0;
     return token_value(value);
 }
 
@@ -183,11 +188,7 @@ void mem32_USR() {
     long n = -1;
     if (!need_token()) return;
     if (!is_clear()) {
-        if (!token_value(&n)) return;
-        if ((unsigned long)n > 3) {
-            set_errhdl(ERR_SETTINGS);
-            return;
-        }
+        if (!descriptor(3, &n)) return;
         unsigned long base, limit;
         if (!need_token() || !token_value32(&base)) return;
         if (!next_token()) return;            // no limit: nothing to write, and no error
