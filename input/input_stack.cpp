@@ -1,8 +1,10 @@
 // Input stack: keyboard, command-file and text-block frames handing out one line at a time.
 #include "input/input_stack.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "script/expression.h"
 #include "shell/cgets.h"
@@ -87,6 +89,11 @@ void INPUT_TYP::unmake() {
 }
 
 short INPUT_TYP::allocate() {
+    // depth is a signed 16-bit count: one more frame would wrap it.
+    if (depth >= INPUT_DEPTH_MAX) {
+        set_errhdl(6002);
+        return 0;
+    }
     STREAM_TYP* f = (STREAM_TYP*)calloc(1, sizeof(STREAM_TYP));
     STREAM_TYP** grown = f ? (STREAM_TYP**)realloc(frames, sizeof(STREAM_TYP*) * (depth + 1)) : nullptr;
     if (!grown) {
@@ -113,24 +120,41 @@ short INPUT_TYP::deallocate() {
     return 1;
 }
 
+// Opens path as a command file. A directory opens for reading but holds no lines: it is no
+// command file, as a missing one. null with errno set when path is none.
+static FILE* open_command_file(const char* path) {
+    FILE* fp = fopen(path, "r");
+    if (!fp) return nullptr;
+    struct stat st;
+    if (fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fclose(fp);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return fp;
+}
+
 short INPUT_TYP::push(const char* name, const char* ext) {
     if (!allocate()) return 0;
     if (!name) return 1;
     STREAM_TYP* f = frames[depth - 1];
     // The whole name is used (a cut name could open another file than the one meant).
-    f->fp = fopen(name, "r");
+    f->fp = open_command_file(name);
+    int reason = errno;
     if (!f->fp && ext) {
         size_t n = strlen(name), e = strlen(ext);
         char* full = (char*)malloc(n + e + 1);
         if (full) {
             memcpy(full, name, n);
             memcpy(full + n, ext, e + 1);
-            f->fp = fopen(full, "r");
+            f->fp = open_command_file(full);
+            if (!f->fp && (reason != EMFILE && reason != ENFILE)) reason = errno;
             free(full);
         }
     }
     if (!f->fp) {
-        set_errhdl(6003);
+        // Out of file descriptors (a file that runs itself): the stack is full, the file is there.
+        set_errhdl(reason == EMFILE || reason == ENFILE ? 6002 : 6003);
         deallocate();
         return 0;
     }

@@ -25,6 +25,10 @@ struct STREAM_TYP {
     short textlen;    // byte length of text (bounds every walk of the block)
 };
 
+// The most frames the stack holds: depth is a signed 16-bit count. A push beyond it is refused
+// with 6002 and adds nothing.
+enum { INPUT_DEPTH_MAX = 32767 };
+
 class INPUT_TYP {
 public:
     short hold;          // 1: the next setup hands back the current line of P at once
@@ -34,10 +38,12 @@ public:
     void make();
     void unmake();
     // File frame (keyboard frame for a null name). ext is tried appended when name cannot be
-    // opened. 1, or 0 with 6003 queued and the stack unchanged.
+    // opened (a directory counts as not openable). 1, or 0 with the stack unchanged and 6003
+    // queued, or 6002 when the stack is full or no file descriptor is left.
     short push(const char* name, const char* ext);
     // Text frame: textlen bytes of text (a text block); cond (condlen bytes) makes it a loop;
-    // step (steplen bytes) runs after each pass. 1, or 0 with 1001 queued.
+    // step (steplen bytes) runs after each pass. 1, or 0 with 1001 (memory) or 6002 (the stack
+    // is full) queued and the stack unchanged.
     short push(const char* text, short textlen, const char* cond, short condlen,
                const char* step, short steplen);
     short pop();

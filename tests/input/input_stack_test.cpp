@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "input/input_stack.h"
@@ -123,6 +125,54 @@ TEST_F(InputStack, EmptyStackReports) {
     EXPECT_EQ(input.deallocate(), 0);
     EXPECT_EQ(errhdl_code(1), 6001);
     EXPECT_EQ(input.setup("", 0), 0);
+}
+
+// The frame count is 16-bit: the 32,768th frame would wrap it. The push that would is refused,
+// and the frames below stay as they were.
+TEST_F(InputStack, FullStackRefusesThePushAndKeepsItsFrames) {
+    while (input.depth < INPUT_DEPTH_MAX) ASSERT_EQ(input.push("L\0\0", 3, nullptr, 0, nullptr, 0), 1);
+    EXPECT_EQ(input.push("X\0\0", 3, nullptr, 0, nullptr, 0), 0);
+    EXPECT_EQ(errhdl_code(0), 6002);
+    EXPECT_EQ(input.push("/dev/null", nullptr), 0);
+    EXPECT_EQ(errhdl_code(1), 6002);
+    EXPECT_EQ(input.depth, INPUT_DEPTH_MAX);
+    EXPECT_EQ(next(), "L");  // the top frame is still the last one that fitted
+    while (input.depth > 1) input.pop();
+    EXPECT_EQ(input.is_keyboard(), 1);
+}
+
+// A file that runs itself runs out of file descriptors, not out of files: that is a full stack.
+TEST_F(InputStack, NoFileDescriptorLeftIsAFullStack) {
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    struct rlimit low = old;
+    low.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    short pushed = 0;
+    while (input.push("/dev/null", ".pnp") == 1 && pushed < 100) pushed++;
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_LT(pushed, 64);
+    EXPECT_EQ(errhdl_code(0), 6002);
+    EXPECT_EQ(input.depth, pushed + 1);
+}
+
+// A directory opens for reading but is no command file: the name with the extension is tried.
+TEST_F(InputStack, DirectoryIsNoCommandFile) {
+    char dir[] = "/tmp/velkor-dir-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    EXPECT_EQ(input.push(dir, nullptr), 0);
+    EXPECT_EQ(errhdl_code(0), 6003);
+    EXPECT_EQ(input.depth, 1);
+    std::string with_ext = std::string(dir) + ".pnp";
+    FILE* fp = fopen(with_ext.c_str(), "w");
+    ASSERT_NE(fp, nullptr);
+    fputs("FROM EXT\n", fp);
+    fclose(fp);
+    ASSERT_EQ(input.push(dir, ".pnp"), 1);
+    EXPECT_EQ(next(), "FROM EXT");
+    input.pop();
+    remove(with_ext.c_str());
+    rmdir(dir);
 }
 
 }  // namespace
