@@ -266,7 +266,6 @@ short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
         return varsubst(smallbuf, substitute);
     }
 
-    cgets(smallbuf, prompt);
-    if (cgets_eof() || sig_pending()) return 0;
+    if (!cgets(smallbuf, prompt) || sig_pending()) return 0;
     return varsubst(smallbuf, substitute);
 }

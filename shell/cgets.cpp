@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <poll.h>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -10,11 +11,20 @@
 #include <readline/history.h>
 #include <readline/readline.h>
 
+#include "shell/errhdl.h"
 #include "shell/signals.h"
 
 namespace {
 short at_eof;
-short discard;  // the line being typed was cut short by Ctrl-C
+short discard;      // the line being typed was cut short by Ctrl-C
+short interactive;  // standard input is a terminal: lines go to the history
+
+// Input that is not a terminal is read a block at a time: byte by byte, readline would make a
+// read and a select for every character, and a piped script would run far slower than the same
+// lines as a command file.
+unsigned char inbuf[4096];
+size_t inpos, inlen;
+short readline_started;  // readline has read a line: its terminal settings are known
 
 // Reads keys for readline. A signal ends the line being typed: Ctrl-C with an accept-line
 // (the text is then thrown away), SIGTERM/SIGHUP as end of input.
@@ -25,44 +35,109 @@ int velkor_getc(FILE* stream) {
             discard = 1;
             return '\n';
         }
-        unsigned char c;
-        ssize_t n = read(fileno(stream), &c, 1);
-        if (n == 1) return c;
+        if (inpos < inlen) return inbuf[inpos++];
+        ssize_t n = read(fileno(stream), inbuf, interactive ? 1 : sizeof inbuf);
+        if (n > 0) {
+            inpos = 0;
+            inlen = (size_t)n;
+            continue;
+        }
         if (n == 0) return EOF;
         if (errno != EINTR) return EOF;
     }
+}
+
+// Readline asks this whether more input is waiting (it then takes typed-ahead keys together).
+// The block already read counts, as the bytes the system still holds do.
+int velkor_input_available() {
+    if (inpos < inlen) return 1;
+    struct pollfd p = {fileno(rl_instream ? rl_instream : stdin), POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & POLLIN) ? 1 : 0;
+}
+
+short plain_text(const unsigned char* p, size_t n) {
+    for (size_t i = 0; i < n; i++)
+        if (p[i] < 0x20 || p[i] > 0x7E) return 0;
+    return 1;
+}
+
+// When input is not a terminal and the next line lies whole in the block, holding nothing but
+// printable ASCII (as does the prompt), readline would only show the prompt, the line and a
+// newline: that is done here, without readline's terminal set-up for every line. Returns the
+// line's length, with *line pointing at it in the block (consumed), or -1 when readline must
+// read it (control characters, a tab, bytes above ASCII, or no whole line waiting).
+// It must also fit readline's screen width, which it learns at its first line: a longer line
+// is wrapped or scrolled by readline's own display.
+long take_plain_line(const char* prompt, const char** line) {
+    if (interactive || inpos >= inlen || !readline_started) return -1;
+    const unsigned char* start = inbuf + inpos;
+    const unsigned char* nl = (const unsigned char*)memchr(start, '\n', inlen - inpos);
+    if (!nl) return -1;
+    size_t n = (size_t)(nl - start);
+    size_t plen = strlen(prompt);
+    int rows = 0, cols = 0;
+    rl_get_screen_size(&rows, &cols);
+    if (cols < 2 || plen + n >= (size_t)cols - 1) return -1;
+    if (!plain_text(start, n) || !plain_text((const unsigned char*)prompt, plen)) return -1;
+    fputs(prompt, stdout);
+    fwrite(start, 1, n, stdout);
+    putchar('\n');
+    inpos += n + 1;
+    *line = (const char*)start;
+    return (long)n;
 }
 
 void setup_readline() {
     static short done;
     if (done) return;
     done = 1;
+    interactive = isatty(STDIN_FILENO) ? 1 : 0;
     rl_catch_signals = 0;  // our own handlers only raise flags
     rl_getc_function = velkor_getc;
+    rl_input_available_hook = velkor_input_available;
+    stifle_history(CGETS_HISTORY_MAX);
 }
 }  // namespace
 
 char* cgets(char* buf, const char* prompt) {
     buf[0] = 0;
-    if (at_eof) return buf;
+    if (at_eof) return nullptr;
+    if (!prompt) prompt = "";
     setup_readline();
+    const char* plain = nullptr;
+    long plain_len = take_plain_line(prompt, &plain);
+    if (plain_len >= 0) {
+        if (plain_len > CGETS_BUFSIZE - 1) {
+            set_errhdl(6004);
+            return nullptr;
+        }
+        memcpy(buf, plain, (size_t)plain_len);
+        buf[plain_len] = 0;
+        return buf;
+    }
     fflush(stdout);
     discard = 0;
-    char* line = readline(prompt ? prompt : "");
+    char* line = readline(prompt);
+    readline_started = 1;
     if (!line) {
         if (!sig_terminate) at_eof = 1;
-        return buf;
+        return nullptr;
     }
     if (discard) {
         free(line);
-        return buf;
+        return nullptr;
     }
-    // A line longer than the buffer is cut: its first CGETS_BUFSIZE - 1 characters are kept.
-    strncpy(buf, line, CGETS_BUFSIZE - 1);
-    buf[CGETS_BUFSIZE - 1] = 0;
     const char* p = line;
     while (*p == ' ') p++;
-    if (*p) add_history(line);
+    if (*p && interactive) add_history(line);
+    // A line longer than the buffer is refused whole, as a command-file line is.
+    size_t n = strlen(line);
+    if (n > CGETS_BUFSIZE - 1) {
+        free(line);
+        set_errhdl(6004);
+        return nullptr;
+    }
+    memcpy(buf, line, n + 1);
     free(line);
     return buf;
 }

@@ -2,11 +2,13 @@
 #ifndef VELKOR_SHELL_CGETS_H
 #define VELKOR_SHELL_CGETS_H
 
-// Size of the caller's buffer that cgets fills (smallbuf).
-enum { CGETS_BUFSIZE = 1024 };
+// Size of the caller's buffer that cgets fills (smallbuf); the most lines the history keeps.
+enum { CGETS_BUFSIZE = 1024, CGETS_HISTORY_MAX = 1000 };
 
-// Reads one keyboard line into buf (at most CGETS_BUFSIZE - 1 characters) showing prompt.
-// Returns buf; empty at end of input (see cgets_eof). Non-blank lines go to the history.
+// Reads one keyboard line into buf showing prompt. Returns buf, or null with buf empty when no
+// line was read: end of input (see cgets_eof), Ctrl-C or a termination signal, or a line longer
+// than CGETS_BUFSIZE - 1 characters (refused whole, 6004 queued). When standard input is a
+// terminal, non-blank lines go to the history, which keeps the last CGETS_HISTORY_MAX.
 char* cgets(char* buf, const char* prompt);
 // 1 once the keyboard has reached end of input (Ctrl-D, or stdin at end of file).
 short cgets_eof();
