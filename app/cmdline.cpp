@@ -14,6 +14,7 @@
 #include "script/output.h"
 #include "shell/command_loop.h"
 #include "shell/errhdl.h"
+#include "shell/lost_output.h"
 #include "shell/signals.h"
 #include "sim/bus.h"
 #include "sim/card_file.h"
@@ -162,7 +163,8 @@ int velkor_main(int argc, char** argv) {
     }
     clean_APP();
     close_outfile();
-    fflush(stdout);
     trace_close();
-    return 0;
+    check_outputs();
+    // A boot script learns from the status that a report or trace is incomplete.
+    return output_lost() ? 1 : 0;
 }

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "shell/lost_output.h"
+
 const PORT_BUS* bus = &hw_bus;
 
 // The trace file, or null. Every access and delay on either bus is one line of it.
@@ -37,10 +39,12 @@ short trace_open(const char* path) {
     trace_close();
     if (!path) return 0;
     trace_fp = fopen(path, "a");
-    return trace_fp ? 1 : 0;
+    if (!trace_fp) return 0;
+    watch_output(trace_fp, path);
+    return 1;
 }
 
 void trace_close() {
-    if (trace_fp) fclose(trace_fp);
+    if (trace_fp) close_watched_output(trace_fp);
     trace_fp = nullptr;
 }

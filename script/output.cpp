@@ -8,6 +8,7 @@
 
 #include "input/input_stack.h"
 #include "shell/errhdl.h"
+#include "shell/lost_output.h"
 #include "shell/parse.h"
 
 short shell_disabled = 0;
@@ -59,7 +60,7 @@ short exec_echo(unsigned short* echo) {
 }
 
 void close_outfile() {
-    if (outfp && outfp != stdout) fclose(outfp);
+    if (outfp && outfp != stdout) close_watched_output(outfp);
     outfp = stdout;
     filename[0] = 0;
 }
@@ -86,6 +87,7 @@ static void open_outfile(const char* name, size_t namelen, short append) {
     memcpy(filename, name, namelen);
     filename[namelen] = 0;
     outfp = fp;
+    watch_output(fp, filename);
 }
 
 // FILE                      shows the output file

@@ -16,6 +16,7 @@
 #include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/help.h"
+#include "shell/lost_output.h"
 #include "shell/parse.h"
 #include "shell/signals.h"
 
@@ -61,11 +62,14 @@ void interrupt_to_keyboard() {
     while (input.depth > 1) input.pop();
 }
 
+// Prints the queued errors, then makes sure that what the last command wrote has reached its
+// files: a failure is said at once, not when a buffer happens to fill.
 void report_errors() {
     if (errhdl_code(0) != 0) {
         errhdl("ERROR", stdout);
         printf("\n");
     }
+    check_outputs();
 }
 
 // Lists a line read from a file ('<') or a text block ('>'), one marker per prompt character

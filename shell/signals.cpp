@@ -1,4 +1,4 @@
-// Ctrl-C, SIGTERM and SIGHUP handling: flags raised here, acted on by the command loop.
+// Ctrl-C, SIGTERM, SIGHUP and SIGPIPE handling: flags raised here, acted on by the command loop.
 #include "shell/signals.h"
 
 #include <cstring>
@@ -24,6 +24,9 @@ void install_signals() {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    // A reader that went away ends the run through the same clean-up as SIGTERM (the cards
+    // back in Wait for Key, files flushed and closed) instead of killing it on the spot.
+    sigaction(SIGPIPE, &sa, nullptr);
 }
 
 short sig_pending() { return (sig_interrupt || sig_terminate) ? 1 : 0; }

@@ -1,4 +1,4 @@
-// Ctrl-C, SIGTERM and SIGHUP: the handlers only raise flags; the command loop acts on them
+// Ctrl-C, SIGTERM, SIGHUP and SIGPIPE: the handlers only raise flags; the command loop acts on them
 // between commands, so no port access sequence is ever cut in half.
 #ifndef VELKOR_SHELL_SIGNALS_H
 #define VELKOR_SHELL_SIGNALS_H
@@ -6,7 +6,7 @@
 #include <csignal>
 
 extern volatile sig_atomic_t sig_interrupt;   // Ctrl-C: stop what runs, back to the prompt
-extern volatile sig_atomic_t sig_terminate;   // SIGTERM, SIGHUP: end through the normal clean-up
+extern volatile sig_atomic_t sig_terminate;   // SIGTERM, SIGHUP, SIGPIPE: end through the normal clean-up
 
 // Installs the handlers (without SA_RESTART, so a blocked read returns).
 void install_signals();

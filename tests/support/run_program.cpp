@@ -8,14 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
 std::string slurp(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
 }
-}  // namespace
 
 RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& stdin_text) {
     char dir[] = "/tmp/velkor-run-XXXXXX";

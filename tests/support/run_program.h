@@ -14,6 +14,9 @@ struct RUN_RESULT {
 // Runs VELKOR_BINARY with args in a fresh temporary directory, stdin_text as its standard input.
 RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& stdin_text = "");
 
+// The whole content of the file at path; empty when it cannot be read.
+std::string slurp(const std::string& path);
+
 // The banner every run starts with.
 std::string banner();
 

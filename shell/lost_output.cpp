@@ -1,0 +1,91 @@
+// Lost output: failed writes, flushes and closes of the result streams, said once each.
+#include "shell/lost_output.h"
+
+#include <cerrno>
+#include <cstring>
+#include <stdio_ext.h>
+
+namespace {
+
+struct WATCH_TYP {
+    FILE* fp;
+    char name[256];
+    short said;  // its failure has been said: later ones only count
+};
+
+WATCH_TYP watched[WATCH_MAX] = {{stdout, "standard output", 0}};
+short lost;
+
+WATCH_TYP* find(FILE* fp) {
+    for (WATCH_TYP& w : watched)
+        if (fp && w.fp == fp) return &w;
+    return nullptr;
+}
+
+// Marks the run as having lost output and says w's first failure.
+void say(WATCH_TYP& w, int reason) {
+    lost = 1;
+    if (w.said) return;
+    w.said = 1;
+    // A reader that went away (head, a closed pager) is no fault to report.
+    if (reason != EPIPE) fprintf(stderr, "velkor: %s: %s\n", w.name, reason ? strerror(reason) : "write error");
+}
+
+// Flushes w's stream when it holds unwritten data or has failed. A failed write keeps its data in
+// the buffer, so flushing it again gives the system's reason once more.
+short check(WATCH_TYP& w) {
+    if (__fpending(w.fp) == 0 && !ferror(w.fp)) return 1;
+    errno = 0;
+    int failed = fflush(w.fp) != 0 || ferror(w.fp);
+    if (!failed) return 1;
+    say(w, errno);
+    clearerr(w.fp);
+    return 0;
+}
+
+}  // namespace
+
+void watch_output(FILE* fp, const char* name) {
+    if (!fp || find(fp)) return;
+    for (WATCH_TYP& w : watched) {
+        if (w.fp) continue;
+        w.fp = fp;
+        snprintf(w.name, sizeof w.name, "%s", name ? name : "");
+        w.said = 0;
+        return;
+    }
+}
+
+void unwatch_output(FILE* fp) {
+    WATCH_TYP* w = find(fp);
+    if (w) w->fp = nullptr;
+}
+
+short check_outputs() {
+    short ok = 1;
+    for (WATCH_TYP& w : watched)
+        if (w.fp && !check(w)) ok = 0;
+    return ok;
+}
+
+short close_watched_output(FILE* fp) {
+    WATCH_TYP* w = find(fp);
+    if (!w) return fclose(fp) == 0 ? 1 : 0;
+    short ok = check(*w);
+    errno = 0;
+    if (fclose(fp) != 0) {
+        say(*w, errno);
+        ok = 0;
+    }
+    w->fp = nullptr;
+    return ok;
+}
+
+short output_lost() { return lost; }
+
+void lost_output_reset() {
+    for (WATCH_TYP& w : watched) w.fp = nullptr;
+    watched[0].fp = stdout;
+    watched[0].said = 0;
+    lost = 0;
+}
