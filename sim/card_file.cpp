@@ -50,22 +50,25 @@ static long slurp(const char* path, unsigned char** out, char* err, size_t errle
         snprintf(err, errlen, "%s: %s", path, strerror(errno));
         return -1;
     }
+    // The block grows to one byte over the limit at most: a file that fills it is too large, one of
+    // exactly FILE_LIMIT bytes leaves that byte unread.
     long cap = 4096, size = 0;
     unsigned char* data = (unsigned char*)malloc((size_t)cap);
     while (data) {
         size_t got = fread(data + size, 1, (size_t)(cap - size), fp);
         size += (long)got;
         if (size < cap) break;
-        if (cap >= FILE_LIMIT) {
+        if (size > FILE_LIMIT) {
             free(data);
             fclose(fp);
             snprintf(err, errlen, "%s: larger than %d bytes, not a card file", path, FILE_LIMIT);
             return -1;
         }
-        unsigned char* grown = (unsigned char*)realloc(data, (size_t)cap * 2);
+        long grown_cap = cap * 2 <= FILE_LIMIT ? cap * 2 : FILE_LIMIT + 1;
+        unsigned char* grown = (unsigned char*)realloc(data, (size_t)grown_cap);
         if (!grown) free(data);
         data = grown;
-        cap *= 2;
+        cap = grown_cap;
     }
     short failed = ferror(fp) != 0;
     fclose(fp);

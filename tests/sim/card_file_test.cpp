@@ -64,4 +64,13 @@ TEST_F(CardFile, MalformedTextNamesTheLine) {
     EXPECT_EQ(std::string(err).rfind("/nonexistent/card.hex: ", 0), 0u);
 }
 
+// A file of exactly 4 MiB is read; one byte more is refused unread.
+TEST_F(CardFile, FileSizeLimitIsInclusive) {
+    std::string card = "04 43 00 01 00 00 00 00 0A\n#";
+    card += std::string(4194304 - card.size(), 'x');
+    EXPECT_EQ(read(card), 9) << err;
+    EXPECT_EQ(read(card + "x"), -1);
+    EXPECT_EQ(std::string(err), path + ": larger than 4194304 bytes, not a card file");
+}
+
 }  // namespace
