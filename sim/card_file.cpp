@@ -54,10 +54,15 @@ static long slurp(const char* path, unsigned char** out, char* err, size_t errle
     // exactly FILE_LIMIT bytes leaves that byte unread.
     long cap = 4096, size = 0;
     unsigned char* data = (unsigned char*)malloc((size_t)cap);
+    int reason = 0;   // errno of a failed read
     while (data) {
+        errno = 0;
         size_t got = fread(data + size, 1, (size_t)(cap - size), fp);
         size += (long)got;
-        if (size < cap) break;
+        if (size < cap) {
+            if (ferror(fp)) reason = errno ? errno : EIO;
+            break;
+        }
         if (size > FILE_LIMIT) {
             free(data);
             fclose(fp);
@@ -70,11 +75,10 @@ static long slurp(const char* path, unsigned char** out, char* err, size_t errle
         data = grown;
         cap = grown_cap;
     }
-    short failed = ferror(fp) != 0;
     fclose(fp);
-    if (!data || failed) {
+    if (!data || reason) {
         free(data);
-        snprintf(err, errlen, "%s: %s", path, data ? "read error" : "out of memory");
+        snprintf(err, errlen, "%s: %s", path, data ? strerror(reason) : "out of memory");
         return -1;
     }
     *out = data;

@@ -1,6 +1,8 @@
 // The command line and the program's life from start to end of input.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "support/run_program.h"
 
 namespace {
@@ -49,6 +51,16 @@ TEST(CommandLine, KeyboardLinesAndEndOfInput) {
     EXPECT_EQ(r.out, banner() + "PnP> FOO\n\nERROR (0FA3): Bad or Unknown command\n\nPnP> ");
     r = run_velkor({"--sim"}, "E\n");
     EXPECT_EQ(r.out, banner() + "PnP> E\n");
+}
+
+TEST(CommandLine, CardFileRefusedWithItsReason) {
+    char dir[] = "/tmp/velkor-cards-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    RUN_RESULT r = run_velkor({"--card", dir}, "STATUS\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "velkor: " + std::string(dir) + ": Is a directory\n");
+    rmdir(dir);
 }
 
 }  // namespace

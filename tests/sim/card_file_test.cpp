@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -62,6 +63,15 @@ TEST_F(CardFile, MalformedTextNamesTheLine) {
     EXPECT_EQ(std::string(err), path + ":1: more than 64 bytes");
     EXPECT_EQ(read_card_file("/nonexistent/card.hex", bytes, 64, err, sizeof err), -1);
     EXPECT_EQ(std::string(err).rfind("/nonexistent/card.hex: ", 0), 0u);
+}
+
+// A directory opens, but reading it fails: the system's reason is given.
+TEST_F(CardFile, ReadFailureGivesTheSystemsReason) {
+    char dir[] = "/tmp/velkor-carddir-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    EXPECT_EQ(read_card_file(dir, bytes, 64, err, sizeof err), -1);
+    EXPECT_EQ(std::string(err), std::string(dir) + ": " + strerror(EISDIR));
+    rmdir(dir);
 }
 
 // A file of exactly 4 MiB is read; one byte more is refused unread.
