@@ -85,17 +85,23 @@ static long slurp(const char* path, unsigned char** out, char* err, size_t errle
     return size;
 }
 
+// The one message for a file of more bytes than a card holds, text or raw image alike.
+static void too_many(const char* path, long count, long limit, char* err, size_t errlen) {
+    snprintf(err, errlen, "%s: %ld bytes: a card holds at most %ld", path, count, limit);
+}
+
 long read_card_file(const char* path, unsigned char* bytes, size_t cap, char* err, size_t errlen) {
     unsigned char* data = nullptr;
     long size = slurp(path, &data, err, errlen);
     if (size < 0) return -1;
 
+    long limit = cap < (size_t)CARD_BYTES_MAX ? (long)cap : (long)CARD_BYTES_MAX;
     long count = 0;
     long line = 1;
     if (!is_text(data, size)) {
         // A raw image of the same bytes.
-        if ((size_t)size > cap) {
-            snprintf(err, errlen, "%s: raw image of %ld bytes, more than the %zu a card can hold", path, size, cap);
+        if (size > limit) {
+            too_many(path, size, limit, err, errlen);
             count = -1;
         } else if (size < SERIAL_SIZE) {
             snprintf(err, errlen, "%s: raw image of %ld bytes, shorter than a serial identifier", path, size);
@@ -127,15 +133,17 @@ long read_card_file(const char* path, unsigned char* bytes, size_t cap, char* er
                 snprintf(err, errlen, "%s:%ld: \"%.*s\" is not a hexadecimal byte value", path, line,
                          n > 16 ? 16 : (int)n, (const char*)data + start);
                 count = -1;
-            } else if ((size_t)count >= cap) {
-                snprintf(err, errlen, "%s:%ld: more than %zu bytes", path, line, cap);
-                count = -1;
             } else {
-                bytes[count++] = (unsigned char)(n == 2 ? hi * 16 + lo : hi);
+                // Past the limit a value is counted, not stored, so the message gives the true count.
+                if (count < limit) bytes[count] = (unsigned char)(n == 2 ? hi * 16 + lo : hi);
+                count++;
             }
         }
     }
-    if (count >= 0 && count < SERIAL_SIZE) {
+    if (count > limit) {
+        too_many(path, count, limit, err, errlen);
+        count = -1;
+    } else if (count >= 0 && count < SERIAL_SIZE) {
         if (size > 0 && data[size - 1] == '\n') line--;   // the last line, not the empty one after it
         snprintf(err, errlen, "%s:%ld: %ld byte values, fewer than the 9 of a serial identifier", path, line,
                  count);
