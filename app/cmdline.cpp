@@ -39,8 +39,6 @@ const char* const usage_text =
     "permission for raw port I/O (run as root).\n"
     "Type HELP at the PnP> prompt for the commands.\n";
 
-enum { CARD_BYTES_MAX = 65536 + 16 };
-
 struct OPTIONS_TYP {
     short sim;
     std::vector<const char*> cards;
@@ -110,6 +108,7 @@ int setup_sim(const OPTIONS_TYP& o) {
     std::vector<unsigned char> bytes(CARD_BYTES_MAX);
     for (const char* path : o.cards) {
         char err[512];
+        // n is at most CARD_BYTES_MAX (a longer file is refused), so it fits the card's 16-bit length.
         long n = read_card_file(path, bytes.data(), bytes.size(), err, sizeof err);
         if (n < 0) {
             fprintf(stderr, "velkor: %s\n", err);
@@ -117,10 +116,6 @@ int setup_sim(const OPTIONS_TYP& o) {
         }
         if (n < 9) {
             fprintf(stderr, "velkor: %s: %ld bytes: a card needs at least its 9-byte serial identifier\n", path, n);
-            return 2;
-        }
-        if (n > 0xFFFF) {
-            fprintf(stderr, "velkor: %s: %ld bytes: a card holds at most 65535\n", path, n);
             return 2;
         }
         unsigned char sum = testserial_PNP(bytes.data());

@@ -50,32 +50,44 @@ static long slurp(const char* path, unsigned char** out, char* err, size_t errle
         snprintf(err, errlen, "%s: %s", path, strerror(errno));
         return -1;
     }
+    // The block grows to one byte over the limit at most: a file that fills it is too large, one of
+    // exactly FILE_LIMIT bytes leaves that byte unread.
     long cap = 4096, size = 0;
     unsigned char* data = (unsigned char*)malloc((size_t)cap);
+    int reason = 0;   // errno of a failed read
     while (data) {
+        errno = 0;
         size_t got = fread(data + size, 1, (size_t)(cap - size), fp);
         size += (long)got;
-        if (size < cap) break;
-        if (cap >= FILE_LIMIT) {
+        if (size < cap) {
+            if (ferror(fp)) reason = errno ? errno : EIO;
+            break;
+        }
+        if (size > FILE_LIMIT) {
             free(data);
             fclose(fp);
             snprintf(err, errlen, "%s: larger than %d bytes, not a card file", path, FILE_LIMIT);
             return -1;
         }
-        unsigned char* grown = (unsigned char*)realloc(data, (size_t)cap * 2);
+        long grown_cap = cap * 2 <= FILE_LIMIT ? cap * 2 : FILE_LIMIT + 1;
+        unsigned char* grown = (unsigned char*)realloc(data, (size_t)grown_cap);
         if (!grown) free(data);
         data = grown;
-        cap *= 2;
+        cap = grown_cap;
     }
-    short failed = ferror(fp) != 0;
     fclose(fp);
-    if (!data || failed) {
+    if (!data || reason) {
         free(data);
-        snprintf(err, errlen, "%s: %s", path, data ? "read error" : "out of memory");
+        snprintf(err, errlen, "%s: %s", path, data ? strerror(reason) : "out of memory");
         return -1;
     }
     *out = data;
     return size;
+}
+
+// The one message for a file of more bytes than a card holds, text or raw image alike.
+static void too_many(const char* path, long count, long limit, char* err, size_t errlen) {
+    snprintf(err, errlen, "%s: %ld bytes: a card holds at most %ld", path, count, limit);
 }
 
 long read_card_file(const char* path, unsigned char* bytes, size_t cap, char* err, size_t errlen) {
@@ -83,12 +95,13 @@ long read_card_file(const char* path, unsigned char* bytes, size_t cap, char* er
     long size = slurp(path, &data, err, errlen);
     if (size < 0) return -1;
 
+    long limit = cap < (size_t)CARD_BYTES_MAX ? (long)cap : (long)CARD_BYTES_MAX;
     long count = 0;
     long line = 1;
     if (!is_text(data, size)) {
         // A raw image of the same bytes.
-        if ((size_t)size > cap) {
-            snprintf(err, errlen, "%s: raw image of %ld bytes, more than the %zu a card can hold", path, size, cap);
+        if (size > limit) {
+            too_many(path, size, limit, err, errlen);
             count = -1;
         } else if (size < SERIAL_SIZE) {
             snprintf(err, errlen, "%s: raw image of %ld bytes, shorter than a serial identifier", path, size);
@@ -120,15 +133,17 @@ long read_card_file(const char* path, unsigned char* bytes, size_t cap, char* er
                 snprintf(err, errlen, "%s:%ld: \"%.*s\" is not a hexadecimal byte value", path, line,
                          n > 16 ? 16 : (int)n, (const char*)data + start);
                 count = -1;
-            } else if ((size_t)count >= cap) {
-                snprintf(err, errlen, "%s:%ld: more than %zu bytes", path, line, cap);
-                count = -1;
             } else {
-                bytes[count++] = (unsigned char)(n == 2 ? hi * 16 + lo : hi);
+                // Past the limit a value is counted, not stored, so the message gives the true count.
+                if (count < limit) bytes[count] = (unsigned char)(n == 2 ? hi * 16 + lo : hi);
+                count++;
             }
         }
     }
-    if (count >= 0 && count < SERIAL_SIZE) {
+    if (count > limit) {
+        too_many(path, count, limit, err, errlen);
+        count = -1;
+    } else if (count >= 0 && count < SERIAL_SIZE) {
         if (size > 0 && data[size - 1] == '\n') line--;   // the last line, not the empty one after it
         snprintf(err, errlen, "%s:%ld: %ld byte values, fewer than the 9 of a serial identifier", path, line,
                  count);

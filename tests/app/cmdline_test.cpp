@@ -1,6 +1,9 @@
 // The command line and the program's life from start to end of input.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <unistd.h>
+
 #include "support/run_program.h"
 
 namespace {
@@ -49,6 +52,32 @@ TEST(CommandLine, KeyboardLinesAndEndOfInput) {
     EXPECT_EQ(r.out, banner() + "PnP> FOO\n\nERROR (0FA3): Bad or Unknown command\n\nPnP> ");
     r = run_velkor({"--sim"}, "E\n");
     EXPECT_EQ(r.out, banner() + "PnP> E\n");
+}
+
+TEST(CommandLine, CardFileRefusedWithItsReason) {
+    char dir[] = "/tmp/velkor-cards-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    RUN_RESULT r = run_velkor({"--card", dir}, "STATUS\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "velkor: " + std::string(dir) + ": Is a directory\n");
+    // Too many bytes for a card: the same words for text and for a raw image, whatever the count.
+    std::string text;
+    for (int i = 0; i < 70000; i++) text += "00 ";
+    const std::string files[2][2] = {{"many.hex", text}, {"many.bin", std::string(70000, '\xff')}};
+    for (const auto& f : files) {
+        std::string path = std::string(dir) + "/" + f[0];
+        FILE* fp = fopen(path.c_str(), "wb");
+        ASSERT_NE(fp, nullptr);
+        fwrite(f[1].data(), 1, f[1].size(), fp);
+        fclose(fp);
+        r = run_velkor({"--card", path}, "STATUS\n");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "velkor: " + path + ": 70000 bytes: a card holds at most 65535\n");
+        remove(path.c_str());
+    }
+    rmdir(dir);
 }
 
 }  // namespace

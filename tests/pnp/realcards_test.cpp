@@ -19,7 +19,7 @@ TEST_F(RealCards, AllSixOnOneBus) {
         {"ess0968-ess-es968.hex", 3}, {"rtl8019-realtek-rtl8019as.hex", 1}};
     std::map<std::string, short> want;
     for (const auto& d : devices) {
-        static unsigned char bytes[65535];
+        static unsigned char bytes[CARD_BYTES_MAX];
         char err[256];
         long n = read_card_file((dir + "/" + d.first).c_str(), bytes, sizeof bytes, err, sizeof err);
         ASSERT_GT(n, 9) << err;
