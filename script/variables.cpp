@@ -30,9 +30,24 @@ short next_arg()
     return P.token[0] != ';' && P.token[0] != '#';
 }
 
+// Skips the rest of a bracketed size: up to and including its ']', or up to a ';' or '#' (left
+// unread: it ends the command) or the end of the line. Can't fail.
+void skip_bracket_rest()
+{
+    for (;;) {
+        short before = P.pos;
+        if (P.get(0) != 0 || P.token[0] == ']')
+            return;
+        if (P.token[0] == ';' || P.token[0] == '#') {
+            P.pos = before;
+            return;
+        }
+    }
+}
+
 // The size after a CHAR name: "[expr]", a bare number, or nothing (80). A ';', '#' or ',' that
-// follows the name is left unread for the caller. 1 with *length, or 0 when the size cannot be
-// evaluated (the evaluator's errors queued).
+// follows the name or ends the size is left unread for the caller. 1 with *length, or 0 when the
+// size cannot be evaluated (the evaluator's errors queued).
 short char_size(long* length)
 {
     *length = CHAR_DEFAULT_LENGTH;
@@ -46,12 +61,16 @@ short char_size(long* length)
     }
     if (c != '[')
         return toINT(length, P.token, nullptr);
-    if (eval_expr(length, "]"))
-        return 1;
-    // The evaluator stopped at the bad token: the rest of the brackets is no name.
-    while (P.get(0) == 0 && P.token[0] != ']')
-        ;
-    return 0;
+    short ok = eval_expr(length, "]");
+    // The evaluator has read its stop token: ']' closes the size, while a ';' or '#' ends the
+    // command and goes back for the caller (a separator is a token of one character). Any other
+    // token is the one it failed at, inside the brackets.
+    c = P.token[0];
+    if (c == ';' || c == '#')
+        P.pos--;
+    else if (!ok && c != ']')
+        skip_bracket_rest();
+    return ok;
 }
 
 }  // namespace

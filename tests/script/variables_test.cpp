@@ -136,6 +136,23 @@ TEST_F(Vars, DeclarationErrors)
     EXPECT_EQ(symtab_serial(), "A:INT=7 B:CHAR[80]='' Y:CHAR[80]=''");
 }
 
+// A size that does not evaluate refuses its name only: the evaluator may already have read the
+// closing ']', and a ';' it stopped at still ends the command.
+TEST_F(Vars, BadCharSizeRefusesOnlyItsName)
+{
+    run(exec_defvar, "CHAR c[1 +], k");        // fails at the ']' it has read
+    run(exec_defvar, "CHAR d[(2], e 5");       // '(' never closed
+    run(exec_defvar, "CHAR f[2 q 3], g[4]");   // fails inside the brackets
+    EXPECT_EQ(queued_errors(), "7019 7007 7018 7007 7002 7007");
+    EXPECT_EQ(symtab_serial(), "E:CHAR[5]='' G:CHAR[4]='' K:CHAR[80]=''");
+    clr_errhdl();
+    run(exec_defvar, "CHAR h[4; i");            // the evaluator stops at ';': i is a comment
+    run(exec_defvar, "CHAR j[1 + ; l");
+    run(exec_defvar, "CHAR m[q # n");
+    EXPECT_EQ(queued_errors(), "7019 7007 7002 7007");
+    EXPECT_EQ(symtab_serial(), "E:CHAR[5]='' G:CHAR[4]='' H:CHAR[4]='' K:CHAR[80]=''");
+}
+
 TEST_F(Vars, ShowEmptyTable)
 {
     EXPECT_EQ(show("SHOW"), "\nNo variables have been declared!\n\n");
