@@ -46,9 +46,10 @@ void skip_bracket_rest()
 }
 
 // The size after a CHAR name: "[expr]", a bare number, or nothing (80). A ';', '#' or ',' that
-// follows the name or ends the size is left unread for the caller. 1 with *length, or 0 when the
-// size cannot be evaluated (the evaluator's errors queued).
-short char_size(long* length)
+// follows the name or ends the size is left unread for the caller. With evaluate 0 the size is
+// only read past (the name is not being declared). 1 with *length, or 0 when the size cannot be
+// evaluated (the evaluator's errors queued).
+short char_size(long* length, short evaluate)
 {
     *length = CHAR_DEFAULT_LENGTH;
     short before = P.pos;
@@ -60,7 +61,11 @@ short char_size(long* length)
         return 1;
     }
     if (c != '[')
-        return toINT(length, P.token, nullptr);
+        return evaluate ? toINT(length, P.token, nullptr) : 1;
+    if (!evaluate) {
+        skip_bracket_rest();
+        return 1;
+    }
     short ok = eval_expr(length, "]");
     // The evaluator has read its stop token: ']' closes the size, while a ';' or '#' ends the
     // command and goes back for the caller (a separator is a token of one character). Any other
@@ -99,13 +104,16 @@ short exec_defvar()
         seen = 1;
         if (symtab.find(P.token) != nullptr) {
             set_errhdl(7005);
+            long unused;
+            if (type == T_CHAR)
+                char_size(&unused, 0);   // the size belongs to the name: no name itself
             continue;
         }
         // The name is copied first: reading the size replaces the token.
         if (!proto.make(P.token, type, 1, 0, nullptr, 0))
             break;
         long size = type == T_INT ? 2 : 4;
-        if (type == T_CHAR && !char_size(&size)) {
+        if (type == T_CHAR && !char_size(&size, 1)) {
             set_errhdl(7007);
             proto.unmake();
             continue;

@@ -153,6 +153,22 @@ TEST_F(Vars, BadCharSizeRefusesOnlyItsName)
     EXPECT_EQ(symtab_serial(), "E:CHAR[5]='' G:CHAR[4]='' H:CHAR[4]='' K:CHAR[80]=''");
 }
 
+// A CHAR name declared before is refused with its size, bracketed or bare; the names after it
+// are still declared (as a function that declares a buffer and is called again does).
+TEST_F(Vars, RedeclaredCharSkipsItsSize)
+{
+    run(exec_defvar, "CHAR buf[10], n 5");
+    run(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
+    run(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
+    EXPECT_EQ(queued_errors(), "7005 7005 7005 7005 7005");
+    EXPECT_EQ(symtab_serial(), "BUF:CHAR[10]='' N:CHAR[5]='' T:CHAR[6]=''");
+    clr_errhdl();
+    run(exec_defvar, "CHAR buf[q ; u");   // the skipped size is not evaluated; ';' still ends it
+    run(exec_defvar, "CHAR buf, v");
+    EXPECT_EQ(queued_errors(), "7005 7005");
+    EXPECT_EQ(symtab_serial(), "BUF:CHAR[10]='' N:CHAR[5]='' T:CHAR[6]='' V:CHAR[80]=''");
+}
+
 TEST_F(Vars, ShowEmptyTable)
 {
     EXPECT_EQ(show("SHOW"), "\nNo variables have been declared!\n\n");
