@@ -182,14 +182,17 @@ short exec_print() {
     return 1;
 }
 
-// SHELL | SH | ! command   runs command with the system shell; a non-zero status is reported
+// SHELL | SH | ! command   runs the raw rest of the line (blanks and case kept, nothing removed)
+// with the system shell; a non-zero status is reported. Returns 1 (the line is taken).
 short exec_shell() {
     if (!P.token || !(is_keyword("SHELL") || is_keyword("SH") || P.token[0] == '!')) return 0;
-    P.get(PP_RAW + PP_COUNT, (short)99);
-    if (shell_disabled || !P.token[0]) return 1;
+    const char* text = P.cmd_ptr();
+    P.pos = P.linelen;  // the command is the whole rest of the line
+    while (text && *text == ' ') text++;
+    if (shell_disabled || !text || !*text) return 1;
     // The command writes to the same terminal or file: what is buffered goes first.
     fflush(nullptr);
-    short status = (short)(system(P.token) & 0xFFFF);
+    short status = (short)(system(text) & 0xFFFF);
     if (status != 0) printf("Error: %d\n", status);
     return 1;
 }

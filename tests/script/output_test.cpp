@@ -115,4 +115,16 @@ TEST_F(Output, ShellKeywordsAndSwitch) {
     EXPECT_EQ(run("SHELL false"), "");
 }
 
+// The command is the whole rest of the line, however many words and separators it has.
+TEST_F(Output, ShellRunsTheWholeRestOfTheLine) {
+    std::string path;
+    for (char c = 'a'; c <= 'z'; c++) path += std::string(path.empty() ? "" : "/") + c;
+    std::string line = "SHELL printf '%s\\n' " + path + " " + path + " > '" + dir + "/paths.txt'";
+    EXPECT_EQ(run(line.c_str()), "");
+    EXPECT_EQ(content("paths.txt"), path + "\n" + path + "\n");
+    EXPECT_EQ(run("SHELL   printf '[%s]\\n' \"Two   Blanks\""), "[Two   Blanks]\n");
+    EXPECT_EQ(run("!printf x"), "x");
+    EXPECT_EQ(run("SH   "), "");
+}
+
 }  // namespace
