@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <sys/wait.h>
 
 #include "input/input_stack.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "shell/signals.h"
 
 short shell_disabled = 0;
 const char* file_confine_dir = nullptr;
@@ -183,7 +185,8 @@ short exec_print() {
 }
 
 // SHELL | SH | ! command   runs the raw rest of the line (blanks and case kept, nothing removed)
-// with the system shell; a non-zero status is reported. Returns 1 (the line is taken).
+// with the system shell; a non-zero status is reported, and a command that Ctrl-C ended stops
+// the script as Ctrl-C does. Returns 1 (the line is taken).
 short exec_shell() {
     if (!P.token || !(is_keyword("SHELL") || is_keyword("SH") || P.token[0] == '!')) return 0;
     const char* text = P.cmd_ptr();
@@ -192,7 +195,11 @@ short exec_shell() {
     if (shell_disabled || !text || !*text) return 1;
     // The command writes to the same terminal or file: what is buffered goes first.
     fflush(nullptr);
-    short status = (short)(system(text) & 0xFFFF);
+    int result = system(text);
+    short status = (short)(result & 0xFFFF);
     if (status != 0) printf("Error: %d\n", status);
+    // While system waits it ignores SIGINT, so Ctrl-C ends only the command: take it as ours,
+    // as a shell does when its child dies of SIGINT (a loop of SHELL commands can be stopped).
+    if (result != -1 && WIFSIGNALED(result) && WTERMSIG(result) == SIGINT) sig_interrupt = 1;
     return 1;
 }
