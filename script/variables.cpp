@@ -217,7 +217,8 @@ short exec_show()
     return 1;
 }
 
-// GET name ["prompt" | 'prompt']   reads one keyboard line into the variable
+// GET name ["prompt" | 'prompt']   reads one keyboard line into the variable; at end of input
+// the variable is left alone and every frame above the keyboard is dropped
 short exec_get()
 {
     if (strcasecmp(P.token, "GET") != 0)
@@ -243,6 +244,14 @@ short exec_get()
     cgets(smallbuf, prompt);
     if (sig_pending())
         return 1;  // Ctrl-C or a termination signal: the variable keeps its value
+    if (cgets_eof()) {
+        // Nothing more will be typed: the variable keeps its value and the run ends as at end of
+        // input, which the command loop's next keyboard read sees once nothing is above it.
+        input.hold = 0;
+        while (input.depth > 1)
+            input.pop();
+        return 1;
+    }
     if (sym->type == T_CHAR) {
         char* text = static_cast<char*>(sym->value);
         memset(text, 0, sym->length);

@@ -254,11 +254,6 @@ TEST_F(Vars, GetReadsOneKeyboardLine)
     EXPECT_EQ(queued_errors(), "7002 7001");
     EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abcd' L:INT32=-16 M:INT=9 N:INT=4464 "
                                "T:CHAR[80]='Hello World'");
-    clr_errhdl();
-    run(exec_get, "GET n");   // end of input: an empty line, which is 0
-    EXPECT_EQ(queued_errors(), "");
-    EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abcd' L:INT32=-16 M:INT=9 N:INT=0 "
-                               "T:CHAR[80]='Hello World'");
 }
 
 TEST_F(Vars, GetErrors)
@@ -283,6 +278,29 @@ void push_block(const std::string& lines)
 {
     std::string block = lines + '\0';
     input.push(block.data(), static_cast<short>(block.size()), nullptr, 0, nullptr, 0);
+}
+
+// At end of input GET reads nothing: the variable keeps its value, and every frame above the
+// keyboard is dropped so that the command loop's next read ends the run.
+TEST_F(Vars, GetAtEndOfInputKeepsTheValueAndEndsTheRun)
+{
+    run(exec_defvar, "INT n");
+    run(exec_defvar, "CHAR c[5]");
+    run(exec_expr, "n = 7");
+    run(exec_expr, "c = \"abc\"");
+    type("");
+    push_block(std::string("PRINT never") + '\0');
+    push_block(std::string("RETURN") + '\0');
+    input.hold = 1;
+    EXPECT_EQ(run(exec_get, "GET n \"n: \""), 1);
+    EXPECT_EQ(input.depth, 1);
+    EXPECT_EQ(input.hold, 0);
+    EXPECT_EQ(cgets_eof(), 1);
+    push_block(std::string("PRINT never") + '\0');
+    EXPECT_EQ(run(exec_get, "GET c"), 1);   // the keyboard has already ended
+    EXPECT_EQ(input.depth, 1);
+    EXPECT_EQ(queued_errors(), "");
+    EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abc' N:INT=7");
 }
 
 TEST_F(Vars, GetwordSkipsBlankAndCommentLines)
