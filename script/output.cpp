@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <sys/wait.h>
 
 #include "input/input_stack.h"
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
 #include "shell/parse.h"
+#include "shell/signals.h"
 
 short shell_disabled = 0;
 const char* file_confine_dir = nullptr;
@@ -184,14 +186,22 @@ short exec_print() {
     return 1;
 }
 
-// SHELL | SH | ! command   runs command with the system shell; a non-zero status is reported
+// SHELL | SH | ! command   runs the raw rest of the line (blanks and case kept, nothing removed)
+// with the system shell; a non-zero status is reported, and a command that Ctrl-C ended stops
+// the script as Ctrl-C does. Returns 1 (the line is taken).
 short exec_shell() {
     if (!P.token || !(is_keyword("SHELL") || is_keyword("SH") || P.token[0] == '!')) return 0;
-    P.get(PP_RAW + PP_COUNT, (short)99);
-    if (shell_disabled || !P.token[0]) return 1;
+    const char* text = P.cmd_ptr();
+    P.pos = P.linelen;  // the command is the whole rest of the line
+    while (text && *text == ' ') text++;
+    if (shell_disabled || !text || !*text) return 1;
     // The command writes to the same terminal or file: what is buffered goes first.
     fflush(nullptr);
-    short status = (short)(system(P.token) & 0xFFFF);
+    int result = system(text);
+    short status = (short)(result & 0xFFFF);
     if (status != 0) printf("Error: %d\n", status);
+    // While system waits it ignores SIGINT, so Ctrl-C ends only the command: take it as ours,
+    // as a shell does when its child dies of SIGINT (a loop of SHELL commands can be stopped).
+    if (result != -1 && WIFSIGNALED(result) && WTERMSIG(result) == SIGINT) sig_interrupt = 1;
     return 1;
 }

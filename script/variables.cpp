@@ -30,10 +30,26 @@ short next_arg()
     return P.token[0] != ';' && P.token[0] != '#';
 }
 
+// Skips the rest of a bracketed size: up to and including its ']', or up to a ';' or '#' (left
+// unread: it ends the command) or the end of the line. Can't fail.
+void skip_bracket_rest()
+{
+    for (;;) {
+        short before = P.pos;
+        if (P.get(0) != 0 || P.token[0] == ']')
+            return;
+        if (P.token[0] == ';' || P.token[0] == '#') {
+            P.pos = before;
+            return;
+        }
+    }
+}
+
 // The size after a CHAR name: "[expr]", a bare number, or nothing (80). A ';', '#' or ',' that
-// follows the name is left unread for the caller. 1 with *length, or 0 when the size cannot be
+// follows the name or ends the size is left unread for the caller. With evaluate 0 the size is
+// only read past (the name is not being declared). 1 with *length, or 0 when the size cannot be
 // evaluated (the evaluator's errors queued).
-short char_size(long* length)
+short char_size(long* length, short evaluate)
 {
     *length = CHAR_DEFAULT_LENGTH;
     short before = P.pos;
@@ -45,13 +61,21 @@ short char_size(long* length)
         return 1;
     }
     if (c != '[')
-        return toINT(length, P.token, nullptr);
-    if (eval_expr(length, "]"))
+        return evaluate ? toINT(length, P.token, nullptr) : 1;
+    if (!evaluate) {
+        skip_bracket_rest();
         return 1;
-    // The evaluator stopped at the bad token: the rest of the brackets is no name.
-    while (P.get(0) == 0 && P.token[0] != ']')
-        ;
-    return 0;
+    }
+    short ok = eval_expr(length, "]");
+    // The evaluator has read its stop token: ']' closes the size, while a ';' or '#' ends the
+    // command and goes back for the caller (a separator is a token of one character). Any other
+    // token is the one it failed at, inside the brackets.
+    c = P.token[0];
+    if (c == ';' || c == '#')
+        P.pos--;
+    else if (!ok && c != ']')
+        skip_bracket_rest();
+    return ok;
 }
 
 }  // namespace
@@ -80,13 +104,16 @@ short exec_defvar()
         seen = 1;
         if (symtab.find(P.token) != nullptr) {
             set_errhdl(7005);
+            long unused;
+            if (type == T_CHAR)
+                char_size(&unused, 0);   // the size belongs to the name: no name itself
             continue;
         }
         // The name is copied first: reading the size replaces the token.
         if (!proto.make(P.token, type, 1, 0, nullptr, 0))
             break;
         long size = type == T_INT ? 2 : 4;
-        if (type == T_CHAR && !char_size(&size)) {
+        if (type == T_CHAR && !char_size(&size, 1)) {
             set_errhdl(7007);
             proto.unmake();
             continue;
@@ -190,7 +217,8 @@ short exec_show()
     return 1;
 }
 
-// GET name ["prompt" | 'prompt']   reads one keyboard line into the variable
+// GET name ["prompt" | 'prompt']   reads one keyboard line into the variable; at end of input
+// the variable is left alone and every frame above the keyboard is dropped
 short exec_get()
 {
     if (strcasecmp(P.token, "GET") != 0)
@@ -216,6 +244,14 @@ short exec_get()
     cgets(smallbuf, prompt);
     if (sig_pending())
         return 1;  // Ctrl-C or a termination signal: the variable keeps its value
+    if (cgets_eof()) {
+        // Nothing more will be typed: the variable keeps its value and the run ends as at end of
+        // input, which the command loop's next keyboard read sees once nothing is above it.
+        input.hold = 0;
+        while (input.depth > 1)
+            input.pop();
+        return 1;
+    }
     if (sym->type == T_CHAR) {
         char* text = static_cast<char*>(sym->value);
         memset(text, 0, sym->length);

@@ -1,6 +1,7 @@
 // Output and mode commands: flags, the output file, PRINT and SHELL.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "script/output.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "shell/signals.h"
 
 namespace {
 
@@ -113,6 +115,35 @@ TEST_F(Output, ShellKeywordsAndSwitch) {
     shell_disabled = 1;
     EXPECT_EQ(run("SHELL echo no"), "");
     EXPECT_EQ(run("SHELL false"), "");
+}
+
+// The command is the whole rest of the line, however many words and separators it has.
+TEST_F(Output, ShellRunsTheWholeRestOfTheLine) {
+    std::string path;
+    for (char c = 'a'; c <= 'z'; c++) path += std::string(path.empty() ? "" : "/") + c;
+    std::string line = "SHELL printf '%s\\n' " + path + " " + path + " > '" + dir + "/paths.txt'";
+    EXPECT_EQ(run(line.c_str()), "");
+    EXPECT_EQ(content("paths.txt"), path + "\n" + path + "\n");
+    EXPECT_EQ(run("SHELL   printf '[%s]\\n' \"Two   Blanks\""), "[Two   Blanks]\n");
+    EXPECT_EQ(run("!printf x"), "x");
+    EXPECT_EQ(run("SH   "), "");
+}
+
+// Only a command that SIGINT ended stops the script; its status is reported as for any other.
+TEST_F(Output, ShellCommandEndedByCtrlCInterrupts) {
+    // The command inherits the default action, whatever this test runner was started with.
+    struct sigaction dfl = {}, old;
+    dfl.sa_handler = SIG_DFL;
+    sigaction(SIGINT, &dfl, &old);
+    sig_interrupt = 0;
+    EXPECT_EQ(run("SHELL exit 130"), "Error: -32256\n");   // a shell's "interrupted" exit code, 130
+    EXPECT_EQ(sig_interrupt, 0);
+    EXPECT_EQ(run("SHELL kill -TERM $$"), "Error: 15\n");
+    EXPECT_EQ(sig_interrupt, 0);
+    EXPECT_EQ(run("SHELL kill -INT $$"), "Error: 2\n");
+    EXPECT_EQ(sig_interrupt, 1);
+    sig_interrupt = 0;
+    sigaction(SIGINT, &old, nullptr);
 }
 
 }  // namespace

@@ -136,6 +136,39 @@ TEST_F(Vars, DeclarationErrors)
     EXPECT_EQ(symtab_serial(), "A:INT=7 B:CHAR[80]='' Y:CHAR[80]=''");
 }
 
+// A size that does not evaluate refuses its name only: the evaluator may already have read the
+// closing ']', and a ';' it stopped at still ends the command.
+TEST_F(Vars, BadCharSizeRefusesOnlyItsName)
+{
+    run(exec_defvar, "CHAR c[1 +], k");        // fails at the ']' it has read
+    run(exec_defvar, "CHAR d[(2], e 5");       // '(' never closed
+    run(exec_defvar, "CHAR f[2 q 3], g[4]");   // fails inside the brackets
+    EXPECT_EQ(queued_errors(), "7019 7007 7018 7007 7002 7007");
+    EXPECT_EQ(symtab_serial(), "E:CHAR[5]='' G:CHAR[4]='' K:CHAR[80]=''");
+    clr_errhdl();
+    run(exec_defvar, "CHAR h[4; i");            // the evaluator stops at ';': i is a comment
+    run(exec_defvar, "CHAR j[1 + ; l");
+    run(exec_defvar, "CHAR m[q # n");
+    EXPECT_EQ(queued_errors(), "7019 7007 7002 7007");
+    EXPECT_EQ(symtab_serial(), "E:CHAR[5]='' G:CHAR[4]='' H:CHAR[4]='' K:CHAR[80]=''");
+}
+
+// A CHAR name declared before is refused with its size, bracketed or bare; the names after it
+// are still declared (as a function that declares a buffer and is called again does).
+TEST_F(Vars, RedeclaredCharSkipsItsSize)
+{
+    run(exec_defvar, "CHAR buf[10], n 5");
+    run(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
+    run(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
+    EXPECT_EQ(queued_errors(), "7005 7005 7005 7005 7005");
+    EXPECT_EQ(symtab_serial(), "BUF:CHAR[10]='' N:CHAR[5]='' T:CHAR[6]=''");
+    clr_errhdl();
+    run(exec_defvar, "CHAR buf[q ; u");   // the skipped size is not evaluated; ';' still ends it
+    run(exec_defvar, "CHAR buf, v");
+    EXPECT_EQ(queued_errors(), "7005 7005");
+    EXPECT_EQ(symtab_serial(), "BUF:CHAR[10]='' N:CHAR[5]='' T:CHAR[6]='' V:CHAR[80]=''");
+}
+
 TEST_F(Vars, ShowEmptyTable)
 {
     EXPECT_EQ(show("SHOW"), "\nNo variables have been declared!\n\n");
@@ -221,11 +254,6 @@ TEST_F(Vars, GetReadsOneKeyboardLine)
     EXPECT_EQ(queued_errors(), "7002 7001");
     EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abcd' L:INT32=-16 M:INT=9 N:INT=4464 "
                                "T:CHAR[80]='Hello World'");
-    clr_errhdl();
-    run(exec_get, "GET n");   // end of input: an empty line, which is 0
-    EXPECT_EQ(queued_errors(), "");
-    EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abcd' L:INT32=-16 M:INT=9 N:INT=0 "
-                               "T:CHAR[80]='Hello World'");
 }
 
 TEST_F(Vars, GetErrors)
@@ -250,6 +278,29 @@ void push_block(const std::string& lines)
 {
     std::string block = lines + '\0';
     input.push(block.data(), static_cast<short>(block.size()), nullptr, 0, nullptr, 0);
+}
+
+// At end of input GET reads nothing: the variable keeps its value, and every frame above the
+// keyboard is dropped so that the command loop's next read ends the run.
+TEST_F(Vars, GetAtEndOfInputKeepsTheValueAndEndsTheRun)
+{
+    run(exec_defvar, "INT n");
+    run(exec_defvar, "CHAR c[5]");
+    run(exec_expr, "n = 7");
+    run(exec_expr, "c = \"abc\"");
+    type("");
+    push_block(std::string("PRINT never") + '\0');
+    push_block(std::string("RETURN") + '\0');
+    input.hold = 1;
+    EXPECT_EQ(run(exec_get, "GET n \"n: \""), 1);
+    EXPECT_EQ(input.depth, 1);
+    EXPECT_EQ(input.hold, 0);
+    EXPECT_EQ(cgets_eof(), 1);
+    push_block(std::string("PRINT never") + '\0');
+    EXPECT_EQ(run(exec_get, "GET c"), 1);   // the keyboard has already ended
+    EXPECT_EQ(input.depth, 1);
+    EXPECT_EQ(queued_errors(), "");
+    EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abc' N:INT=7");
 }
 
 TEST_F(Vars, GetwordSkipsBlankAndCommentLines)

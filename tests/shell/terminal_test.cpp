@@ -68,6 +68,24 @@ TEST_F(Terminal, CtrlCStopsAnEndlessLoop) {
     EXPECT_EQ(term.finish(WAIT_MS), 0);
 }
 
+// Ctrl-C reaches the command that SHELL runs as well: it ends the command and the loop.
+TEST_F(Terminal, CtrlCStopsALoopOfShellCommands) {
+    start({"--sim"});
+    term.type("WHILE (1) {\n");
+    expect("WHILE> ");
+    term.type("SHELL sleep 0.5\n");
+    expect("WHILE> ");
+    term.type("}\n");
+    usleep(300 * 1000);   // within the first sleep
+    term.type("\x03");
+    expect("Error: 2\r\n");
+    expect("PnP> ");
+    term.type("PRINT after\n");
+    expect("after\r\n");
+    term.type("EXIT\n");
+    EXPECT_EQ(term.finish(WAIT_MS), 0);
+}
+
 TEST_F(Terminal, CtrlCAbandonsAConstructBeingTyped) {
     start({"--sim"});
     term.type("WHILE (1)\n");
