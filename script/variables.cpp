@@ -241,7 +241,7 @@ short exec_get()
         }
         prompt = P.token;
     }
-    cgets(smallbuf, prompt);
+    const char* line = cgets(smallbuf, prompt);
     if (sig_pending())
         return 1;  // Ctrl-C or a termination signal: the variable keeps its value
     if (cgets_eof()) {
@@ -252,6 +252,8 @@ short exec_get()
             input.pop();
         return 1;
     }
+    if (line == nullptr)
+        return 1;  // a line too long for the buffer was refused (6004): the variable keeps its value
     if (sym->type == T_CHAR) {
         char* text = static_cast<char*>(sym->value);
         memset(text, 0, sym->length);

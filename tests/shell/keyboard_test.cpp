@@ -30,6 +30,13 @@ TEST(Keyboard, LineOverTheBufferIsRefusedWhole) {
     EXPECT_NE(r.out.find("\nnext\n"), std::string::npos);
 }
 
+// GET reads a keyboard line too: a refused one leaves the variable as it was.
+TEST(Keyboard, GetOfALineOverTheBufferKeepsTheValue) {
+    RUN_RESULT r = run_velkor({"--sim"}, "INT x\nx = 7\nGET x\n" + std::string(1100, '1') + "\nPRINT x=$x\n");
+    EXPECT_EQ(count(r.out, "\nERROR (1774): Max token buffer length is reached\n"), 1u);
+    EXPECT_NE(r.out.find("\nx=7\n"), std::string::npos) << r.out;
+}
+
 // Input that is not a terminal keeps no history: an Up key in piped text recalls nothing.
 TEST(Keyboard, PipedInputKeepsNoHistory) {
     RUN_RESULT r = run_velkor({"--sim"}, "PRINT once-only\n\x1b[A\n");
