@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include "input/input_stack.h"
+#include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
 #include "shell/parse.h"
@@ -195,8 +196,10 @@ short exec_shell() {
     P.pos = P.linelen;  // the command is the whole rest of the line
     while (text && *text == ' ') text++;
     if (shell_disabled || !text || !*text) return 1;
-    // The command writes to the same terminal or file: what is buffered goes first.
+    // The command writes to the same terminal or file: what is buffered goes first. It may read
+    // the same standard input too: what the keyboard read ahead goes back.
     fflush(nullptr);
+    cgets_unread();
     int result = system(text);
     short status = (short)(result & 0xFFFF);
     if (status != 0) printf("Error: %d\n", status);

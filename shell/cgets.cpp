@@ -142,6 +142,11 @@ char* cgets(char* buf, const char* prompt) {
     return buf;
 }
 
+void cgets_unread() {
+    if (inpos >= inlen) return;
+    if (lseek(STDIN_FILENO, -(off_t)(inlen - inpos), SEEK_CUR) != (off_t)-1) inpos = inlen = 0;
+}
+
 short cgets_eof() { return at_eof; }
 void cgets_close() { at_eof = 1; }
 void cgets_reset() { at_eof = 0; }

@@ -10,6 +10,11 @@ enum { CGETS_BUFSIZE = 1024, CGETS_HISTORY_MAX = 1000 };
 // than CGETS_BUFSIZE - 1 characters (refused whole, 6004 queued). When standard input is a
 // terminal, non-blank lines go to the history, which keeps the last CGETS_HISTORY_MAX.
 char* cgets(char* buf, const char* prompt);
+// Input that is not a terminal is read ahead a block at a time. Before another program shares
+// standard input (SHELL), what was read ahead and not used is given back to a standard input
+// that can seek (a file), so the program reads on where the script stands. From a pipe it
+// cannot be given back: the other program then reads after the block. Can't fail.
+void cgets_unread();
 // 1 once the keyboard has reached end of input (Ctrl-D, or stdin at end of file).
 short cgets_eof();
 // Marks the keyboard as at end of input without reading it (harnesses that have no keyboard).

@@ -30,6 +30,15 @@ TEST(Keyboard, LineOverTheBufferIsRefusedWhole) {
     EXPECT_NE(r.out.find("\nnext\n"), std::string::npos);
 }
 
+// Piped input is read ahead; a command that SHELL runs still reads on where the script stands
+// when standard input is a file.
+TEST(Keyboard, ShellCommandReadsOnFromTheScriptsStandardInput) {
+    RUN_RESULT r = run_velkor({"--sim"}, "SHELL read x; echo \"child got $x\"\nhello\nPRINT after\n");
+    EXPECT_NE(r.out.find("child got hello\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("ERROR"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nafter\n"), std::string::npos);
+}
+
 // GET reads a keyboard line too: a refused one leaves the variable as it was.
 TEST(Keyboard, GetOfALineOverTheBufferKeepsTheValue) {
     RUN_RESULT r = run_velkor({"--sim"}, "INT x\nx = 7\nGET x\n" + std::string(1100, '1') + "\nPRINT x=$x\n");
