@@ -36,7 +36,7 @@ short exec_isolate() {
         } else if (strcasecmp(P.token, "RESET_DRV") == 0) {
             mode = 7;
         } else {
-            set_errhdl(7009);
+            set_errhdl(ERR_BAD_TOKEN);
             return 1;
         }
     }
@@ -62,13 +62,13 @@ short exec_detect() {
     if (csn == 0) {
         csn = PNP_csn;
         if (csn <= 0) {
-            set_errhdl(1002);
+            set_errhdl(ERR_DEVICE);
             return 1;
         }
     }
     defaultport_PNP(Uport);
     if (findcard_PNP((short)csn) < 0 && PNP_cards_len >= PNP_MAXCARDS) {
-        set_errhdl(1002);   // no record left for a new card
+        set_errhdl(ERR_DEVICE);   // no record left for a new card
         return 1;
     }
     short loaded = loadcard_PNP((short)csn);

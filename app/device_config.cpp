@@ -19,8 +19,6 @@ short inited;
 CARD_TYP* card;
 DEVICE_TYP* dev;
 
-enum { ERR_SETTINGS = 5003, ERR_DEVICE = 1002 };
-
 // Takes the next token of the line. 1 when there was one, 0 at the end of the line.
 short next_token() { return P.get(0) == 0 ? 1 : 0; }
 

@@ -18,7 +18,7 @@ void dump_card() {
 
 void dump_all_devices() {
     if (PNP_csn_idx < 0 || PNP_csn_idx >= PNP_cards_len || PNP_cards[PNP_csn_idx].csn == 0) {
-        set_errhdl(1002);   // as dumpdev_PNP would report for the missing card
+        set_errhdl(ERR_DEVICE);   // as dumpdev_PNP would report for the missing card
         return;
     }
     for (short i = 0; i < PNP_cards[PNP_csn_idx].ndevs; i++) dumpdev_PNP(i, -1);
@@ -42,10 +42,10 @@ short exec_dump() {
         } else if (WC::streq(P.token, "ALL")) {
             dump_all_devices();
         } else {
-            set_errhdl(5003);
+            set_errhdl(ERR_SETTINGS);
         }
     } else {
-        set_errhdl(5003);
+        set_errhdl(ERR_SETTINGS);
     }
     return 1;
 }

@@ -91,14 +91,14 @@ void INPUT_TYP::unmake() {
 short INPUT_TYP::allocate() {
     // depth is a signed 16-bit count: one more frame would wrap it.
     if (depth >= INPUT_DEPTH_MAX) {
-        set_errhdl(6002);
+        set_errhdl(ERR_STACK_OVERFLOW);
         return 0;
     }
     STREAM_TYP* f = (STREAM_TYP*)calloc(1, sizeof(STREAM_TYP));
     STREAM_TYP** grown = f ? (STREAM_TYP**)realloc(frames, sizeof(STREAM_TYP*) * (depth + 1)) : nullptr;
     if (!grown) {
         free(f);
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return 0;
     }
     frames = grown;
@@ -108,7 +108,7 @@ short INPUT_TYP::allocate() {
 
 short INPUT_TYP::deallocate() {
     if (depth <= 0) {
-        set_errhdl(6001);
+        set_errhdl(ERR_STACK_UNDERFLOW);
         return 0;
     }
     free(frames[--depth]);
@@ -154,7 +154,7 @@ short INPUT_TYP::push(const char* name, const char* ext) {
     }
     if (!f->fp) {
         // Out of file descriptors (a file that runs itself): the stack is full, the file is there.
-        set_errhdl(reason == EMFILE || reason == ENFILE ? 6002 : 6003);
+        set_errhdl(reason == EMFILE || reason == ENFILE ? ERR_STACK_OVERFLOW : ERR_NO_FILE);
         deallocate();
         return 0;
     }
@@ -173,7 +173,7 @@ short INPUT_TYP::push(const char* text, short textlen, const char* cond, short c
     if (!f->text || (cond && !f->cond) || (step && !f->step)) {
         free_frame(f);
         deallocate();
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return 0;
     }
     // A loop tests its condition before the first pass: start at the end of the block.
@@ -184,7 +184,7 @@ short INPUT_TYP::push(const char* text, short textlen, const char* cond, short c
 
 short INPUT_TYP::pop() {
     if (depth <= 0) {
-        set_errhdl(6002);
+        set_errhdl(ERR_STACK_OVERFLOW);
         return 0;
     }
     free_frame(frames[depth - 1]);
@@ -193,7 +193,7 @@ short INPUT_TYP::pop() {
 
 STREAM_TYP* INPUT_TYP::stream_ptr(unsigned short report) {
     if (depth <= 0) {
-        if (report) set_errhdl(6002);
+        if (report) set_errhdl(ERR_STACK_OVERFLOW);
         return nullptr;
     }
     return frames[depth - 1];
@@ -260,7 +260,7 @@ short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
             return 0;
         }
         if (r < 0) {
-            set_errhdl(6004);
+            set_errhdl(ERR_TOO_LONG);
             return 0;
         }
         return varsubst(smallbuf, substitute);

@@ -132,11 +132,11 @@ static int reference(PASS* ps, const char* src, int i, int reflen) {
     }
     const char* close = strchr(src + k, ']');
     if (!close) {
-        set_errhdl(6005);
+        set_errhdl(ERR_MISSING_BRACKET);
         return -1;
     }
     if (idx < 0 || (size_t)idx >= length) {
-        set_errhdl(7008);
+        set_errhdl(ERR_INDEX);
         return -1;
     }
     if (uquote) emit(ps, '\'');
@@ -167,14 +167,14 @@ static short one_pass(const char* src, PASS* ps) {
             int j = i + 1;
             while (src[j] && src[j] != '$' && !is_sep(src[j])) j++;
             if (j - i > REF_MAX) {
-                set_errhdl(6004);
+                set_errhdl(ERR_TOO_LONG);
                 return 0;
             }
             i = reference(ps, src, i, j - i);
             if (i < 0) return 0;
         }
         if (ps->overflow) {
-            set_errhdl(6004);  // the substituted line does not fit its buffer
+            set_errhdl(ERR_TOO_LONG);  // the substituted line does not fit its buffer
             return 0;
         }
     }

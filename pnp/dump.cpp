@@ -234,7 +234,7 @@ void parse_longTAG(unsigned char** cursor, short* left) {
 short dumprcs_PNP(short index) {
     if (index == -1) index = PNP_csn_idx;
     if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS || PNP_cards[index].csn == 0) {
-        set_errhdl(1002);
+        set_errhdl(ERR_DEVICE);
         return 1;
     }
     CARD_TYP& card = PNP_cards[index];
@@ -271,13 +271,13 @@ short dumprcs_PNP(short index) {
 short dumpdev_PNP(short devno, short index) {
     if (index < 0) index = PNP_csn_idx;
     if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS || PNP_cards[index].csn == 0) {
-        set_errhdl(1002);
+        set_errhdl(ERR_DEVICE);
         return 1;
     }
     CARD_TYP& card = PNP_cards[index];
     if (devno < 0) devno = PNP_device;
     if (devno < 0 || devno >= card.ndevs || !card.devs) {
-        set_errhdl(1002);
+        set_errhdl(ERR_DEVICE);
         return 1;
     }
     const DEVICE_TYP& d = card.devs[devno];

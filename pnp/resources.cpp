@@ -43,7 +43,7 @@ unsigned short readINTU2(short reg) {
 static short newdevice(CARD_TYP* r) {
     void* grown = realloc(r->devs, sizeof(DEVICE_TYP) * (size_t)(r->ndevs + 1));
     if (!grown) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return 0;
     }
     r->devs = (DEVICE_TYP*)grown;
@@ -115,7 +115,7 @@ short loadresource_PNP(short index) {
     r->reslen = buf_len;
     r->resdata = (unsigned char*)malloc(buf_len > 0 ? (size_t)buf_len : 1);
     if (!r->resdata) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         r->reslen = 0;
         return 1;
     }
@@ -166,7 +166,7 @@ short loadcard_PNP(short csn) {
     } else {
         // The table is never overrun: a new CSN with every record in use is refused.
         if (PNP_cards_len >= PNP_MAXCARDS) {
-            set_errhdl(1002);
+            set_errhdl(ERR_DEVICE);
             return 0;
         }
         index = PNP_cards_len++;

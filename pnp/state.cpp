@@ -69,12 +69,12 @@ short init_PNP() {
     held_port = 0;
     PNP_permitted = 0;
     if (port_permit(PNP_ADDRESS, 1) != 0) {
-        set_errhdl(1003);
+        set_errhdl(ERR_PERMISSION);
         return 1;
     }
     // 0xA79 lies above 0x3FF, where ioperm grants nothing: WRITE_DATA needs iopl(3).
     if (port_privilege(3) != 0) {
-        set_errhdl(1003);
+        set_errhdl(ERR_PERMISSION);
         port_permit(PNP_ADDRESS, 0);
         return 1;
     }
@@ -110,13 +110,13 @@ short current_PNP(short csn) {
 
 short testcsn_PNP(unsigned short report) {
     if (PNP_csn > 0 && PNP_csn_idx >= 0) return 1;
-    if (report) set_errhdl(1002);
+    if (report) set_errhdl(ERR_DEVICE);
     return 0;
 }
 
 short testdev_PNP(unsigned short report) {
     if (PNP_device >= 0) return 1;
-    if (report) set_errhdl(1002);
+    if (report) set_errhdl(ERR_DEVICE);
     return 0;
 }
 
@@ -131,7 +131,7 @@ void clean_PNP() {
 
 short ports_PNP() {
     if (PNP_permitted == 1) return 1;
-    set_errhdl(1003);
+    set_errhdl(ERR_PERMISSION);
     return 0;
 }
 

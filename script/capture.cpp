@@ -64,7 +64,7 @@ short next_line(const char* prompt, unsigned short substitute) {
             // Reading on would start the loop's next pass (its step, its condition, its body
             // again) inside this construct, without end when the braces never balance.
             if (f->cond) {
-                set_errhdl(ERR_UNBALANCED);
+                set_errhdl(ERR_BRACES);
                 return 0;
             }
             input.pop();   // a plain block is used up: read on in the frame below

@@ -2,11 +2,10 @@
 #ifndef VELKOR_SCRIPT_CAPTURE_H
 #define VELKOR_SCRIPT_CAPTURE_H
 
-// Queued when a captured body, condition, header part, rest of a line or CALL expansion does not
-// fit its work buffer: the construct is then refused whole and nothing of it runs.
-enum { ERR_TOO_LONG = 6004 };
-// Queued when a construct is still open where the body of the loop it is read from ends.
-enum { ERR_UNBALANCED = 7006 };
+// ERR_TOO_LONG is queued when a captured body, condition, header part, rest of a line or CALL
+// expansion does not fit its work buffer: the construct is then refused whole and nothing of it
+// runs. ERR_BRACES is queued when a construct is still open where the body of the loop it is
+// read from ends.
 
 // Text built in a fixed buffer. It never writes past cap bytes: once full, further characters
 // only set overflow, so the caller can read the construct to its end and then refuse it.

@@ -128,7 +128,7 @@ short header_part(BLOCK_TYP& part, bool is_step, bool statements) {
 char* keep_part(const BLOCK_TYP& part) {
     char* copy = (char*)malloc(part.len > 0 ? part.len : 1);
     if (!copy) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return nullptr;
     }
     memcpy(copy, part.buf, part.len);
@@ -262,7 +262,7 @@ short exec_loopctl() {
         return 0;
     STREAM_TYP* top = input.stream_ptr(0);
     if (!top || !top->text || !top->cond) {
-        set_errhdl(5002);
+        set_errhdl(ERR_OUT_OF_CONTEXT);
         return 1;
     }
     if (is_break) {

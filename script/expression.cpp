@@ -54,8 +54,6 @@ const COP_ROW cops[] = {
 const char Cstring[] = "btrnf";
 const unsigned char Cvalue[] = {8, 9, 13, 10, 12};
 
-// Error queued when a division cannot give a 32-bit result (divisor 0, or -2147483648 / -1).
-const short DIVIDE_ERROR = 7019;
 
 // The code of operator character c, or 0.
 short op_code(char c)
@@ -75,7 +73,7 @@ short apply(short code, int32_t l, int32_t r, int32_t* res)
     case OP_MOD:
     case OP_DIV:
         if (r == 0 || (code == OP_DIV && l == INT32_MIN && r == -1)) {
-            set_errhdl(DIVIDE_ERROR);
+            set_errhdl(ERR_EXPR_ARG1);  // no 32-bit result: divisor 0, or -2147483648 / -1
             return 0;
         }
         // -2147483648 % -1 is 0, but the machine instruction traps on it.
@@ -101,7 +99,7 @@ short apply(short code, int32_t l, int32_t r, int32_t* res)
     case OP_LAND: *res = l != 0 && r != 0; return 1;
     case OP_LOR: *res = l != 0 || r != 0; return 1;
     default:
-        set_errhdl(7021);
+        set_errhdl(ERR_EXPR_ARG3);
         return 0;
     }
 }
@@ -113,14 +111,14 @@ short char_literal(const char* text, long* out, const char** end)
     const char* p = text + 1;
     unsigned char v = static_cast<unsigned char>(*p);
     if (v == 0) {
-        set_errhdl(7001);
+        set_errhdl(ERR_NUMBER_1);
         return 0;
     }
     if (v == '\\') {
         p++;
         v = static_cast<unsigned char>(*p);
         if (v == 0) {
-            set_errhdl(7001);
+            set_errhdl(ERR_NUMBER_1);
             return 0;
         }
         const char* hit = strchr(Cstring, v);
@@ -129,7 +127,7 @@ short char_literal(const char* text, long* out, const char** end)
     }
     p++;
     if (*p != '\'') {
-        set_errhdl(7001);
+        set_errhdl(ERR_NUMBER_1);
         return 0;
     }
     *out = v;
@@ -144,7 +142,7 @@ short toINT(long* out, const char* text, const char* allowed_tail)
 {
     *out = 0;
     if (text == nullptr) {
-        set_errhdl(7002);
+        set_errhdl(ERR_NUMBER_2);
         return 0;
     }
     while (*text == ' ')
@@ -169,7 +167,7 @@ short toINT(long* out, const char* text, const char* allowed_tail)
             value = INT32_MIN;
     }
     if (*end != 0 && (allowed_tail == nullptr || strchr(allowed_tail, *end) == nullptr)) {
-        set_errhdl(7002);
+        set_errhdl(ERR_NUMBER_2);
         return 0;
     }
     *out = value;
@@ -180,7 +178,7 @@ short toINT(long* out, const char* text, const char* allowed_tail)
 short qpush(long value, short tag)
 {
     if (stack_len >= STACK_SIZE) {
-        set_errhdl(7017);
+        set_errhdl(ERR_EXPR_PUSH);
         return 0;
     }
     stack[stack_len].value = value;
@@ -193,7 +191,7 @@ short qpush(long value, short tag)
 short qpop(long* value, short* tag)
 {
     if (stack_len <= 0) {
-        set_errhdl(7018);
+        set_errhdl(ERR_EXPR_POP);
         return 0;
     }
     stack_len--;
@@ -212,7 +210,7 @@ short eval(unsigned short to_group)
         if (!qpop(&r, &tag))
             return 0;
         if (tag != TAG_NUMBER) {
-            set_errhdl(7019);
+            set_errhdl(ERR_EXPR_ARG1);
             return 0;
         }
         if (to_group == 0 && stack_len == 0)
@@ -228,7 +226,7 @@ short eval(unsigned short to_group)
             if (!qpop(&l, &tag))
                 return 0;
             if (tag != TAG_NUMBER) {
-                set_errhdl(7020);
+                set_errhdl(ERR_EXPR_ARG2);
                 return 0;
             }
             if (!apply(code, static_cast<int32_t>(l), static_cast<int32_t>(r), &res))
@@ -294,38 +292,38 @@ short exec_expr()
     if (sym == nullptr)
         return 0;
     if (sym->type != T_INT && sym->type != T_INT32 && sym->type != T_CHAR) {
-        set_errhdl(7009);
+        set_errhdl(ERR_BAD_TOKEN);
         return 1;
     }
     if (sym->value == nullptr) {
-        set_errhdl(7009);
+        set_errhdl(ERR_BAD_TOKEN);
         return 1;
     }
     if (P.get(0) != 0) {
-        set_errhdl(7010);
+        set_errhdl(ERR_BAD_COMMAND);
         return 1;
     }
     long value;
     if (sym->type == T_CHAR && P.token[0] == '[') {
         long idx;
         if (P.get(0) != 0) {
-            set_errhdl(7010);
+            set_errhdl(ERR_BAD_COMMAND);
             return 1;
         }
         if (!toINT(&idx, P.token, nullptr)) {
-            set_errhdl(7003);
+            set_errhdl(ERR_NUMBER_3);
             return 1;
         }
         if (P.get(0) != 0) {
-            set_errhdl(7010);
+            set_errhdl(ERR_BAD_COMMAND);
             return 1;
         }
         if (P.token[0] != ']' || idx < 0 || idx >= sym->length) {
-            set_errhdl(7008);
+            set_errhdl(ERR_INDEX);
             return 1;
         }
         if (P.get(0) != 0 || P.token[0] != '=') {
-            set_errhdl(7010);
+            set_errhdl(ERR_BAD_COMMAND);
             return 1;
         }
         if (eval_expr(&value, nullptr))
@@ -333,7 +331,7 @@ short exec_expr()
         return 1;
     }
     if (P.token[0] != '=') {
-        set_errhdl(7010);
+        set_errhdl(ERR_BAD_COMMAND);
         return 1;
     }
     if (sym->type == T_CHAR) {

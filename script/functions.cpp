@@ -44,7 +44,7 @@ void put_reference(BLOCK_TYP& body, short nargs) {
         memcpy(digits, P.line + start + 1, n);
         digits[n] = 0;
         if (!toINT(&k, digits, nullptr)) {
-            set_errhdl(7011);
+            set_errhdl(ERR_ARGUMENT_REF);
             return;
         }
     } else {
@@ -112,19 +112,19 @@ struct ARGS_TYP {
         if (wanted == 0) {
             for (short i = start; i < end; i++) {
                 if (P.line[i] != ' ') {
-                    set_errhdl(7015);
+                    set_errhdl(ERR_FUNCTION_ARGS);
                     return 0;
                 }
             }
             return 1;
         }
         if (count >= wanted) {
-            set_errhdl(7015);
+            set_errhdl(ERR_FUNCTION_ARGS);
             return 0;
         }
         char* t = (char*)malloc(end - start + 1);
         if (!t) {
-            set_errhdl(1001);
+            set_errhdl(ERR_MEMORY);
             return 0;
         }
         memcpy(t, P.line + start, end - start);
@@ -161,7 +161,7 @@ short read_args(ARGS_TYP& args) {
             }
         } else if (c == ',' && depth == 1) {
             if (args.wanted == 0) {
-                set_errhdl(7015);
+                set_errhdl(ERR_FUNCTION_ARGS);
                 return 0;
             }
             if (!args.store(start, P.pos)) return 0;
@@ -198,12 +198,12 @@ short exec_deffunct() {
     if (strcasecmp(P.token, "FUNCTION") != 0) return 0;
     if (!next_word(FUNCTION_PROMPT)) return 1;
     if (symtab.find(P.token)) {
-        set_errhdl(7005);
+        set_errhdl(ERR_DEFINED);
         return 1;
     }
     // A name of one separator character could never be called.
     if (P.toklen == 1 && strchr(PARSE::PP_seps, P.token[0])) {
-        set_errhdl(7012);
+        set_errhdl(ERR_FUNCTION_DECL);
         return 1;
     }
     char* name = nullptr;
@@ -216,20 +216,20 @@ short exec_deffunct() {
     SYMBOL_TYP proto;
     if (!next_word(FUNCTION_PROMPT)) goto done;
     if (strcmp(P.token, "(") != 0) {
-        set_errhdl(7012);
+        set_errhdl(ERR_FUNCTION_DECL);
         goto done;
     }
     if (!next_word(FUNCTION_PROMPT)) goto done;
     if (strcmp(P.token, ")") != 0) {
         long n = 0;
         if (!toINT(&n, P.token, nullptr) || n < 0 || n > MAX_ARGS) {
-            set_errhdl(7012);
+            set_errhdl(ERR_FUNCTION_DECL);
             goto done;
         }
         nargs = (short)n;
         if (!next_word(FUNCTION_PROMPT)) goto done;
         if (strcmp(P.token, ")") != 0) {
-            set_errhdl(7012);
+            set_errhdl(ERR_FUNCTION_DECL);
             goto done;
         }
     }
@@ -251,7 +251,7 @@ short exec_deffunct() {
     }
     value = (char*)malloc(body.len);
     if (!value) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         goto done;
     }
     memcpy(value, body.buf, body.len);
@@ -274,18 +274,18 @@ done:
 short exec_call() {
     if (strcasecmp(P.token, "CALL") != 0) return 0;
     if (P.get(0) != 0) {
-        set_errhdl(7013);
+        set_errhdl(ERR_FUNCTION_NAME);
         return 1;
     }
     // Only a FUNCTION's value is a body: a variable's storage must never run as text.
     SYMBOL_TYP* fn = symtab.find(P.token);
     if (!fn || fn->type != T_FUNCTION || !fn->value) {
-        set_errhdl(7014);
+        set_errhdl(ERR_NO_FUNCTION);
         return 1;
     }
     short nargs = fn->arg_count;
     if (nargs < 0 || nargs > MAX_ARGS) {
-        set_errhdl(7014);
+        set_errhdl(ERR_NO_FUNCTION);
         return 1;
     }
     const char* body = (const char*)fn->value;
@@ -307,7 +307,7 @@ short exec_call() {
         return 1;
     }
     if (args.count != nargs) {
-        set_errhdl(7015);
+        set_errhdl(ERR_FUNCTION_ARGS);
         args.release();
         return 1;
     }

@@ -33,7 +33,7 @@ static short mode_command(unsigned short* flag, const char* message) {
     }
     if (WC::streq(P.token, "ON")) *flag = 1;
     else if (WC::streq(P.token, "OFF")) *flag = 0;
-    else set_errhdl(4003);
+    else set_errhdl(ERR_UNKNOWN_COMMAND);
     return 1;
 }
 
@@ -84,7 +84,7 @@ static void open_outfile(const char* name, size_t namelen, short append) {
     }
     FILE* fp = n >= 0 && (size_t)n < sizeof path ? fopen(path, append ? "a" : "w") : nullptr;
     if (!fp) {
-        set_errhdl(6003);
+        set_errhdl(ERR_NO_FILE);
         return;
     }
     memcpy(filename, name, namelen);

@@ -45,7 +45,7 @@ short get_args(const char* opens) {
     short none = P.get(0);
     if (!opens) return 1;
     if (none || !P.token[0] || !strchr(opens, P.token[0])) {
-        set_errhdl(7015);
+        set_errhdl(ERR_FUNCTION_ARGS);
         return 0;
     }
     P.get(0);
@@ -89,7 +89,7 @@ static short append(char* dst, short len, short* i, const char* text) {
     for (; *text; text++) {
         if (*i >= len) {
             dst[len - 1] = 0;
-            set_errhdl(7023);
+            set_errhdl(ERR_EXPR_OVERFLOW);
             return 0;
         }
         if (*i < len - 1) {
@@ -113,7 +113,7 @@ static short call_builtin(const BUILTIN_TYP* b, char* out, const char** env) {
         // Only a quoted name is an argument: an unquoted word would lose its case in the
         // tokenizer, so it is refused like a missing bracket.
         if (P.token[0] != '"' && P.token[0] != '\'') {
-            set_errhdl(7015);
+            set_errhdl(ERR_FUNCTION_ARGS);
             return 0;
         }
         if (P.delimited(0)) return 0;
@@ -137,7 +137,7 @@ static short call_builtin(const BUILTIN_TYP* b, char* out, const char** env) {
         }
     }
     if (strcmp(P.token, ")") != 0) {
-        set_errhdl(7015);
+        set_errhdl(ERR_FUNCTION_ARGS);
         return 0;
     }
     return 1;
@@ -150,7 +150,7 @@ static short call_builtin(const BUILTIN_TYP* b, char* out, const char** env) {
 // and holds what was appended before a failure.
 short eval_strexpr(char* dst, short len, const char* stops) {
     if (!dst || len <= 0) {
-        set_errhdl(7023);
+        set_errhdl(ERR_EXPR_OVERFLOW);
         return 0;
     }
     short i = 0;
@@ -168,7 +168,7 @@ short eval_strexpr(char* dst, short len, const char* stops) {
         if (!b) {
             // A bare word (a CHAR value substituted without QUOTE, a misspelt name) is refused:
             // it has lost its case and blanks in the tokenizer, so no text could stand for it.
-            set_errhdl(7009);
+            set_errhdl(ERR_BAD_TOKEN);
             return 0;
         }
         char out[TIMDAT_SIZE];
@@ -178,7 +178,7 @@ short eval_strexpr(char* dst, short len, const char* stops) {
     }
     dst[len - 1] = 0;
     if (i >= len) {
-        set_errhdl(7023);
+        set_errhdl(ERR_EXPR_OVERFLOW);
         return 0;
     }
     dst[i] = 0;

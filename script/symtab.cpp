@@ -108,12 +108,12 @@ void SYMTAB_TYP::unmake()
 short SYMTAB_TYP::allocate()
 {
     if (count >= SYMTAB_MAX) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return 0;
     }
     void* grown = realloc(index, sizeof(SYMBOL_TYP*) * (count + 1));
     if (grown == nullptr) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return 0;
     }
     index = static_cast<SYMBOL_TYP**>(grown);
@@ -128,7 +128,7 @@ short SYMTAB_TYP::allocate()
 short SYMTAB_TYP::deallocate()
 {
     if (count <= 0) {
-        set_errhdl(3001);
+        set_errhdl(ERR_SYMTAB_UNDERFLOW);
         return 0;
     }
     if (count == 1) {
@@ -140,7 +140,7 @@ short SYMTAB_TYP::deallocate()
     count--;
     void* shrunk = realloc(index, sizeof(SYMBOL_TYP*) * count);
     if (shrunk == nullptr) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return 0;
     }
     index = static_cast<SYMBOL_TYP**>(shrunk);
@@ -200,7 +200,7 @@ short SYMTAB_TYP::insert(SYMBOL_TYP* prototype)
 {
     SYMBOL_TYP* sym = new (std::nothrow) SYMBOL_TYP;
     if (sym == nullptr) {
-        set_errhdl(1001);
+        set_errhdl(ERR_MEMORY);
         return 0;
     }
     if (!sym->make(prototype)) {

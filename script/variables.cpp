@@ -103,7 +103,7 @@ short exec_defvar()
             continue;
         seen = 1;
         if (symtab.find(P.token) != nullptr) {
-            set_errhdl(7005);
+            set_errhdl(ERR_DEFINED);
             long unused;
             if (type == T_CHAR)
                 char_size(&unused, 0);   // the size belongs to the name: no name itself
@@ -114,7 +114,7 @@ short exec_defvar()
             break;
         long size = type == T_INT ? 2 : 4;
         if (type == T_CHAR && !char_size(&size, 1)) {
-            set_errhdl(7007);
+            set_errhdl(ERR_CHAR_LENGTH);
             proto.unmake();
             continue;
         }
@@ -125,7 +125,7 @@ short exec_defvar()
         }
         void* block = length > 0 ? calloc(length, 1) : nullptr;
         if (block == nullptr) {
-            set_errhdl(1001);
+            set_errhdl(ERR_MEMORY);
             proto.unmake();
             break;
         }
@@ -137,7 +137,7 @@ short exec_defvar()
             break;
     }
     if (!seen)
-        set_errhdl(7004);
+        set_errhdl(ERR_DECLARATION);
     proto.unmake();
     return 1;
 }
@@ -224,19 +224,19 @@ short exec_get()
     if (strcasecmp(P.token, "GET") != 0)
         return 0;
     if (P.get(0) != 0) {
-        set_errhdl(5001);
+        set_errhdl(ERR_END_OF_LINE);
         return 1;
     }
     SYMBOL_TYP* sym = symtab.find(P.token);
     if (sym == nullptr || sym->value == nullptr ||
         (sym->type != T_INT && sym->type != T_INT32 && sym->type != T_CHAR)) {
-        set_errhdl(7011);
+        set_errhdl(ERR_ARGUMENT_REF);
         return 1;
     }
     const char* prompt = "";
     if (P.get(0) == 0 && (P.token[0] == '\'' || P.token[0] == '"')) {
         if (P.delimited(0) != 0) {
-            set_errhdl(5001);
+            set_errhdl(ERR_END_OF_LINE);
             return 1;
         }
         prompt = P.token;
@@ -265,7 +265,7 @@ short exec_get()
     }
     long value;
     if (!toINT(&value, smallbuf, nullptr)) {
-        set_errhdl(7001);
+        set_errhdl(ERR_NUMBER_1);
         return 1;
     }
     if (sym->type == T_INT)
@@ -286,10 +286,10 @@ short exec_delete()
             continue;
         seen = 1;
         if (!symtab.remove(P.token))
-            set_errhdl(7016);
+            set_errhdl(ERR_DELETION);
     }
     if (!seen)
-        set_errhdl(7016);
+        set_errhdl(ERR_DELETION);
     return 1;
 }
 

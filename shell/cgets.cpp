@@ -108,7 +108,7 @@ char* cgets(char* buf, const char* prompt) {
     long plain_len = take_plain_line(prompt, &plain);
     if (plain_len >= 0) {
         if (plain_len > CGETS_BUFSIZE - 1) {
-            set_errhdl(6004);
+            set_errhdl(ERR_TOO_LONG);
             return nullptr;
         }
         memcpy(buf, plain, (size_t)plain_len);
@@ -134,7 +134,7 @@ char* cgets(char* buf, const char* prompt) {
     size_t n = strlen(line);
     if (n > CGETS_BUFSIZE - 1) {
         free(line);
-        set_errhdl(6004);
+        set_errhdl(ERR_TOO_LONG);
         return nullptr;
     }
     memcpy(buf, line, n + 1);

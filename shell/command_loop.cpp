@@ -83,7 +83,7 @@ void echo_line(FRAME_KIND kind) {
 // @name: runs a command file, trying name and then name.pnp.
 void run_file_command() {
     if (P.get(PP_FILENAME) != 0) {
-        set_errhdl(4001);
+        set_errhdl(ERR_FILENAME);
         return;
     }
     const char* name = P.token;
@@ -130,13 +130,13 @@ void run_loop() {
             if (kind != KEYBOARD)
                 input.pop();
             else
-                set_errhdl(4002);
+                set_errhdl(ERR_RETURN_KEYBOARD);
             continue;
         }
         short taken = 0;
         for (auto handler : handlers)
             if ((taken = handler()) != 0) break;
-        if (!taken) set_errhdl(4003);
+        if (!taken) set_errhdl(ERR_UNKNOWN_COMMAND);
     }
     report_errors();
 }

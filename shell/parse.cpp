@@ -50,7 +50,7 @@ void PARSE::clear() {
 
 short PARSE::command(const char* text) {
     clear();
-    if (!text) return set_errhdl(5001);
+    if (!text) return set_errhdl(ERR_END_OF_LINE);
     size_t len = strlen(text);
     if (len > 0x7FFF) len = 0x7FFF;  // lines come from 2048-byte buffers; never wraps in practice
     // Room for the whole line as tokens with a blank after each character, and the NUL.
@@ -58,7 +58,7 @@ short PARSE::command(const char* text) {
     line = (char*)calloc(len + 1, 1);
     if (!token || !line) {
         clear();
-        return set_errhdl(1001);
+        return set_errhdl(ERR_MEMORY);
     }
     memcpy(line, text, len);
     linelen = (short)len;
@@ -175,7 +175,7 @@ short WC::strxfer(char*& dst, const char* src) {
     if (!src) return 0;
     size_t n = strlen(src) + 1;
     dst = (char*)calloc(n, 1);
-    if (!dst) return set_errhdl(1001);
+    if (!dst) return set_errhdl(ERR_MEMORY);
     memcpy(dst, src, n);
     return 0;
 }
