@@ -5,7 +5,7 @@
 #include <strings.h>
 
 #include "app/device_config.h"
-#include "input/input_stack.h"
+#include "script/output.h"
 #include "pnp/isolation.h"
 #include "pnp/resources.h"
 #include "pnp/state.h"

@@ -12,6 +12,7 @@
 #include "pnp/isolation.h"
 #include "pnp/ports.h"
 #include "script/output.h"
+#include "script/substitution.h"
 #include "shell/command_loop.h"
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
@@ -147,6 +148,7 @@ int velkor_main(int argc, char** argv) {
         return 2;
     }
     install_signals();
+    attach_script_to_input();
     // The first file named ends up on top of the stack and runs first.
     for (int i = argc - 1; i >= o.first_file; i--) input.push(argv[i], nullptr);
 

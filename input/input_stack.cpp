@@ -6,7 +6,6 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "script/expression.h"
 #include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
@@ -16,11 +15,9 @@ char smallbuf[SMALLBUF_SIZE];
 char bigbuf[BIGBUF_SIZE];
 char hugebuf[HUGEBUF_SIZE];
 
-FILE* outfp = stdout;
-short udebug;
-short uquote;
 
 INPUT_TYP input;
+INPUT_HOOKS_TYP input_hooks;
 
 namespace {
 // The stack exists before main runs, holding the keyboard frame, and closes its files at the end.
@@ -214,6 +211,11 @@ short INPUT_TYP::is_keyboard() {
     return f && !f->fp && !f->text ? 1 : 0;
 }
 
+short INPUT_TYP::varsubst(const char* text, unsigned short substitute) {
+    if (substitute && text && input_hooks.substitute) return input_hooks.substitute(text);
+    return P.command(text) == 0 ? 1 : 0;
+}
+
 short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
     if (hold) {
         hold = 0;
@@ -242,7 +244,7 @@ short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
             return 0;
         }
         long value = 0;
-        if (!varsubst(f->cond, 1) || !eval_expr(&value, ";{") || value == 0) {
+        if (!varsubst(f->cond, 1) || !input_hooks.condition || !input_hooks.condition(&value) || value == 0) {
             pop();
             return 0;
         }

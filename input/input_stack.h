@@ -10,9 +10,6 @@ extern char smallbuf[SMALLBUF_SIZE];  // line being read; PRINT text; date and t
 extern char bigbuf[BIGBUF_SIZE];      // substitution output; WHILE condition
 extern char hugebuf[HUGEBUF_SIZE];    // function and loop bodies being built; CALL expansions
 
-extern FILE* outfp;   // report stream: standard output unless FILE redirected it
-extern short udebug;  // DEBUG flag
-extern short uquote;  // QUOTE flag
 
 struct STREAM_TYP {
     FILE* fp;         // command file of a file frame
@@ -28,6 +25,16 @@ struct STREAM_TYP {
 // The most frames the stack holds: depth is a signed 16-bit count. A push beyond it is refused
 // with 6002 and adds nothing.
 enum { INPUT_DEPTH_MAX = 32767 };
+
+// What the input stack needs of the script language above it, given by that layer at start-up
+// (attach_script_to_input). Without them lines load unchanged and a loop condition is false.
+struct INPUT_HOOKS_TYP {
+    // $ substitution of text, loaded into P: 1 when P holds the line, 0 when it was dropped.
+    short (*substitute)(const char* text);
+    // Evaluates the loop condition that is loaded in P: 1 with *value, or 0 (error queued).
+    short (*condition)(long* value);
+};
+extern INPUT_HOOKS_TYP input_hooks;
 
 class INPUT_TYP {
 public:
@@ -49,7 +56,8 @@ public:
     short pop();
     // Loads the next line into P. 1 when P holds a line to run, 0 when this call produced none.
     short setup(const char* prompt, unsigned short substitute);
-    // $ substitution of text, then P.command. 1 when P holds the line, 0 when it was dropped.
+    // $ substitution of text (input_hooks.substitute; none when substitute is 0), loading the
+    // line into P. 1 when P holds the line, 0 when it was dropped (an error is queued).
     short varsubst(const char* text, unsigned short substitute);
     STREAM_TYP* stream_ptr(unsigned short report);
     short is_file();

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "input/input_stack.h"
+#include "script/output.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
 

@@ -14,6 +14,10 @@
 #include "shell/parse.h"
 #include "shell/signals.h"
 
+FILE* outfp = stdout;
+short udebug;
+short uquote;
+
 short shell_disabled = 0;
 const char* file_confine_dir = nullptr;
 

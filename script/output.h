@@ -2,6 +2,12 @@
 #ifndef VELKOR_SCRIPT_OUTPUT_H
 #define VELKOR_SCRIPT_OUTPUT_H
 
+#include <cstdio>
+
+extern FILE* outfp;   // report stream: standard output unless FILE redirected it
+extern short udebug;  // DEBUG flag: its state is shown by DEBUG, and nothing else reads it
+extern short uquote;  // QUOTE flag: substituted CHAR values are put between quotes
+
 short exec_debug();
 short exec_echo(unsigned short* echo);
 short exec_quote();

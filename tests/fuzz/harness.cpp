@@ -9,9 +9,11 @@
 #include "app/application.h"
 #include "app/device_config.h"
 #include "input/input_stack.h"
+#include "script/output.h"
 #include "pnp/ports.h"
 #include "pnp/state.h"
 #include "script/output.h"
+#include "script/substitution.h"
 #include "script/symtab.h"
 #include "shell/cgets.h"
 #include "shell/command_loop.h"
@@ -52,6 +54,7 @@ void fuzz_reset_program() {
     sig_interrupt = sig_terminate = 0;
     input.unmake();
     input.make();
+    attach_script_to_input();
     symtab.unmake();
     symtab.make();
     clr_errhdl();

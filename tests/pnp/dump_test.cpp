@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "input/input_stack.h"
+#include "script/output.h"
 #include "pnp/dump.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"

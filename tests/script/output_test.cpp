@@ -11,6 +11,7 @@
 
 #include "input/input_stack.h"
 #include "script/output.h"
+#include "script/output.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 #include "shell/signals.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "input/input_stack.h"
+#include "script/output.h"
 #include "script/symtab.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <strings.h>
 
+#include "script/substitution.h"
+
 #include "input/input_stack.h"
 #include "script/expression.h"
+#include "script/output.h"
 #include "script/strings.h"
 #include "script/symtab.h"
 #include "shell/errhdl.h"
@@ -182,12 +185,8 @@ static short one_pass(const char* src, PASS* ps) {
     return 1;
 }
 
-// Substitutes the $ references of text (unless substitute is 0, the line is a loop head or it
-// has no '$') and loads the result into P. Returns 1 when P holds the line, 0 when it was dropped
-// (an error is queued; P keeps its previous line). text is never modified.
-short INPUT_TYP::varsubst(const char* text, unsigned short substitute) {
-    if (!text || !substitute || !strchr(text, '$') || is_loop_head(text))
-        return P.command(text) == 0 ? 1 : 0;
+short substitute_line(const char* text) {
+    if (!text || !strchr(text, '$') || is_loop_head(text)) return P.command(text) == 0 ? 1 : 0;
 
     // Passes write bigbuf: a text that lies in it is read from a copy.
     char* copy = nullptr;
@@ -213,4 +212,14 @@ short INPUT_TYP::varsubst(const char* text, unsigned short substitute) {
     WC::strxfer(copy, nullptr);
     if (!ok) return 0;
     return P.command(bigbuf) == 0 ? 1 : 0;
+}
+
+namespace {
+// A loop condition, loaded in P, ends at the ';' or '{' of its line.
+short loop_condition(long* value) { return eval_expr(value, ";{"); }
+}  // namespace
+
+void attach_script_to_input() {
+    input_hooks.substitute = substitute_line;
+    input_hooks.condition = loop_condition;
 }
