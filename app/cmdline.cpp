@@ -13,7 +13,7 @@
 #include "pnp/ports.h"
 #include "script/output.h"
 #include "script/substitution.h"
-#include "shell/command_loop.h"
+#include "app/command_loop.h"
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
 #include "shell/signals.h"

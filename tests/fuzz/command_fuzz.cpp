@@ -6,7 +6,7 @@
 #include "app/application.h"
 #include "harness.h"
 #include "input/input_stack.h"
-#include "shell/command_loop.h"
+#include "app/command_loop.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_reset_program();

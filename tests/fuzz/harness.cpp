@@ -16,7 +16,7 @@
 #include "script/substitution.h"
 #include "script/symtab.h"
 #include "shell/cgets.h"
-#include "shell/command_loop.h"
+#include "app/command_loop.h"
 #include "shell/errhdl.h"
 #include "shell/help.h"
 #include "shell/parse.h"

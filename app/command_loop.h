@@ -1,6 +1,6 @@
 // Command loop: banner, predefined lines, the read-dispatch loop and its handler chain.
-#ifndef VELKOR_SHELL_COMMAND_LOOP_H
-#define VELKOR_SHELL_COMMAND_LOOP_H
+#ifndef VELKOR_APP_COMMAND_LOOP_H
+#define VELKOR_APP_COMMAND_LOOP_H
 
 extern const char* const PROMPT;   // "PnP> "
 extern unsigned short echo_flag;   // the loop's echo flag (ECHO command)

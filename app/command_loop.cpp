@@ -1,5 +1,5 @@
 // Command loop: banner, predefined lines, the read-dispatch loop and its handler chain.
-#include "shell/command_loop.h"
+#include "app/command_loop.h"
 
 #include <cstdio>
 #include <cstring>
