@@ -8,6 +8,7 @@
 
 #include "shell/cgets.h"
 #include "shell/errhdl.h"
+#include "shell/memory.h"
 #include "shell/parse.h"
 #include "shell/signals.h"
 
@@ -39,7 +40,7 @@ void free_frame(STREAM_TYP* f) {
 // did not.
 char* copy_block(const char* src, short n) {
     if (n < 0) n = 0;
-    char* p = (char*)calloc((size_t)n + 2, 1);
+    char* p = (char*)mem_zalloc((size_t)n + 2);
     if (p && n) memcpy(p, src, (size_t)n);
     return p;
 }
@@ -91,8 +92,8 @@ short INPUT_TYP::allocate() {
         set_errhdl(ERR_STACK_OVERFLOW);
         return 0;
     }
-    STREAM_TYP* f = (STREAM_TYP*)calloc(1, sizeof(STREAM_TYP));
-    STREAM_TYP** grown = f ? (STREAM_TYP**)realloc(frames, sizeof(STREAM_TYP*) * (depth + 1)) : nullptr;
+    STREAM_TYP* f = (STREAM_TYP*)mem_zalloc(sizeof(STREAM_TYP));
+    STREAM_TYP** grown = f ? (STREAM_TYP**)mem_realloc(frames, sizeof(STREAM_TYP*) * (depth + 1)) : nullptr;
     if (!grown) {
         free(f);
         set_errhdl(ERR_MEMORY);
@@ -140,7 +141,7 @@ short INPUT_TYP::push(const char* name, const char* ext) {
     int reason = errno;
     if (!f->fp && ext) {
         size_t n = strlen(name), e = strlen(ext);
-        char* full = (char*)malloc(n + e + 1);
+        char* full = (char*)mem_alloc(n + e + 1);
         if (full) {
             memcpy(full, name, n);
             memcpy(full + n, ext, e + 1);

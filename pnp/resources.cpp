@@ -8,6 +8,7 @@
 #include "pnp/ports.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
+#include "shell/memory.h"
 
 enum {
     STATUS_POLLS = 32767,   // polls of the Status bit before a card counts as silent
@@ -41,7 +42,7 @@ unsigned short readINTU2(short reg) {
 // Adds a cleared device record (no DMA channel) to the card. 1, or 0 with 1001 queued (the
 // records already there stay).
 static short newdevice(CARD_TYP* r) {
-    void* grown = realloc(r->devs, sizeof(DEVICE_TYP) * (size_t)(r->ndevs + 1));
+    void* grown = mem_realloc(r->devs, sizeof(DEVICE_TYP) * (size_t)(r->ndevs + 1));
     if (!grown) {
         set_errhdl(ERR_MEMORY);
         return 0;
@@ -113,7 +114,7 @@ short loadresource_PNP(short index) {
     memcpy(r->vendor, devid_PNP(r->serial), sizeof r->vendor);
     r->serialno = (unsigned short)(r->serial[4] + 256 * r->serial[5]);
     r->reslen = buf_len;
-    r->resdata = (unsigned char*)malloc(buf_len > 0 ? (size_t)buf_len : 1);
+    r->resdata = (unsigned char*)mem_alloc(buf_len > 0 ? (size_t)buf_len : 1);
     if (!r->resdata) {
         set_errhdl(ERR_MEMORY);
         r->reslen = 0;

@@ -14,6 +14,7 @@
 #include "script/capture.h"
 #include "script/expression.h"
 #include "shell/errhdl.h"
+#include "shell/memory.h"
 #include "shell/parse.h"
 
 namespace {
@@ -126,7 +127,7 @@ short header_part(BLOCK_TYP& part, bool is_step, bool statements) {
 
 // A heap copy of a built part (len bytes); null with 1001 queued when memory runs out.
 char* keep_part(const BLOCK_TYP& part) {
-    char* copy = (char*)malloc(part.len > 0 ? part.len : 1);
+    char* copy = (char*)mem_alloc(part.len > 0 ? part.len : 1);
     if (!copy) {
         set_errhdl(ERR_MEMORY);
         return nullptr;

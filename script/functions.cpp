@@ -15,6 +15,7 @@
 #include "script/expression.h"
 #include "script/symtab.h"
 #include "shell/errhdl.h"
+#include "shell/memory.h"
 #include "shell/parse.h"
 
 namespace {
@@ -122,7 +123,7 @@ struct ARGS_TYP {
             set_errhdl(ERR_FUNCTION_ARGS);
             return 0;
         }
-        char* t = (char*)malloc(end - start + 1);
+        char* t = (char*)mem_alloc(end - start + 1);
         if (!t) {
             set_errhdl(ERR_MEMORY);
             return 0;
@@ -249,7 +250,7 @@ short exec_deffunct() {
         set_errhdl(ERR_TOO_LONG);
         goto done;
     }
-    value = (char*)malloc(body.len);
+    value = (char*)mem_alloc(body.len);
     if (!value) {
         set_errhdl(ERR_MEMORY);
         goto done;

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "shell/errhdl.h"
+#include "shell/memory.h"
 #include "shell/parse.h"
 
 // ORDER: the T_ type codes of symtab.h index this table.
@@ -111,7 +112,7 @@ short SYMTAB_TYP::allocate()
         set_errhdl(ERR_MEMORY);
         return 0;
     }
-    void* grown = realloc(index, sizeof(SYMBOL_TYP*) * (count + 1));
+    void* grown = mem_realloc(index, sizeof(SYMBOL_TYP*) * (count + 1));
     if (grown == nullptr) {
         set_errhdl(ERR_MEMORY);
         return 0;
@@ -138,7 +139,7 @@ short SYMTAB_TYP::deallocate()
         return 1;
     }
     count--;
-    void* shrunk = realloc(index, sizeof(SYMBOL_TYP*) * count);
+    void* shrunk = mem_realloc(index, sizeof(SYMBOL_TYP*) * count);
     if (shrunk == nullptr) {
         set_errhdl(ERR_MEMORY);
         return 0;

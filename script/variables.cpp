@@ -11,6 +11,7 @@
 #include "script/expression.h"
 #include "script/symtab.h"
 #include "shell/cgets.h"
+#include "shell/memory.h"
 #include "shell/signals.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
@@ -123,7 +124,7 @@ short exec_defvar()
             proto.unmake();
             continue;
         }
-        void* block = length > 0 ? calloc(length, 1) : nullptr;
+        void* block = length > 0 ? mem_zalloc(length) : nullptr;
         if (block == nullptr) {
             set_errhdl(ERR_MEMORY);
             proto.unmake();

@@ -1,4 +1,5 @@
 // Tokenizer (one PARSE object, P, shared by the loop and every handler) and the WC string helpers.
+#include "shell/memory.h"
 #include "shell/parse.h"
 
 #include <cstdarg>
@@ -54,8 +55,8 @@ short PARSE::command(const char* text) {
     size_t len = strlen(text);
     if (len > 0x7FFF) len = 0x7FFF;  // lines come from 2048-byte buffers; never wraps in practice
     // Room for the whole line as tokens with a blank after each character, and the NUL.
-    token = (char*)calloc(2 * len + 2, 1);
-    line = (char*)calloc(len + 1, 1);
+    token = (char*)mem_zalloc(2 * len + 2);
+    line = (char*)mem_zalloc(len + 1);
     if (!token || !line) {
         clear();
         return set_errhdl(ERR_MEMORY);
@@ -174,7 +175,7 @@ short WC::strxfer(char*& dst, const char* src) {
     dst = nullptr;
     if (!src) return 0;
     size_t n = strlen(src) + 1;
-    dst = (char*)calloc(n, 1);
+    dst = (char*)mem_zalloc(n);
     if (!dst) return set_errhdl(ERR_MEMORY);
     memcpy(dst, src, n);
     return 0;
