@@ -91,8 +91,38 @@ short rest_is_empty(short pos) {
     return *s == 0 || *s == ';' || *s == '#';
 }
 
+void NESTING_TYP::make(char opening, char closing) {
+    open = opening;
+    close = closing;
+    depth = 1;
+}
+
+short NESTING_TYP::closes(char c) {
+    if (c == open)
+        depth++;
+    else if (c == close && --depth == 0)
+        return 1;
+    return 0;
+}
+
+short scan_to(char target, const char* prompt, unsigned short substitute, bool semicolon_ends,
+              BLOCK_TYP* keep) {
+    for (;;) {
+        char c = cur_char();
+        if (c == 0 || c == '#' || (c == ';' && semicolon_ends)) {
+            if (!next_line(prompt, substitute)) return 0;
+            if (keep) keep->put(' ');
+            continue;
+        }
+        P.pos++;
+        if (c == target) return 1;
+        if (keep) keep->put(c);
+    }
+}
+
 short skip_block(const char* prompt, unsigned short substitute) {
-    long depth = 1;   // long: any nesting a file can hold, without wrapping
+    NESTING_TYP braces;
+    braces.make('{', '}');
     for (;;) {
         char c = cur_char();
         if (c == 0) {
@@ -100,11 +130,7 @@ short skip_block(const char* prompt, unsigned short substitute) {
             continue;
         }
         P.pos++;
-        if (c == '{') {
-            depth++;
-        } else if (c == '}' && --depth == 0) {
-            return 1;
-        }
+        if (braces.closes(c)) return 1;
     }
 }
 

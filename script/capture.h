@@ -28,6 +28,25 @@ struct BLOCK_TYP {
     short at_line_start() const;
 };
 
+// The nesting of one kind of bracket while a construct is read, from just after its opening
+// bracket. Counted in a long: no nesting a file can hold wraps it.
+struct NESTING_TYP {
+    char open;
+    char close;
+    long depth;   // 1 inside the outermost pair
+
+    void make(char opening, char closing);
+    // Counts c. 1 when c is the closing bracket that ends the outermost pair.
+    short closes(char c);
+};
+
+// Reads raw text of P up to and including the first target character, reading the next line
+// through next_line (prompt, substitute) at a line end or '#', and at ';' when semicolon_ends.
+// When keep is given the text read is put there, a single blank standing for each line break.
+// 1, or 0 when the construct is abandoned (as next_line).
+short scan_to(char target, const char* prompt, unsigned short substitute, bool semicolon_ends,
+              BLOCK_TYP* keep);
+
 // The character of P's line at its read position; NUL at the end of the line or with no line.
 char cur_char();
 // Reads the next line of a construct into P (as getline does) and puts the position at its

@@ -34,7 +34,8 @@ char if_cond[SMALLBUF_SIZE];
 // continuation lines. 1, or 0 at the end of input (the loop is abandoned).
 short capture_body(BLOCK_TYP& body, const char* prompt, bool skip_lead) {
     while (cur_char() == ' ') P.pos++;
-    long depth = 1;
+    NESTING_TYP braces;
+    braces.make('{', '}');
     for (;;) {
         char c = cur_char();
         if (c == 0) {
@@ -46,34 +47,19 @@ short capture_body(BLOCK_TYP& body, const char* prompt, bool skip_lead) {
             continue;
         }
         P.pos++;
-        if (c == '{') {
-            depth++;
-        } else if (c == '}' && --depth == 0) {
-            break;
-        }
+        if (braces.closes(c)) break;
         body.put(c);
     }
     body.close();
     return 1;
 }
 
-// Reads raw text up to and including the first '{'; a line end or '#' reads the next line, and so
-// does ';' when semicolon_ends (headers; a skipped ELSE part runs on to its brace). When cond is
-// given the text is kept there, a single blank standing for each line break.
-// 1, or 0 at the end of input.
+// Reads raw text up to and including the first '{' (see scan_to): ';' reads on in headers; a
+// skipped ELSE part (semicolon_ends false) runs on to its brace. When cond is given the text is
+// kept there. 1, or 0 at the end of input.
 short read_to_brace(BLOCK_TYP* cond, const char* prompt, unsigned short substitute,
                     bool semicolon_ends = true) {
-    for (;;) {
-        char c = cur_char();
-        if (c == 0 || c == '#' || (c == ';' && semicolon_ends)) {
-            if (!next_line(prompt, substitute)) return 0;
-            if (cond) cond->put(' ');
-            continue;
-        }
-        P.pos++;
-        if (c == '{') return 1;
-        if (cond) cond->put(c);
-    }
+    return scan_to('{', prompt, substitute, semicolon_ends, cond);
 }
 
 // Pushes the frames of a captured loop, bottom first: the rest of the line after its '}' (runs
@@ -99,7 +85,8 @@ short push_loop(short restpos, const BLOCK_TYP& body, const char* cond, short co
 // blank. statements: each ',' ends a statement, which becomes a line of the block.
 // 1, or 0 at the end of input.
 short header_part(BLOCK_TYP& part, bool is_step, bool statements) {
-    long depth = 1;
+    NESTING_TYP parens;
+    parens.make('(', ')');
     for (;;) {
         char c = cur_char();
         if (c == 0 || c == '#') {
@@ -109,11 +96,7 @@ short header_part(BLOCK_TYP& part, bool is_step, bool statements) {
         }
         P.pos++;
         if (is_step) {
-            if (c == '(') {
-                depth++;
-            } else if (c == ')' && --depth == 0) {
-                return 1;
-            }
+            if (parens.closes(c)) return 1;
         } else if (c == ';') {
             return 1;
         }
@@ -203,15 +186,7 @@ short exec_while() {
 // condition is zero or fails. The step never runs before the first test.
 short exec_for() {
     if (strcasecmp(P.token, "FOR") != 0) return 0;
-    for (;;) {
-        char c = cur_char();
-        if (c == 0 || c == '#') {
-            if (!next_line(FOR_PROMPT, 0)) return 1;
-            continue;
-        }
-        P.pos++;
-        if (c == '(') break;
-    }
+    if (!scan_to('(', FOR_PROMPT, 0, false, nullptr)) return 1;
 
     // Each part is built in hugebuf and kept on the heap until the frames are pushed.
     char* parts[3] = {nullptr, nullptr, nullptr};   // init, condition, step

@@ -340,9 +340,6 @@ short exec_expr()
     }
     if (!eval_expr(&value, nullptr))
         return 1;
-    if (sym->type == T_INT)
-        *static_cast<short*>(sym->value) = static_cast<short>(static_cast<uint16_t>(value));
-    else
-        *static_cast<int32_t*>(sym->value) = static_cast<int32_t>(value);
+    store_number(sym, value);
     return 1;
 }

@@ -61,7 +61,8 @@ void put_reference(BLOCK_TYP& body, short nargs) {
 // Captures a function body from after its '{' to the matching '}' with references encoded.
 // P's position is left after that '}'. 1, or 0 at the end of input.
 short capture_function(BLOCK_TYP& body, short nargs) {
-    long depth = 1;
+    NESTING_TYP braces;
+    braces.make('{', '}');
     for (;;) {
         char c = cur_char();
         if (c == 0) {
@@ -74,11 +75,7 @@ short capture_function(BLOCK_TYP& body, short nargs) {
             continue;
         }
         P.pos++;
-        if (c == '{') {
-            depth++;
-        } else if (c == '}' && --depth == 0) {
-            break;
-        }
+        if (braces.closes(c)) break;
         if ((c >= 1 && c <= nargs) || c == LITERAL) body.put(LITERAL);
         body.put(c);
     }
@@ -140,7 +137,8 @@ struct ARGS_TYP {
 // closing ')'; an inner pair of parentheses stays whole inside its argument.
 // 1, or 0 when the call is abandoned (error queued, or the end of input).
 short read_args(ARGS_TYP& args) {
-    long depth = 1;
+    NESTING_TYP parens;
+    parens.make('(', ')');
     short start = P.pos;
     // An opening parenthesis that ends its line leaves no argument behind on that line.
     bool skip_empty = cur_char() == 0;
@@ -153,14 +151,11 @@ short read_args(ARGS_TYP& args) {
             start = 0;
             continue;
         }
-        if (c == '(') {
-            depth++;
-        } else if (c == ')') {
-            if (--depth == 0) {
-                short end = P.pos++;
-                return args.store(start, end);
-            }
-        } else if (c == ',' && depth == 1) {
+        if (parens.closes(c)) {
+            short end = P.pos++;
+            return args.store(start, end);
+        }
+        if (c == ',' && parens.depth == 1) {
             if (args.wanted == 0) {
                 set_errhdl(ERR_FUNCTION_ARGS);
                 return 0;
@@ -234,15 +229,7 @@ short exec_deffunct() {
             goto done;
         }
     }
-    for (;;) {
-        char c = cur_char();
-        if (c == 0 || c == ';' || c == '#') {
-            if (!next_line(FUNCTION_PROMPT, 0)) goto done;
-            continue;
-        }
-        P.pos++;
-        if (c == '{') break;
-    }
+    if (!scan_to('{', FUNCTION_PROMPT, 0, true, nullptr)) goto done;
 
     body.make(hugebuf, HUGEBUF_SIZE);
     if (!capture_function(body, nargs)) goto done;
@@ -294,15 +281,7 @@ short exec_call() {
 
     ARGS_TYP args;
     args.make(nargs);
-    for (;;) {
-        char c = cur_char();
-        if (c == 0 || c == ';' || c == '#') {
-            if (!next_line(CALL_PROMPT, 1)) return 1;
-            continue;
-        }
-        P.pos++;
-        if (c == '(') break;
-    }
+    if (!scan_to('(', CALL_PROMPT, 1, true, nullptr)) return 1;
     if (!read_args(args)) {
         args.release();
         return 1;

@@ -1,6 +1,7 @@
 // Symbol table: every variable, function and bound variable, sorted by name.
 #include "script/symtab.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <strings.h>
@@ -234,4 +235,12 @@ short SYMTAB_TYP::remove(const char* nm)
         index[j] = index[j + 1];
     index[count - 1] = nullptr;
     return deallocate();
+}
+
+void store_number(SYMBOL_TYP* sym, long value) {
+    if (!sym || !sym->value) return;
+    if (sym->type == T_INT)
+        *(short*)sym->value = (short)(uint16_t)value;
+    else if (sym->type == T_INT32)
+        *(int32_t*)sym->value = (int32_t)value;
 }

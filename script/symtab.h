@@ -45,4 +45,8 @@ public:
 
 extern SYMTAB_TYP symtab;
 
+// Stores value in an INT (its low 16 bits) or INT32 symbol; other symbols are left alone.
+// Can't fail.
+void store_number(SYMBOL_TYP* sym, long value);
+
 #endif

@@ -269,10 +269,7 @@ short exec_get()
         set_errhdl(ERR_NUMBER_1);
         return 1;
     }
-    if (sym->type == T_INT)
-        *static_cast<short*>(sym->value) = static_cast<short>(static_cast<uint16_t>(value));
-    else
-        *static_cast<int32_t*>(sym->value) = static_cast<int32_t>(value);
+    store_number(sym, value);
     return 1;
 }
 
