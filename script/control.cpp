@@ -64,20 +64,19 @@ short read_to_brace(BLOCK_TYP* cond, const char* prompt, unsigned short substitu
 
 // Pushes the frames of a captured loop, bottom first: the rest of the line after its '}' (runs
 // when the loop is done), the loop frame, and the initial statements (FOR) on top.
-// On a failed push every frame pushed here is removed again. Returns 1 (the line is taken).
-short push_loop(short restpos, const BLOCK_TYP& body, const char* cond, short condlen,
+// On a failed push every frame pushed here is removed again (the error is queued).
+void push_loop(short restpos, const BLOCK_TYP& body, const char* cond, short condlen,
                 const char* step, short steplen, const char* init, short initlen) {
     short pushed = 0;
     if (!rest_is_empty(restpos)) {
-        if (!push_rest(restpos)) return 1;
+        if (!push_rest(restpos)) return;
         pushed++;
     }
     if (input.push(body.buf, body.len, cond, condlen, step, steplen)) {
         pushed++;
-        if (!init || input.push(init, initlen, nullptr, 0, nullptr, 0)) return 1;
+        if (!init || input.push(init, initlen, nullptr, 0, nullptr, 0)) return;
     }
     while (pushed-- > 0) input.pop();
-    return 1;
 }
 
 // One part of a FOR header, from P's position up to its end character (';', or for the step
@@ -178,7 +177,8 @@ short exec_while() {
         set_errhdl(ERR_TOO_LONG);
         return 1;
     }
-    return push_loop(restpos, body, cond.buf, cond.len, nullptr, 0, nullptr, 0);
+    push_loop(restpos, body, cond.buf, cond.len, nullptr, 0, nullptr, 0);
+    return 1;
 }
 
 // FOR ( init, init ... ; (expr) ; step, step ... ) { body }
@@ -192,7 +192,7 @@ short exec_for() {
     char* parts[3] = {nullptr, nullptr, nullptr};   // init, condition, step
     short lens[3] = {0, 0, 0};
     short too_long = 0;
-    short result = 1;
+
     BLOCK_TYP part;
     BLOCK_TYP body;
     for (int i = 0; i < 3; i++) {
@@ -222,13 +222,13 @@ short exec_for() {
         // A block without lines is left out: an empty step must never become due.
         bool has_init = parts[0][0] != 0;
         bool has_step = parts[2][0] != 0;
-        result = push_loop(P.pos, body, parts[1], lens[1], has_step ? parts[2] : nullptr,
+        push_loop(P.pos, body, parts[1], lens[1], has_step ? parts[2] : nullptr,
                            has_step ? lens[2] : 0, has_init ? parts[0] : nullptr,
                            has_init ? lens[0] : 0);
     }
 done:
     for (char* p : parts) free(p);
-    return result;
+    return 1;
 }
 
 // BREAK | CONTINUE | CONT   act on the innermost loop, only from that loop's own body

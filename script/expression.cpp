@@ -174,6 +174,8 @@ short toINT(long* out, const char* text, const char* allowed_tail)
     return 1;
 }
 
+namespace {
+
 // 1, or 0 with 7017 queued when the stack is full.
 short qpush(long value, short tag)
 {
@@ -236,6 +238,8 @@ short eval(unsigned short to_group)
             return 0;
     }
 }
+
+}  // namespace
 
 // 1 with the value in *out, or 0 (*out = 0) with the error queued. Reading stops at the end of
 // the line, at a ';' or '#' token, or at a token whose first character is in stop_chars (that

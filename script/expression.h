@@ -11,9 +11,6 @@ short toINT(long* out, const char* text, const char* allowed_tail);
 // Evaluates the tokens of P from its position. stop_chars (may be null) end the expression.
 // 1 with the value in *out, or 0 (*out = 0) with the error queued.
 short eval_expr(long* out, const char* stop_chars);
-short eval(unsigned short to_group);
-short qpush(long value, short tag);
-short qpop(long* value, short* tag);
 // name = expression
 short exec_expr();
 

@@ -29,16 +29,15 @@ static char filename[FILENAME_SIZE];
 static short is_keyword(const char* word) { return P.token && strcasecmp(P.token, word) == 0; }
 
 // Shared by DEBUG, QUOTE and ECHO: with no argument prints the state, else sets the flag from
-// ON or OFF (abbreviated; ON tested first). Returns 1 (the line is taken).
-static short mode_command(unsigned short* flag, const char* message) {
+// ON or OFF (abbreviated; ON tested first); anything else queues 4003.
+static void mode_command(unsigned short* flag, const char* message) {
     if (P.get(0)) {
         printf(message, *flag ? "ON" : "OFF");
-        return 1;
+        return;
     }
     if (WC::streq(P.token, "ON")) *flag = 1;
     else if (WC::streq(P.token, "OFF")) *flag = 0;
     else set_errhdl(ERR_UNKNOWN_COMMAND);
-    return 1;
 }
 
 // DEBUG [ON | OFF]
@@ -63,7 +62,8 @@ short exec_quote() {
 short exec_echo(unsigned short* echo) {
     if (!is_keyword("ECHO")) return 0;
     unsigned short dummy = 0;
-    return mode_command(echo ? echo : &dummy, "Echo state is %s\n");
+    mode_command(echo ? echo : &dummy, "Echo state is %s\n");
+    return 1;
 }
 
 void close_outfile() {

@@ -41,7 +41,7 @@ short is_builtin(const char* name) { return get_builtin(name) ? 1 : 0; }
 
 // Takes the next token. With opens, that token must begin with one of its characters (else 7015
 // and 0); the token after it is then taken. Returns 1 otherwise.
-short get_args(const char* opens) {
+static short get_args(const char* opens) {
     short none = P.get(0);
     if (!opens) return 1;
     if (none || !P.token[0] || !strchr(opens, P.token[0])) {

@@ -9,7 +9,6 @@ struct BUILTIN_TYP {
 
 short is_builtin(const char* name);
 const BUILTIN_TYP* get_builtin(const char* name);
-short get_args(const char* opens);
 // Evaluates the string expression in P into dst (len bytes). 1, or 0 on failure.
 short eval_strexpr(char* dst, short len, const char* stops);
 long time_sec();

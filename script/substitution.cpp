@@ -185,7 +185,7 @@ static short one_pass(const char* src, PASS* ps) {
     return 1;
 }
 
-short substitute_line(const char* text) {
+static short substitute_line(const char* text) {
     if (!text || !strchr(text, '$') || is_loop_head(text)) return P.command(text) == 0 ? 1 : 0;
 
     // Passes write bigbuf: a text that lies in it is read from a copy.

@@ -144,7 +144,7 @@ short exec_defvar()
 }
 
 // One row of the SHOW table: name, type, length and value. hex shows an INT in hexadecimal.
-void dump_sym(SYMBOL_TYP* sym, short hex)
+static void dump_sym(SYMBOL_TYP* sym, short hex)
 {
     short type = sym->type >= T_NONE && sym->type <= T_FUNCTION ? sym->type : short(T_NONE);
     printf("%-32.32s  ", sym->name != nullptr ? sym->name : "");

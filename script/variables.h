@@ -2,13 +2,10 @@
 #ifndef VELKOR_SCRIPT_VARIABLES_H
 #define VELKOR_SCRIPT_VARIABLES_H
 
-class SYMBOL_TYP;
-
 short exec_defvar();
 short exec_show();
 short exec_get();
 short exec_delete();
-void dump_sym(SYMBOL_TYP* sym, short hex);
 
 // Reads lines through the input stack until one is loaded into P. Returns 1, or 0 when no more
 // input can come (the keyboard reached end of input): the construct being read is then abandoned.

@@ -47,7 +47,7 @@ const char* errhdl_message(short code) {
     return "Unknown error";
 }
 
-void l_errhdl(const char* title, unsigned short fatal, FILE* out) {
+void errhdl(const char* title, FILE* out) {
     fprintf(out, "\n");
     for (short i = 0; i < errs_len; i++) {
         // The code is printed as a signed 16-bit value: its four hexadecimal digits.
@@ -56,14 +56,7 @@ void l_errhdl(const char* title, unsigned short fatal, FILE* out) {
     }
     errs_len = 0;
     errs[0] = 0;
-    if (fatal) {
-        fflush(out);
-        exit(1);
-    }
 }
-
-void errhdl(const char* title, FILE* out) { l_errhdl(title, 0, out); }
-void xerrhdl(const char* title, FILE* out) { l_errhdl(title, 1, out); }
 
 void setusr_err(short code, const char* message) {
     if (usrlist_len >= USRLIST_MAX) return;

@@ -59,9 +59,6 @@ short set_errhdl(short code);
 void clr_errhdl();
 // Prints every queued code as "%s (%04X): %s\n" after one "\n", then empties the queue.
 void errhdl(const char* title, FILE* out);
-// The same, then ends the process with exit status 1.
-void xerrhdl(const char* title, FILE* out);
-void l_errhdl(const char* title, unsigned short fatal, FILE* out);
 // Registers a message for a code the built-in table does not know. The first registration of a
 // code stays; at most 50 rows. The text is not copied.
 void setusr_err(short code, const char* message);

@@ -56,11 +56,6 @@ void watch_output(FILE* fp, const char* name) {
     }
 }
 
-void unwatch_output(FILE* fp) {
-    WATCH_TYP* w = find(fp);
-    if (w) w->fp = nullptr;
-}
-
 short check_outputs() {
     short ok = 1;
     for (WATCH_TYP& w : watched)

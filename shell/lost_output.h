@@ -8,12 +8,9 @@
 // At most this many streams are watched at once (standard output, the report file, the trace).
 enum { WATCH_MAX = 8 };
 
-// Watches fp under name (copied; cut at 255 characters) until unwatch_output or
-// close_watched_output. Standard output is watched from the start as "standard output".
+// Watches fp under name (copied; cut at 255 characters) until close_watched_output. Standard output is watched from the start as "standard output".
 // Can't fail: a stream beyond WATCH_MAX is not watched.
 void watch_output(FILE* fp, const char* name);
-// Stops watching fp without closing it.
-void unwatch_output(FILE* fp);
 // Flushes every watched stream that holds unwritten data and says each stream's first failure
 // on standard error ("velkor: NAME: REASON"); a closed pipe is not said (the run is ending).
 // Returns 1 when all is written, 0 when some output was lost.

@@ -158,7 +158,9 @@ short PARSE::delimited(unsigned short keep) {
     return 0;
 }
 
-short xequal(const char* a, const char* b, short n) {
+// 1 when a is non-empty and each of its characters (up to n) equals the same place of b, both
+// compared with bit 0x20 cleared: a is a prefix of b, without case.
+static short xequal(const char* a, const char* b, short n) {
     if (!a || !b || !*a) return 0;
     for (short i = 0; i < n && a[i]; i++) {
         if (!b[i]) return 0;
@@ -168,7 +170,6 @@ short xequal(const char* a, const char* b, short n) {
 }
 
 short WC::streq(const char* a, const char* b) { return xequal(a, b, 0x7FFF); }
-short WC::strneq(const char* a, const char* b, short n) { return xequal(a, b, n); }
 
 short WC::strxfer(char*& dst, const char* src) {
     free(dst);
@@ -186,11 +187,6 @@ void WC::strupr(char* s) {
         if (*s >= 'a' && *s <= 'z') *s = (char)(*s - 'a' + 'A');
 }
 
-void WC::strlwr(char* s) {
-    for (; s && *s; s++)
-        if (*s >= 'A' && *s <= 'Z') *s = (char)(*s - 'A' + 'a');
-}
-
 void WC::memset(void* p, short fill, unsigned n) {
     if (p && n) ::memset(p, fill, n);
 }
@@ -199,11 +195,3 @@ void WC::memcpy(void* dst, const void* src, unsigned n) {
     if (dst && src && n) ::memcpy(dst, src, n);
 }
 
-short WC::sprintf(char* buf, const char* fmt, ...) {
-    if (!buf) return 0;
-    va_list ap;
-    va_start(ap, fmt);
-    vsprintf(buf, fmt, ap);
-    va_end(ap);
-    return (short)strlen(buf);
-}

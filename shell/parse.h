@@ -39,21 +39,14 @@ public:
 
 extern PARSE P;
 
-// 1 when a is non-empty and each of its characters (up to n) equals the same place of b, both
-// compared with bit 0x20 cleared: a is a prefix of b, without case.
-short xequal(const char* a, const char* b, short n);
-
 struct WC {
     static short streq(const char* a, const char* b);            // abbreviation test
-    static short strneq(const char* a, const char* b, short n);
     // Frees dst and gives it a zeroed heap copy of src (null for a null src).
     // Returns 0, or the queued 1001 when memory runs out (dst then null).
     static short strxfer(char*& dst, const char* src);
     static void strupr(char* s);
-    static void strlwr(char* s);
     static void memset(void* p, short fill, unsigned n);
     static void memcpy(void* dst, const void* src, unsigned n);
-    static short sprintf(char* buf, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 };
 
 #endif
