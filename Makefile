@@ -1,6 +1,6 @@
 # Top-level commands: `make` builds, `make run` starts the shell on the simulated bus,
-# `make test` builds and runs every test. On a fresh Debian machine (as root) the missing
-# packages are installed first.
+# `make test` builds and runs every test. On a Debian machine (as root) the missing packages
+# are installed first; where make itself is missing, ./tools/velkor-dev installs it too.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local

@@ -24,8 +24,7 @@ seeds_cmd="$(mktemp -d)"; seeds_card="$(mktemp -d)"
 trap 'rm -rf "$seeds_cmd" "$seeds_card"' EXIT
 # Inputs that once crashed, hung or ran too long stay in the seeds as regression cases.
 cp "$top"/tests/e2e/*.pnp "$top"/examples/*.pnp "$top"/tests/fuzz/regressions/command/* "$seeds_cmd"/ 2>/dev/null
-cp "$top"/tests/e2e/cards/* "$top"/tests/fuzz/regressions/card/* "$seeds_card"/ 2>/dev/null
-cp "$top"/../shared/realcards/*.hex "$seeds_card"/ 2>/dev/null
+cp "$top"/tests/e2e/cards/* "$top"/tests/cards/real/*.hex "$top"/tests/fuzz/regressions/card/* "$seeds_card"/ 2>/dev/null
 run command_fuzz "$seeds_cmd"
 run card_fuzz "$seeds_card"
 exit $status

@@ -121,11 +121,7 @@ public:
     }
 };
 
-// The directory of the real card dumps, or "" when it is absent.
-inline std::string realcards_dir() {
-    std::string dir = std::string(VELKOR_SOURCE_DIR) + "/../shared/realcards";
-    std::ifstream probe(dir + "/README.md");
-    return probe ? dir : std::string();
-}
+// The directory of the real card dumps that the project carries.
+inline std::string realcards_dir() { return std::string(VELKOR_SOURCE_DIR) + "/tests/cards/real"; }
 
 #endif
