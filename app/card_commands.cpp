@@ -7,6 +7,7 @@
 #include "app/device_config.h"
 #include "input/input_stack.h"
 #include "pnp/isolation.h"
+#include "pnp/registers.h"
 #include "pnp/resources.h"
 #include "pnp/state.h"
 #include "script/expression.h"
@@ -27,14 +28,14 @@ short getINT(long* out, unsigned short quiet) {
 short exec_isolate() {
     if (!P.token || strcasecmp(P.token, "ISOLATE") != 0) return 0;
     if (!ports_PNP()) return 1;
-    short mode = 4;
+    short mode = PNP_CONFIG_RESET_CSN;
     if (P.get(0) == 0) {
         if (strcasecmp(P.token, "CSN") == 0) {
-            mode = 4;
+            mode = PNP_CONFIG_RESET_CSN;
         } else if (strcasecmp(P.token, "RESET") == 0) {
-            mode = 1;
+            mode = PNP_CONFIG_RESET;
         } else if (strcasecmp(P.token, "RESET_DRV") == 0) {
-            mode = 7;
+            mode = PNP_CONFIG_RESET | PNP_CONFIG_WAIT_FOR_KEY | PNP_CONFIG_RESET_CSN;
         } else {
             set_errhdl(ERR_BAD_TOKEN);
             return 1;

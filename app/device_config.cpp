@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "pnp/isolation.h"
+#include "pnp/registers.h"
 #include "pnp/state.h"
 #include "script/expression.h"
 #include "shell/errhdl.h"
@@ -74,20 +75,22 @@ short descriptor_and_value(unsigned long max, long* n, long* value) {
     return token_value(value);
 }
 
+// Writes a 32-bit value to four registers, most significant byte first.
+void writeINTU4(short reg, unsigned long value) {
+    writeINTU2(reg, (unsigned short)(value >> 16));
+    writeINTU2((short)(reg + 2), (unsigned short)(value & 0xFFFF));
+}
+
 void write_mem(short k, const MEM_DESC& m) {
-    short reg = (short)(0x40 + 8 * k);
-    writeINTU2(reg, m.base);
-    writereg_PNP(reg + 2, m.control);
-    writeINTU2(reg + 3, m.limit);
+    writeINTU2(pnp_mem_base(k), m.base);
+    writereg_PNP(pnp_mem_control(k), m.control);
+    writeINTU2(pnp_mem_limit(k), m.limit);
 }
 
 void write_mem32(short k, const MEM32_DESC& m) {
-    short reg = (short)(k == 0 ? 0x76 : 0x70 + 16 * k);
-    writeINTU2(reg, (unsigned short)(m.base >> 16));
-    writeINTU2(reg + 2, (unsigned short)(m.base & 0xFFFF));
-    writereg_PNP(reg + 4, m.control);
-    writeINTU2(reg + 5, (unsigned short)(m.limit >> 16));
-    writeINTU2(reg + 7, (unsigned short)(m.limit & 0xFFFF));
+    writeINTU4(pnp_mem32_base(k), m.base);
+    writereg_PNP(pnp_mem32_control(k), m.control);
+    writeINTU4(pnp_mem32_limit(k), m.limit);
 }
 
 // 1 when the current token is CLEAR (abbreviation): the setter writes its empty state.
@@ -150,12 +153,12 @@ void drop_DEVICE() {
 // DEVICE SET MEM n base limit [8BIT|16BIT] | DEVICE SET MEM CLEAR
 void mem_USR() {
     MEM_DESC work[4] = {};
-    for (int k = 0; k < 4; k++) work[k].control = dev->mem[k].control & 1;
+    for (int k = 0; k < PNP_MEM_DESCS; k++) work[k].control = dev->mem[k].control & PNP_MEM_UPPER_LIMIT;
     long n = -1;
     if (!need_token()) return;
     if (!is_clear()) {
         long base, limit;
-        if (!descriptor_and_value(3, &n, &base)) return;
+        if (!descriptor_and_value(PNP_MEM_DESCS - 1, &n, &base)) return;
         if (!next_token()) return;            // no limit: nothing to write, and no error
         if (!token_value(&limit)) return;
         MEM_DESC& m = work[n];
@@ -164,14 +167,14 @@ void mem_USR() {
         if (next_token()) {
             if (WC::streq(P.token, "8BIT")) {
             } else if (WC::streq(P.token, "16BIT")) {
-                m.control |= 2;
+                m.control |= PNP_MEM_16BIT;
             } else {
                 set_errhdl(ERR_SETTINGS);
                 return;
             }
         }
     }
-    for (short k = 0; k < 4; k++) {
+    for (short k = 0; k < PNP_MEM_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->mem[k].base == 0 && work[k].base == 0) continue;
         dev->mem[k] = work[k];
@@ -182,11 +185,11 @@ void mem_USR() {
 // DEVICE SET MEM32 n base limit [8BIT|16BIT|32BIT] | DEVICE SET MEM32 CLEAR
 void mem32_USR() {
     MEM32_DESC work[4] = {};
-    for (int k = 0; k < 4; k++) work[k].control = dev->mem32[k].control & 1;
+    for (int k = 0; k < PNP_MEM32_DESCS; k++) work[k].control = dev->mem32[k].control & PNP_MEM_UPPER_LIMIT;
     long n = -1;
     if (!need_token()) return;
     if (!is_clear()) {
-        if (!descriptor(3, &n)) return;
+        if (!descriptor(PNP_MEM32_DESCS - 1, &n)) return;
         unsigned long base, limit;
         if (!need_token() || !token_value32(&base)) return;
         if (!next_token()) return;            // no limit: nothing to write, and no error
@@ -195,19 +198,19 @@ void mem32_USR() {
         m.base = base;
         m.limit = limit;
         if (next_token()) {
-            m.control &= (unsigned char)~6;
+            m.control &= (unsigned char)~PNP_MEM32_WIDTH;
             if (WC::streq(P.token, "8BIT")) {
             } else if (WC::streq(P.token, "16BIT")) {
-                m.control |= 2;
+                m.control |= PNP_MEM32_16BIT;
             } else if (WC::streq(P.token, "32BIT")) {
-                m.control |= 6;
+                m.control |= PNP_MEM32_32BIT;
             } else {
                 set_errhdl(ERR_SETTINGS);
                 return;
             }
         }
     }
-    for (short k = 0; k < 4; k++) {
+    for (short k = 0; k < PNP_MEM32_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->mem32[k].base == 0 && work[k].base == 0) continue;
         dev->mem32[k] = work[k];
@@ -218,14 +221,14 @@ void mem32_USR() {
 // DEVICE SET IOPORT port [, port ...] | DEVICE SET IOPORT CLEAR   at most 8 ports; the ports
 // not named are cleared, so the command sets the whole list.
 void ioport_USR() {
-    unsigned short work[8] = {};
+    unsigned short work[PNP_IO_DESCS] = {};
     if (!need_token()) return;
     if (!is_clear()) {
         short count = 0;
         for (;;) {
             long value;
             if (!token_value(&value)) return;
-            if (count >= 8) {
+            if (count >= PNP_IO_DESCS) {
                 set_errhdl(ERR_SETTINGS);
                 return;
             }
@@ -239,58 +242,58 @@ void ioport_USR() {
             if (is_comment()) break;
         }
     }
-    for (short k = 0; k < 8; k++) {
+    for (short k = 0; k < PNP_IO_DESCS; k++) {
         if (dev->io[k] == 0 && work[k] == 0) continue;
         dev->io[k] = work[k];
-        writeINTU2((short)(0x60 + 2 * k), work[k]);
+        writeINTU2(pnp_io_base(k), work[k]);
     }
 }
 
 // DEVICE SET IRQ n level [HIGH|LOW] [LEVEL|EDGE] | DEVICE SET IRQ CLEAR
 void irq_USR() {
-    IRQ_DESC work[2] = {};
+    IRQ_DESC work[PNP_IRQ_DESCS] = {};
     long n = -1;
     if (!need_token()) return;
     if (!is_clear()) {
         long level;
-        if (!descriptor_and_value(1, &n, &level)) return;
+        if (!descriptor_and_value(PNP_IRQ_DESCS - 1, &n, &level)) return;
         IRQ_DESC& q = work[n];
         q.level = (unsigned char)level;
         while (next_token() && !is_comment()) {
-            if (WC::streq(P.token, "HIGH")) q.type |= 2;
-            else if (WC::streq(P.token, "LOW")) q.type &= (unsigned char)~2;
-            else if (WC::streq(P.token, "LEVEL")) q.type |= 1;
-            else if (WC::streq(P.token, "EDGE")) q.type &= (unsigned char)~1;
+            if (WC::streq(P.token, "HIGH")) q.type |= PNP_IRQ_HIGH;
+            else if (WC::streq(P.token, "LOW")) q.type &= (unsigned char)~PNP_IRQ_HIGH;
+            else if (WC::streq(P.token, "LEVEL")) q.type |= PNP_IRQ_LEVEL_TRIGGERED;
+            else if (WC::streq(P.token, "EDGE")) q.type &= (unsigned char)~PNP_IRQ_LEVEL_TRIGGERED;
             else {
                 set_errhdl(ERR_SETTINGS);
                 return;
             }
         }
     }
-    for (short k = 0; k < 2; k++) {
+    for (short k = 0; k < PNP_IRQ_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->irq[k].level == 0 && work[k].level == 0) continue;
         dev->irq[k] = work[k];
-        writereg_PNP((short)(0x70 + 2 * k), work[k].level);
-        writereg_PNP((short)(0x71 + 2 * k), work[k].type);
+        writereg_PNP(pnp_irq_level(k), work[k].level);
+        writereg_PNP(pnp_irq_type(k), work[k].type);
     }
 }
 
 // DEVICE SET DMA n channel | DEVICE SET DMA CLEAR   channel 4 means none
 void dma_USR() {
-    unsigned char work[2] = {4, 4};
+    unsigned char work[PNP_DMA_DESCS] = {PNP_DMA_NONE, PNP_DMA_NONE};
     long n = -1;
     if (!need_token()) return;
     if (!is_clear()) {
         long channel;
-        if (!descriptor_and_value(1, &n, &channel)) return;
+        if (!descriptor_and_value(PNP_DMA_DESCS - 1, &n, &channel)) return;
         work[n] = (unsigned char)channel;
     }
-    for (short k = 0; k < 2; k++) {
+    for (short k = 0; k < PNP_DMA_DESCS; k++) {
         if (n >= 0 && n != k) continue;
-        if (dev->dma[k] == 4 && work[k] == 4) continue;
+        if (dev->dma[k] == PNP_DMA_NONE && work[k] == PNP_DMA_NONE) continue;
         dev->dma[k] = work[k];
-        writereg_PNP((short)(0x74 + k), work[k]);
+        writereg_PNP(pnp_dma_channel(k), work[k]);
     }
 }
 
@@ -299,12 +302,13 @@ void dma_USR() {
 // register) would answer its own check pattern on the bus: the check is turned off first.
 void device_USR(unsigned short on) {
     if (on) {
-        if (dev->rangecheck & 0x03) writereg_PNP(0x31, 0x00);
-        dev->activate = 1;
-        writereg_PNP(0x30, 0x01);
+        if (dev->rangecheck & (PNP_RANGE_CHECK_PATTERN | PNP_RANGE_CHECK_ENABLE))
+            writereg_PNP(PNP_IO_RANGE_CHECK, 0x00);
+        dev->activate = PNP_ACTIVATE_ON;
+        writereg_PNP(PNP_ACTIVATE, PNP_ACTIVATE_ON);
     } else {
         dev->activate = 0;
-        writereg_PNP(0x30, 0x00);
+        writereg_PNP(PNP_ACTIVATE, 0x00);
     }
 }
 
@@ -371,9 +375,8 @@ short test_USR() {
     setrdport_PNP();
     wake_PNP(1);
     logdev_PNP(2);
-    writereg_PNP(0x60, 0x02);
-    writereg_PNP(0x61, 0x01);
-    writereg_PNP(0x30, 0x01);
+    writeINTU2(pnp_io_base(0), 0x0201);
+    writereg_PNP(PNP_ACTIVATE, PNP_ACTIVATE_ON);
     waitforkey_PNP();
     drop_DEVICE();   // every card is back in Wait for Key: configuration mode is over
     return 1;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "input/input_stack.h"
+#include "pnp/registers.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
 
@@ -248,7 +249,7 @@ short dumprcs_PNP(short index) {
         fprintf(outfp, " -> 0x%08X%08X", vendor16, serial16);
         fprintf(outfp, " (d=%d)", card.reslen);
         fprintf(outfp, "\n%16s", "");
-        for (int i = 0; i < 16; i++) fprintf(outfp, "%02X ", card.cardregs[i]);
+        for (int i = 0; i < PNP_CARD_VENDOR_REGS; i++) fprintf(outfp, "%02X ", card.cardregs[i]);
     }
     fputc('\n', outfp);
     dashed = 1;
@@ -284,41 +285,42 @@ short dumpdev_PNP(short devno, short index) {
 
     fputs("  ===========\n", outfp);
     fprintf(outfp, "  Device %03d: %.7s ", devno, d.id);
-    fputs((d.activate & 1) ? "(ACTIVE" : "(INACTIVE", outfp);
+    fputs((d.activate & PNP_ACTIVATE_ON) ? "(ACTIVE" : "(INACTIVE", outfp);
     if (verbose) fprintf(outfp, "-x%02X", d.activate);
     fputs(") ", outfp);
     if (verbose) fprintf(outfp, "RANGECHECK=x%02X", d.rangecheck);
     fputc('\n', outfp);
 
     short shown = 0;
-    for (int k = 0; k < 4; k++) {
+    for (int k = 0; k < PNP_MEM_DESCS; k++) {
         const MEM_DESC& m = d.mem[k];
         if (m.base == 0) continue;
         if (!shown++) fputs("         MEM: ", outfp);
         fprintf(outfp, "x%04X ", m.base);
-        fputs((m.control & 1) ? "...." : "size", outfp);
+        fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
         fprintf(outfp, " x%04X ", m.limit);
-        fprintf(outfp, "(%02d-bit) ", (m.control & 2) ? 16 : 8);
+        fprintf(outfp, "(%02d-bit) ", (m.control & PNP_MEM_16BIT) ? 16 : 8);
     }
     if (shown) fputc('\n', outfp);
     else if (verbose) fputs("         MEM: none\n", outfp);
 
     shown = 0;
-    for (int k = 0; k < 4; k++) {
+    for (int k = 0; k < PNP_MEM32_DESCS; k++) {
         const MEM32_DESC& m = d.mem32[k];
         if (m.base == 0) continue;
         if (!shown++) fputs("       MEM32: ", outfp);
         fprintf(outfp, "x%08lX ", m.base & 0xFFFFFFFFul);
-        fputs((m.control & 1) ? "...." : "size", outfp);
+        fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
         fprintf(outfp, " x%08lX ", m.limit & 0xFFFFFFFFul);
-        int width = (m.control & 6) == 6 ? 32 : (m.control & 6) == 2 ? 16 : 8;
+        unsigned width_bits = m.control & PNP_MEM32_WIDTH;
+        int width = width_bits == PNP_MEM32_32BIT ? 32 : width_bits == PNP_MEM32_16BIT ? 16 : 8;
         fprintf(outfp, "(%02d-bit) ", width);
     }
     if (shown) fputc('\n', outfp);
     else if (verbose) fputs("       MEM32: none\n", outfp);
 
     shown = 0;
-    for (int k = 0; k < 8; k++) {
+    for (int k = 0; k < PNP_IO_DESCS; k++) {
         if (d.io[k] == 0) continue;
         if (!shown++) fputs("    I/O Port: ", outfp);
         fprintf(outfp, "0x%04X ", d.io[k]);
@@ -327,7 +329,7 @@ short dumpdev_PNP(short devno, short index) {
     else if (verbose) fputs("    I/O Port: none\n", outfp);
 
     shown = 0;
-    for (int k = 0; k < 2; k++) {
+    for (int k = 0; k < PNP_IRQ_DESCS; k++) {
         if (d.irq[k].level == 0) continue;
         if (!shown++) fputs("         IRQ: ", outfp);
         fprintf(outfp, "%d (%s)", d.irq[k].level, irqtags[d.irq[k].type & 3]);
@@ -335,8 +337,8 @@ short dumpdev_PNP(short devno, short index) {
     if (shown) fputc('\n', outfp);
     else if (verbose) fputs("         IRQ: none\n", outfp);
 
-    for (int k = 0; k < 2; k++) {
-        if (d.dma[k] != 4)
+    for (int k = 0; k < PNP_DMA_DESCS; k++) {
+        if (d.dma[k] != PNP_DMA_NONE)
             fprintf(outfp, "        DMA%d: %d\n", k, d.dma[k]);
         else if (verbose)
             fprintf(outfp, "        DMA%d: none\n", k);
@@ -344,7 +346,7 @@ short dumpdev_PNP(short devno, short index) {
 
     if (verbose) {
         fputs("      Vendor: ", outfp);
-        for (int i = 0; i < 15; i++) fprintf(outfp, "%02X ", d.vendorregs[i]);
+        for (int i = 0; i < PNP_DEVICE_VENDOR_REGS; i++) fprintf(outfp, "%02X ", d.vendorregs[i]);
         fputc('\n', outfp);
     }
     fputs("  ===========\n", outfp);

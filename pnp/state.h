@@ -2,7 +2,9 @@
 #ifndef VELKOR_PNP_STATE_H
 #define VELKOR_PNP_STATE_H
 
-enum { PNP_ADDRESS = 0x279, PNP_WRITE_DATA = 0xA79, PNP_MAXCARDS = 17 };
+#include "pnp/registers.h"
+
+enum { PNP_MAXCARDS = 17 };
 
 struct MEM_DESC {
     unsigned short base;     // address bits 23..8
@@ -24,12 +26,12 @@ struct DEVICE_TYP {
     unsigned char activate;
     unsigned char rangecheck;
     char id[8];
-    MEM_DESC mem[4];
-    MEM32_DESC mem32[4];
-    unsigned short io[8];
-    IRQ_DESC irq[2];
-    unsigned char dma[2];
-    unsigned char vendorregs[15];
+    MEM_DESC mem[PNP_MEM_DESCS];
+    MEM32_DESC mem32[PNP_MEM32_DESCS];
+    unsigned short io[PNP_IO_DESCS];
+    IRQ_DESC irq[PNP_IRQ_DESCS];
+    unsigned char dma[PNP_DMA_DESCS];
+    unsigned char vendorregs[PNP_DEVICE_VENDOR_REGS];
 };
 
 struct CARD_TYP {
@@ -39,7 +41,7 @@ struct CARD_TYP {
     unsigned char* resdata;
     char vendor[8];
     unsigned short serialno;
-    unsigned char cardregs[16];
+    unsigned char cardregs[PNP_CARD_VENDOR_REGS];
     short ndevs;
     DEVICE_TYP* devs;
 };
