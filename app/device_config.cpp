@@ -81,20 +81,97 @@ void writeINTU4(short reg, unsigned long value) {
     writeINTU2((short)(reg + 2), (unsigned short)(value & 0xFFFF));
 }
 
-void write_mem(short k, const MEM_DESC& m) {
+// What tells the two kinds of memory descriptor apart for DEVICE SET MEM and MEM32. Both are
+// handled in the wider MEM32_DESC; a 24-bit value is held there as the record holds it.
+struct WIDTH_TYP {
+    const char* word;       // by abbreviation
+    unsigned char bits;     // control bits it sets
+};
+struct MEM_KIND_TYP {
+    short count;
+    short (*convert)(unsigned long* out);   // the current token as a base or limit
+    const WIDTH_TYP* widths;                // ORDER: tested in this order; ends with a null word
+    unsigned char width_mask;               // control bits a width keyword replaces
+    MEM32_DESC (*get)(short k);             // descriptor k of dev
+    void (*put)(short k, const MEM32_DESC& m);   // into dev and out to the registers
+};
+
+// A 24-bit memory base or limit: the token's value, cut to the record's 16 bits (address bits
+// 23..8). 1, or 0 with the conversion's error queued.
+short token_value16(unsigned long* out) {
+    long value;
+    if (!token_value(&value)) return 0;
+    *out = (unsigned short)value;
+    return 1;
+}
+
+MEM32_DESC get_mem(short k) {
+    const MEM_DESC& m = dev->mem[k];
+    return MEM32_DESC{m.base, m.control, m.limit};
+}
+
+void put_mem(short k, const MEM32_DESC& w) {
+    MEM_DESC& m = dev->mem[k];
+    m.base = (unsigned short)w.base;
+    m.control = w.control;
+    m.limit = (unsigned short)w.limit;
     writeINTU2(pnp_mem_base(k), m.base);
     writereg_PNP(pnp_mem_control(k), m.control);
     writeINTU2(pnp_mem_limit(k), m.limit);
 }
 
-void write_mem32(short k, const MEM32_DESC& m) {
+MEM32_DESC get_mem32(short k) { return dev->mem32[k]; }
+
+void put_mem32(short k, const MEM32_DESC& m) {
+    dev->mem32[k] = m;
     writeINTU4(pnp_mem32_base(k), m.base);
     writereg_PNP(pnp_mem32_control(k), m.control);
     writeINTU4(pnp_mem32_limit(k), m.limit);
 }
 
+const WIDTH_TYP mem24_widths[] = {{"8BIT", 0}, {"16BIT", PNP_MEM_16BIT}, {nullptr, 0}};
+const WIDTH_TYP mem32_widths[] = {
+    {"8BIT", 0}, {"16BIT", PNP_MEM32_16BIT}, {"32BIT", PNP_MEM32_32BIT}, {nullptr, 0}};
+const MEM_KIND_TYP mem24 = {PNP_MEM_DESCS, token_value16, mem24_widths, PNP_MEM_16BIT, get_mem, put_mem};
+const MEM_KIND_TYP mem32 = {
+    PNP_MEM32_DESCS, token_value32, mem32_widths, PNP_MEM32_WIDTH, get_mem32, put_mem32};
+
 // 1 when the current token is CLEAR (abbreviation): the setter writes its empty state.
 short is_clear() { return WC::streq(P.token, "CLEAR"); }
+
+// DEVICE SET MEM and MEM32 after the keyword: "n base limit [width]" or CLEAR, in the common
+// shape of the setters (below). Without a width keyword the descriptor gets none of the width
+// bits; bit 0 (how the card decodes) is kept from the record.
+void set_memory(const MEM_KIND_TYP& kind) {
+    MEM32_DESC work[PNP_MEM_DESCS > PNP_MEM32_DESCS ? PNP_MEM_DESCS : PNP_MEM32_DESCS] = {};
+    for (short k = 0; k < kind.count; k++) work[k].control = kind.get(k).control & PNP_MEM_UPPER_LIMIT;
+    long n = -1;
+    if (!need_token()) return;
+    if (!is_clear()) {
+        if (!descriptor((unsigned long)kind.count - 1, &n)) return;
+        unsigned long base, limit;
+        if (!need_token() || !kind.convert(&base)) return;
+        if (!next_token()) return;            // no limit: nothing to write, and no error
+        if (!kind.convert(&limit)) return;
+        MEM32_DESC& m = work[n];
+        m.base = base;
+        m.limit = limit;
+        if (next_token()) {
+            const WIDTH_TYP* w = kind.widths;
+            while (w->word && !WC::streq(P.token, w->word)) w++;
+            if (!w->word) {
+                set_errhdl(ERR_SETTINGS);
+                return;
+            }
+            m.control = (unsigned char)((m.control & ~kind.width_mask) | w->bits);
+        }
+    }
+    for (short k = 0; k < kind.count; k++) {
+        if (n >= 0 && n != k) continue;
+        if (kind.get(k).base == 0 && work[k].base == 0) continue;
+        kind.put(k, work[k]);
+    }
+}
 
 }  // namespace
 
@@ -151,72 +228,10 @@ void drop_DEVICE() {
 // it copies into the record and writes out, register by register.
 
 // DEVICE SET MEM n base limit [8BIT|16BIT] | DEVICE SET MEM CLEAR
-void mem_USR() {
-    MEM_DESC work[4] = {};
-    for (int k = 0; k < PNP_MEM_DESCS; k++) work[k].control = dev->mem[k].control & PNP_MEM_UPPER_LIMIT;
-    long n = -1;
-    if (!need_token()) return;
-    if (!is_clear()) {
-        long base, limit;
-        if (!descriptor_and_value(PNP_MEM_DESCS - 1, &n, &base)) return;
-        if (!next_token()) return;            // no limit: nothing to write, and no error
-        if (!token_value(&limit)) return;
-        MEM_DESC& m = work[n];
-        m.base = (unsigned short)base;
-        m.limit = (unsigned short)limit;
-        if (next_token()) {
-            if (WC::streq(P.token, "8BIT")) {
-            } else if (WC::streq(P.token, "16BIT")) {
-                m.control |= PNP_MEM_16BIT;
-            } else {
-                set_errhdl(ERR_SETTINGS);
-                return;
-            }
-        }
-    }
-    for (short k = 0; k < PNP_MEM_DESCS; k++) {
-        if (n >= 0 && n != k) continue;
-        if (dev->mem[k].base == 0 && work[k].base == 0) continue;
-        dev->mem[k] = work[k];
-        write_mem(k, work[k]);
-    }
-}
+void mem_USR() { set_memory(mem24); }
 
 // DEVICE SET MEM32 n base limit [8BIT|16BIT|32BIT] | DEVICE SET MEM32 CLEAR
-void mem32_USR() {
-    MEM32_DESC work[4] = {};
-    for (int k = 0; k < PNP_MEM32_DESCS; k++) work[k].control = dev->mem32[k].control & PNP_MEM_UPPER_LIMIT;
-    long n = -1;
-    if (!need_token()) return;
-    if (!is_clear()) {
-        if (!descriptor(PNP_MEM32_DESCS - 1, &n)) return;
-        unsigned long base, limit;
-        if (!need_token() || !token_value32(&base)) return;
-        if (!next_token()) return;            // no limit: nothing to write, and no error
-        if (!token_value32(&limit)) return;
-        MEM32_DESC& m = work[n];
-        m.base = base;
-        m.limit = limit;
-        if (next_token()) {
-            m.control &= (unsigned char)~PNP_MEM32_WIDTH;
-            if (WC::streq(P.token, "8BIT")) {
-            } else if (WC::streq(P.token, "16BIT")) {
-                m.control |= PNP_MEM32_16BIT;
-            } else if (WC::streq(P.token, "32BIT")) {
-                m.control |= PNP_MEM32_32BIT;
-            } else {
-                set_errhdl(ERR_SETTINGS);
-                return;
-            }
-        }
-    }
-    for (short k = 0; k < PNP_MEM32_DESCS; k++) {
-        if (n >= 0 && n != k) continue;
-        if (dev->mem32[k].base == 0 && work[k].base == 0) continue;
-        dev->mem32[k] = work[k];
-        write_mem32(k, work[k]);
-    }
-}
+void mem32_USR() { set_memory(mem32); }
 
 // DEVICE SET IOPORT port [, port ...] | DEVICE SET IOPORT CLEAR   at most 8 ports; the ports
 // not named are cleared, so the command sets the whole list.
