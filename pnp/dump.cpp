@@ -138,6 +138,75 @@ short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
     return 0;
 }
 
+// The rows of a device dump. A row shows the descriptors first .. first+count-1 that are in
+// use, after its label; with none in use it shows "none", and only when verbose.
+struct DEVICE_ROW {
+    const char* label;
+    short first;
+    short count;
+    short (*used)(const DEVICE_TYP& d, short k);
+    void (*print)(const DEVICE_TYP& d, short k);
+};
+
+short mem_used(const DEVICE_TYP& d, short k) { return d.mem[k].base != 0; }
+
+void print_mem(const DEVICE_TYP& d, short k) {
+    const MEM_DESC& m = d.mem[k];
+    fprintf(outfp, "x%04X ", m.base);
+    fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
+    fprintf(outfp, " x%04X ", m.limit);
+    fprintf(outfp, "(%02d-bit) ", (m.control & PNP_MEM_16BIT) ? 16 : 8);
+}
+
+short mem32_used(const DEVICE_TYP& d, short k) { return d.mem32[k].base != 0; }
+
+void print_mem32(const DEVICE_TYP& d, short k) {
+    const MEM32_DESC& m = d.mem32[k];
+    fprintf(outfp, "x%08lX ", m.base & 0xFFFFFFFFul);
+    fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
+    fprintf(outfp, " x%08lX ", m.limit & 0xFFFFFFFFul);
+    unsigned width_bits = m.control & PNP_MEM32_WIDTH;
+    int width = width_bits == PNP_MEM32_32BIT ? 32 : width_bits == PNP_MEM32_16BIT ? 16 : 8;
+    fprintf(outfp, "(%02d-bit) ", width);
+}
+
+short io_used(const DEVICE_TYP& d, short k) { return d.io[k] != 0; }
+
+void print_io(const DEVICE_TYP& d, short k) { fprintf(outfp, "0x%04X ", d.io[k]); }
+
+short irq_used(const DEVICE_TYP& d, short k) { return d.irq[k].level != 0; }
+
+void print_irq(const DEVICE_TYP& d, short k) {
+    fprintf(outfp, "%d (%s)", d.irq[k].level, irqtags[d.irq[k].type & 3]);
+}
+
+short dma_used(const DEVICE_TYP& d, short k) { return d.dma[k] != PNP_DMA_NONE; }
+
+void print_dma(const DEVICE_TYP& d, short k) { fprintf(outfp, "%d", d.dma[k]); }
+
+// ORDER: printed in this order; each DMA channel is a row of its own.
+const DEVICE_ROW device_rows[] = {
+    {"MEM", 0, PNP_MEM_DESCS, mem_used, print_mem},
+    {"MEM32", 0, PNP_MEM32_DESCS, mem32_used, print_mem32},
+    {"I/O Port", 0, PNP_IO_DESCS, io_used, print_io},
+    {"IRQ", 0, PNP_IRQ_DESCS, irq_used, print_irq},
+    {"DMA0", 0, 1, dma_used, print_dma},
+    {"DMA1", 1, 1, dma_used, print_dma},
+};
+static_assert(PNP_DMA_DESCS == 2, "one DMA row per channel");
+
+// Prints one row; its label stands right-aligned in 12 columns, as every label of the dump.
+void print_row(const DEVICE_ROW& row, const DEVICE_TYP& d) {
+    short shown = 0;
+    for (short k = row.first; k < row.first + row.count; k++) {
+        if (!row.used(d, k)) continue;
+        if (!shown++) fprintf(outfp, "%12s: ", row.label);
+        row.print(d, k);
+    }
+    if (shown) fputc('\n', outfp);
+    else if (verbose) fprintf(outfp, "%12s: none\n", row.label);
+}
+
 }  // namespace
 
 // Prints one small item. An item cut short by the end of the stored data shows the data bytes
@@ -291,61 +360,10 @@ short dumpdev_PNP(short devno, short index) {
     if (verbose) fprintf(outfp, "RANGECHECK=x%02X", d.rangecheck);
     fputc('\n', outfp);
 
-    short shown = 0;
-    for (int k = 0; k < PNP_MEM_DESCS; k++) {
-        const MEM_DESC& m = d.mem[k];
-        if (m.base == 0) continue;
-        if (!shown++) fputs("         MEM: ", outfp);
-        fprintf(outfp, "x%04X ", m.base);
-        fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
-        fprintf(outfp, " x%04X ", m.limit);
-        fprintf(outfp, "(%02d-bit) ", (m.control & PNP_MEM_16BIT) ? 16 : 8);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("         MEM: none\n", outfp);
-
-    shown = 0;
-    for (int k = 0; k < PNP_MEM32_DESCS; k++) {
-        const MEM32_DESC& m = d.mem32[k];
-        if (m.base == 0) continue;
-        if (!shown++) fputs("       MEM32: ", outfp);
-        fprintf(outfp, "x%08lX ", m.base & 0xFFFFFFFFul);
-        fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
-        fprintf(outfp, " x%08lX ", m.limit & 0xFFFFFFFFul);
-        unsigned width_bits = m.control & PNP_MEM32_WIDTH;
-        int width = width_bits == PNP_MEM32_32BIT ? 32 : width_bits == PNP_MEM32_16BIT ? 16 : 8;
-        fprintf(outfp, "(%02d-bit) ", width);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("       MEM32: none\n", outfp);
-
-    shown = 0;
-    for (int k = 0; k < PNP_IO_DESCS; k++) {
-        if (d.io[k] == 0) continue;
-        if (!shown++) fputs("    I/O Port: ", outfp);
-        fprintf(outfp, "0x%04X ", d.io[k]);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("    I/O Port: none\n", outfp);
-
-    shown = 0;
-    for (int k = 0; k < PNP_IRQ_DESCS; k++) {
-        if (d.irq[k].level == 0) continue;
-        if (!shown++) fputs("         IRQ: ", outfp);
-        fprintf(outfp, "%d (%s)", d.irq[k].level, irqtags[d.irq[k].type & 3]);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("         IRQ: none\n", outfp);
-
-    for (int k = 0; k < PNP_DMA_DESCS; k++) {
-        if (d.dma[k] != PNP_DMA_NONE)
-            fprintf(outfp, "        DMA%d: %d\n", k, d.dma[k]);
-        else if (verbose)
-            fprintf(outfp, "        DMA%d: none\n", k);
-    }
+    for (const DEVICE_ROW& row : device_rows) print_row(row, d);
 
     if (verbose) {
-        fputs("      Vendor: ", outfp);
+        fprintf(outfp, "%12s: ", "Vendor");
         for (int i = 0; i < PNP_DEVICE_VENDOR_REGS; i++) fprintf(outfp, "%02X ", d.vendorregs[i]);
         fputc('\n', outfp);
     }
