@@ -195,9 +195,7 @@ void beg_DEVICE() {
     setrdport_PNP();
     card = nullptr;
     dev = nullptr;
-    if (PNP_csn_idx >= 0 && PNP_csn_idx < PNP_cards_len && PNP_csn_idx < PNP_MAXCARDS &&
-        PNP_cards[PNP_csn_idx].csn != 0 && findcard_PNP(PNP_csn) >= 0)
-        card = &PNP_cards[PNP_csn_idx];
+    if (findcard_PNP(PNP_csn) >= 0) card = usedcard_PNP(PNP_csn_idx);
     wake_PNP(PNP_csn);
     if (card && card->devs && PNP_device >= 0 && PNP_device < card->ndevs)
         dev = &card->devs[PNP_device];

@@ -17,11 +17,12 @@ void dump_card() {
 }
 
 void dump_all_devices() {
-    if (PNP_csn_idx < 0 || PNP_csn_idx >= PNP_cards_len || PNP_cards[PNP_csn_idx].csn == 0) {
+    const CARD_TYP* card = usedcard_PNP(PNP_csn_idx);
+    if (!card) {
         set_errhdl(ERR_DEVICE);   // as dumpdev_PNP would report for the missing card
         return;
     }
-    for (short i = 0; i < PNP_cards[PNP_csn_idx].ndevs; i++) dumpdev_PNP(i, -1);
+    for (short i = 0; i < card->ndevs; i++) dumpdev_PNP(i, -1);
 }
 
 }  // namespace

@@ -303,11 +303,12 @@ void parse_longTAG(unsigned char** cursor, short* left) {
 // (-1 = the current card) names no record in use.
 short dumprcs_PNP(short index) {
     if (index == -1) index = PNP_csn_idx;
-    if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS || PNP_cards[index].csn == 0) {
+    const CARD_TYP* used = usedcard_PNP(index);
+    if (!used) {
         set_errhdl(ERR_DEVICE);
         return 1;
     }
-    CARD_TYP& card = PNP_cards[index];
+    const CARD_TYP& card = *used;
 
     fprintf(outfp, "card[%02d]<%03d>: ", card.csn, card.ndevs);
     fprintf(outfp, "%.7s x%04X", card.vendor, card.serialno);
@@ -340,11 +341,12 @@ short dumprcs_PNP(short index) {
 // device and card. 0, or 1 with 1002 queued when the selection names no device in use.
 short dumpdev_PNP(short devno, short index) {
     if (index < 0) index = PNP_csn_idx;
-    if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS || PNP_cards[index].csn == 0) {
+    const CARD_TYP* used = usedcard_PNP(index);
+    if (!used) {
         set_errhdl(ERR_DEVICE);
         return 1;
     }
-    CARD_TYP& card = PNP_cards[index];
+    const CARD_TYP& card = *used;
     if (devno < 0) devno = PNP_device;
     if (devno < 0 || devno >= card.ndevs || !card.devs) {
         set_errhdl(ERR_DEVICE);

@@ -96,6 +96,11 @@ short findcard_PNP(short csn) {
     return -1;
 }
 
+CARD_TYP* usedcard_PNP(short index) {
+    if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS) return nullptr;
+    return PNP_cards[index].csn != 0 ? &PNP_cards[index] : nullptr;
+}
+
 short current_PNP(short csn) {
     if (csn == -1) csn = PNP_csn;
     for (short i = 0; i < PNP_cards_len && i < PNP_MAXCARDS; i++) {

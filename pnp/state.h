@@ -82,6 +82,8 @@ const char* binstring2(short v);
 void freecard_PNP(CARD_TYP* card);
 // Index of the first record in use whose csn is non-zero and equals csn, or -1.
 short findcard_PNP(short csn);
+// The record at index when it is in use (index below PNP_cards_len, csn not 0), else null.
+CARD_TYP* usedcard_PNP(short index);
 // Asks for permission on PNP_port (giving back the read port held before), or gives the held
 // read port back. Only with start-up permission; the kernel's answer is remembered, not reported.
 void askport_PNP();
