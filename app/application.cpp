@@ -2,6 +2,7 @@
 #include "app/application.h"
 
 #include "app/device_config.h"
+#include "app/help_texts.h"
 #include "pnp/registers.h"
 #include "pnp/state.h"
 #include "script/symtab.h"

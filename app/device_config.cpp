@@ -184,6 +184,8 @@ void writeINTU2(short reg, unsigned short value) {
     writereg_PNP(reg + 1, value & 0xFF);
 }
 
+namespace {
+
 // Turns configuration mode on: key, read port, Wake[PNP_csn], Logical Device Number PNP_device.
 // Does nothing while the mode is on. card is the record at PNP_csn_idx, resolved only when that
 // record is in use and PNP_csn names a card of the table; dev only when PNP_device is below the
@@ -203,6 +205,8 @@ void beg_DEVICE() {
     inited = 1;
 }
 
+}  // namespace
+
 // Turns configuration mode off and returns every card to Wait for Key; nothing while it is off.
 // Also run by the program's clean-up; without port permission the mode can never be on.
 void end_DEVICE() {
@@ -218,6 +222,8 @@ void drop_DEVICE() {
     card = nullptr;
     dev = nullptr;
 }
+
+namespace {
 
 // The resource setters run from exec_set with dev resolved and the token after their keyword
 // still to be read. Each builds a working copy of all its descriptors and parses the whole line
@@ -355,6 +361,8 @@ void exec_set() {
     else if (strcasecmp(P.token, "INACTIVE") == 0) device_USR(0);
     else set_errhdl(ERR_SETTINGS);
 }
+
+}  // namespace
 
 // DEVICE BEGIN | DEVICE END | DEVICE SET ...   (also DEV; action words by abbreviation)
 // Returns 0 when the line is not DEVICE, else 1.

@@ -1,7 +1,7 @@
 // DUMP command: the current card's resources and its logical devices, to outfp.
 #include <strings.h>
 
-#include "app/card_commands.h"
+#include "app/dump_command.h"
 #include "pnp/dump.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"

@@ -64,7 +64,7 @@ static short newdevice(CARD_TYP* r) {
 // the card answered through to the End item (or until the buffer was full), 0 when it did not.
 // Nothing is ever stored past the 4096-byte buffer: a large item's tag and length, or an End tag
 // and its checksum, are kept only when all of them fit; otherwise reading stops before the item.
-short loadresource_PNP(short index) {
+static short loadresource_PNP(short index) {
     CARD_TYP* r = &PNP_cards[index];
     unsigned short ok = 1;
 
@@ -129,8 +129,8 @@ short loadresource_PNP(short index) {
     return 1;
 }
 
-// Reads the card-level registers and every logical device's configuration registers. Always 1.
-short loadregisters_PNP(short index) {
+// Reads the card-level registers and every logical device's configuration registers.
+static void loadregisters_PNP(short index) {
     CARD_TYP* r = &PNP_cards[index];
 
     wake_PNP((short)r->csn);
@@ -159,7 +159,6 @@ short loadregisters_PNP(short index) {
         for (short i = 0; i < PNP_DEVICE_VENDOR_REGS; i++)
             d->vendorregs[i] = readreg_PNP(PNP_DEVICE_VENDOR_FIRST + i);
     }
-    return 1;
 }
 
 short loadcard_PNP(short csn) {
@@ -180,7 +179,7 @@ short loadcard_PNP(short csn) {
     initkey_PNP();
     setrdport_PNP();
     short loaded = loadresource_PNP(index);
-    if (loaded) loaded = loadregisters_PNP(index);
+    if (loaded) loadregisters_PNP(index);
     waitforkey_PNP();
     return loaded;
 }

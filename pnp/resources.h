@@ -5,8 +5,6 @@
 enum { RESBUF_SIZE = 4096 };
 
 short loadcard_PNP(short csn);
-short loadresource_PNP(short index);
-short loadregisters_PNP(short index);
 short getresdata_PNP(unsigned short& ok);
 unsigned short readINTU2(short reg);
 

@@ -82,12 +82,11 @@ short init_PNP() {
     return 0;
 }
 
-short defaultport_PNP(short port) {
+void defaultport_PNP(short port) {
     if (port == 0) port = PNP_READ_DATA_FIRST;
-    if (port == PNP_port) return 1;
+    if (port == PNP_port) return;
     PNP_port = port;
     askport_PNP();
-    return 1;
 }
 
 short findcard_PNP(short csn) {

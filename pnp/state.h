@@ -67,7 +67,7 @@ void logdev_PNP(short n);
 void waitforkey_PNP();
 
 short init_PNP();                 // 0 permission granted, 1 not (1003 queued)
-short defaultport_PNP(short port);
+void defaultport_PNP(short port);
 short current_PNP(short csn);     // 0 made current, 1 no record has that CSN
 short testcsn_PNP(unsigned short report);
 short testdev_PNP(unsigned short report);
