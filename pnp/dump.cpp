@@ -195,6 +195,13 @@ const DEVICE_ROW device_rows[] = {
 };
 static_assert(PNP_DMA_DESCS == 2, "one DMA row per channel");
 
+// The record at index when it holds a card; otherwise null with 1002 queued.
+const CARD_TYP* card_to_dump(short index) {
+    const CARD_TYP* card = usedcard_PNP(index);
+    if (!card) set_errhdl(ERR_DEVICE);
+    return card;
+}
+
 // Prints one row; its label stands right-aligned in 12 columns, as every label of the dump.
 void print_row(const DEVICE_ROW& row, const DEVICE_TYP& d) {
     short shown = 0;
@@ -303,11 +310,8 @@ void parse_longTAG(unsigned char** cursor, short* left) {
 // (-1 = the current card) names no record in use.
 short dumprcs_PNP(short index) {
     if (index == -1) index = PNP_csn_idx;
-    const CARD_TYP* used = usedcard_PNP(index);
-    if (!used) {
-        set_errhdl(ERR_DEVICE);
-        return 1;
-    }
+    const CARD_TYP* used = card_to_dump(index);
+    if (!used) return 1;
     const CARD_TYP& card = *used;
 
     fprintf(outfp, "card[%02d]<%03d>: ", card.csn, card.ndevs);
@@ -341,11 +345,8 @@ short dumprcs_PNP(short index) {
 // device and card. 0, or 1 with 1002 queued when the selection names no device in use.
 short dumpdev_PNP(short devno, short index) {
     if (index < 0) index = PNP_csn_idx;
-    const CARD_TYP* used = usedcard_PNP(index);
-    if (!used) {
-        set_errhdl(ERR_DEVICE);
-        return 1;
-    }
+    const CARD_TYP* used = card_to_dump(index);
+    if (!used) return 1;
     const CARD_TYP& card = *used;
     if (devno < 0) devno = PNP_device;
     if (devno < 0 || devno >= card.ndevs || !card.devs) {

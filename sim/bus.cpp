@@ -70,22 +70,18 @@ static unsigned char* device_regs(const SIM_CARD* c, short ldn) { return c->devr
 
 static short card_vendor_reg(short reg) { return reg >= PNP_CARD_VENDOR_FIRST && reg <= PNP_CARD_VENDOR_LAST; }
 
-// Memory control registers whose bit 0 only reports how the card decodes.
-static short memctl24(short reg) {
+// The memory control registers, whose bit 0 only reports how the card decodes: DECODE_UPPER24
+// for a 24-bit descriptor's, DECODE_UPPER32 for a 32-bit one's, 0 for every other register.
+static unsigned char memctl(short reg) {
     for (short n = 0; n < PNP_MEM_DESCS; n++)
-        if (reg == pnp_mem_control(n)) return 1;
-    return 0;
-}
-static short memctl32(short reg) {
+        if (reg == pnp_mem_control(n)) return DECODE_UPPER24;
     for (short n = 0; n < PNP_MEM32_DESCS; n++)
-        if (reg == pnp_mem32_control(n)) return 1;
+        if (reg == pnp_mem32_control(n)) return DECODE_UPPER32;
     return 0;
 }
 
 static unsigned char decode_bit(const SIM_CARD* c, short dev, short reg) {
-    if (memctl24(reg)) return c->decode[dev] & DECODE_UPPER24 ? PNP_MEM_UPPER_LIMIT : 0;
-    if (memctl32(reg)) return c->decode[dev] & DECODE_UPPER32 ? PNP_MEM_UPPER_LIMIT : 0;
-    return 0;
+    return c->decode[dev] & memctl(reg) ? PNP_MEM_UPPER_LIMIT : 0;
 }
 
 // Power-up values of one logical device: IRQ type high/edge, no DMA channel, everything else 0.
@@ -234,7 +230,7 @@ void sim_preset_reg(short card, short ldn, unsigned char reg, unsigned char valu
         c->cardregs[reg - PNP_CARD_VENDOR_FIRST] = value;
     } else if (reg >= PNP_ACTIVATE && ldn >= 0 && ldn < c->ndevs) {
         unsigned char ro = decode_bit(c, ldn, reg);
-        if (memctl24(reg) || memctl32(reg)) value = (unsigned char)((value & ~PNP_MEM_UPPER_LIMIT) | ro);
+        if (memctl(reg)) value = (unsigned char)((value & ~PNP_MEM_UPPER_LIMIT) | ro);
         device_regs(c, ldn)[reg] = value;
     }
 }
@@ -288,7 +284,7 @@ static void write_register(SIM_CARD* c, unsigned char value) {
         c->cardregs[reg - PNP_CARD_VENDOR_FIRST] = value;
     } else if (reg >= PNP_ACTIVATE && c->ndevs > 0) {
         unsigned char* r = device_regs(c, c->ldn);
-        if (memctl24(reg) || memctl32(reg))
+        if (memctl(reg))
             value = (unsigned char)((value & ~PNP_MEM_UPPER_LIMIT) | (r[reg] & PNP_MEM_UPPER_LIMIT));
         r[reg] = value;
     }
