@@ -14,9 +14,6 @@
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 
-// Evaluates the rest of the line into *out (0 when there is none or it does not evaluate).
-// quiet: the error queue is emptied afterwards and the result is 1; otherwise the result is the
-// evaluator's: 1 for a value, 0 for a failure (queued).
 short getINT(long* out, unsigned short quiet) {
     short ok = eval_expr(out, nullptr);
     if (!quiet) return ok;

@@ -175,10 +175,8 @@ void set_memory(const MEM_KIND_TYP& kind) {
 
 }  // namespace
 
-// Returns 1 while configuration mode is on.
 short valid_DEVICE() { return inited; }
 
-// Writes a 16-bit value to a register pair, high byte to the lower register first.
 void writeINTU2(short reg, unsigned short value) {
     writereg_PNP(reg, value >> 8);
     writereg_PNP(reg + 1, value & 0xFF);
@@ -207,16 +205,13 @@ void beg_DEVICE() {
 
 }  // namespace
 
-// Turns configuration mode off and returns every card to Wait for Key; nothing while it is off.
-// Also run by the program's clean-up; without port permission the mode can never be on.
+// Without port permission the mode can never be on: clean-up then sends nothing.
 void end_DEVICE() {
     if (!inited) return;
     waitforkey_PNP();
     drop_DEVICE();
 }
 
-// Ends configuration mode without bus traffic, for commands that have already returned every
-// card to Wait for Key.
 void drop_DEVICE() {
     inited = 0;
     card = nullptr;
@@ -364,8 +359,7 @@ void exec_set() {
 
 }  // namespace
 
-// DEVICE BEGIN | DEVICE END | DEVICE SET ...   (also DEV; action words by abbreviation)
-// Returns 0 when the line is not DEVICE, else 1.
+// DEVICE BEGIN | DEVICE END | DEVICE SET ...
 short exec_device() {
     if (strcasecmp(P.token, "DEVICE") != 0 && strcasecmp(P.token, "DEV") != 0) return 0;
     if (!next_token()) {
@@ -384,8 +378,7 @@ short exec_device() {
     return 1;
 }
 
-// TEST   configures logical device 2 of CSN 1 with I/O base 0x0201 and activates it, outside
-// configuration mode and without touching the card table. Returns 0 when the line is not TEST.
+// TEST   a fixed sequence for logical device 2 of CSN 1
 short test_USR() {
     if (strcasecmp(P.token, "TEST") != 0) return 0;
     if (!ports_PNP()) return 1;

@@ -27,8 +27,7 @@ void dump_all_devices() {
 
 }  // namespace
 
-// DUMP [CARD | RESOURCES | DEVICE [ALL]]   keywords by abbreviation; no word means CARD.
-// Returns 0 when the line is not DUMP, else 1 (also after a queued error).
+// DUMP [CARD | RESOURCES | DEVICE [ALL]]
 short exec_dump() {
     if (strcasecmp(P.token, "DUMP") != 0) return 0;
     if (!testcsn_PNP(1)) return 1;

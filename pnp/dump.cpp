@@ -306,8 +306,6 @@ void parse_longTAG(unsigned char** cursor, short* left) {
     *left = (short)(*left - step);
 }
 
-// Prints the card header and its decoded resource data. 0, or 1 with 1002 queued when index
-// (-1 = the current card) names no record in use.
 short dumprcs_PNP(short index) {
     if (index == -1) index = PNP_csn_idx;
     const CARD_TYP* used = card_to_dump(index);
@@ -341,8 +339,6 @@ short dumprcs_PNP(short index) {
     return 0;
 }
 
-// Prints the captured registers of one logical device. devno and index < 0 mean the current
-// device and card. 0, or 1 with 1002 queued when the selection names no device in use.
 short dumpdev_PNP(short devno, short index) {
     if (index < 0) index = PNP_csn_idx;
     const CARD_TYP* used = card_to_dump(index);

@@ -45,8 +45,6 @@ unsigned char testserial_PNP(const unsigned char* serial) {
     return lfsr;
 }
 
-// One attempt at the current PNP_port. 1 when a card was isolated, given the next CSN and
-// appended to the table; 0 when none answered with a valid serial identifier.
 short discover_PNP() {
     unsigned char serial[9] = {0};
     short seen_one = 0;
