@@ -73,6 +73,13 @@ void print_bits(unsigned mask, int nbits) {
     fputc(')', outfp);
 }
 
+// Prints the identifier in data bytes 1..4, and a blank.
+void print_id(const ITEM_BYTES& b) {
+    unsigned char id[4] = {(unsigned char)b.d(1), (unsigned char)b.d(2), (unsigned char)b.d(3),
+                           (unsigned char)b.d(4)};
+    fprintf(outfp, "%s ", devid_PNP(id));
+}
+
 // Prints the fields of a complete small item (key, length L, data bytes). Returns 1 when the
 // item was the End tag.
 short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
@@ -81,19 +88,13 @@ short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
         fprintf(outfp, "%u.%u", b.d(1) >> 4, b.d(1) & 0xF);
         if (len > 1) fprintf(outfp, " - x%02X", b.d(2));
         break;
-    case K_LOGDEVID: {
-        unsigned char id[4] = {(unsigned char)b.d(1), (unsigned char)b.d(2),
-                               (unsigned char)b.d(3), (unsigned char)b.d(4)};
-        fprintf(outfp, "%s ", devid_PNP(id));
+    case K_LOGDEVID:
+        print_id(b);
         fprintf(outfp, " %s (0x3F-31 0=bootable)", binstring2((short)b.w(5)));
         break;
-    }
-    case K_CMPTDEVID: {
-        unsigned char id[4] = {(unsigned char)b.d(1), (unsigned char)b.d(2),
-                               (unsigned char)b.d(3), (unsigned char)b.d(4)};
-        fprintf(outfp, "%s ", devid_PNP(id));
+    case K_CMPTDEVID:
+        print_id(b);
         break;
-    }
     case K_IRQ:
         print_bits(b.w(1), 16);
         if (len > 2) fprintf(outfp, " Sense: %s", binstring1((unsigned char)b.d(3)));

@@ -68,7 +68,9 @@ static short serial_bit(const SIM_CARD* c, short bit) {
 // The registers of logical device ldn (below ndevs), indexed by register number.
 static unsigned char* device_regs(const SIM_CARD* c, short ldn) { return c->devregs + DEVICE_REGS * ldn; }
 
-static short card_vendor_reg(short reg) { return reg >= PNP_CARD_VENDOR_FIRST && reg <= PNP_CARD_VENDOR_LAST; }
+static short card_vendor_reg(short reg) {
+    return reg >= PNP_CARD_VENDOR_FIRST && reg <= PNP_CARD_VENDOR_LAST;
+}
 
 // The memory control registers, whose bit 0 only reports how the card decodes: DECODE_UPPER24
 // for a 24-bit descriptor's, DECODE_UPPER32 for a 32-bit one's, 0 for every other register.
@@ -346,7 +348,8 @@ static unsigned char sim_in(unsigned short port) {
             c->iso_valid = clock_us >= c->iso_ready && c->iso_bit < SERIAL_BITS;
             c->iso_ready = clock_us + PAIR_GAP;
         }
-        if (c->iso_valid && serial_bit(c, c->iso_bit)) value &= c->iso_phase == 0 ? PNP_ISOLATION_ONE_FIRST : PNP_ISOLATION_ONE_SECOND;
+        if (c->iso_valid && serial_bit(c, c->iso_bit))
+            value &= c->iso_phase == 0 ? PNP_ISOLATION_ONE_FIRST : PNP_ISOLATION_ONE_SECOND;
     }
     for (short i = 0; i < ncards; i++) {
         SIM_CARD* c = &cards[i];

@@ -42,7 +42,9 @@ TEST(Registers, MapOfTheStandard) {
     EXPECT_EQ(PNP_ACTIVATE, 0x30);
     EXPECT_EQ(PNP_IO_RANGE_CHECK, 0x31);
     EXPECT_EQ(descriptor_map(),
-              "40-44 48-4C 50-54 58-5C|60-61 62-63 64-65 66-67 68-69 6A-6B 6C-6D 6E-6F|70-71 72-73|74-74 75-75|"
+              "40-44 48-4C 50-54 58-5C|"
+              "60-61 62-63 64-65 66-67 68-69 6A-6B 6C-6D 6E-6F|"
+              "70-71 72-73|74-74 75-75|"
               "76-7E 80-88 90-98 A0-A8");
     EXPECT_EQ(PNP_DEVICE_VENDOR_FIRST, 0xF0);
     EXPECT_EQ(PNP_DEVICE_VENDOR_REGS, 15);
