@@ -2,6 +2,8 @@
 #include "app/application.h"
 
 #include "app/device_config.h"
+#include "app/help_texts.h"
+#include "pnp/registers.h"
 #include "pnp/state.h"
 #include "script/symtab.h"
 #include "shell/parse.h"
@@ -25,7 +27,7 @@ unsigned short init_APP() {
     rec.make();
     init_PNP();  // a refusal has queued 1003, reported at the first prompt
     setup_HLP();
-    defaultport_PNP(0x203);
+    defaultport_PNP(PNP_READ_DATA_FIRST);
     Uport = PNP_port;
     for (const BOUND_TYP& b : bound) {
         if (WC::strxfer(rec.name, b.name) != 0) {

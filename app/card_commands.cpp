@@ -5,17 +5,15 @@
 #include <strings.h>
 
 #include "app/device_config.h"
-#include "script/output.h"
 #include "pnp/isolation.h"
+#include "pnp/registers.h"
 #include "pnp/resources.h"
 #include "pnp/state.h"
+#include "script/output.h"
 #include "script/expression.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 
-// Evaluates the rest of the line into *out (0 when there is none or it does not evaluate).
-// quiet: the error queue is emptied afterwards and the result is 1; otherwise the result is the
-// evaluator's: 1 for a value, 0 for a failure (queued).
 short getINT(long* out, unsigned short quiet) {
     short ok = eval_expr(out, nullptr);
     if (!quiet) return ok;
@@ -27,14 +25,14 @@ short getINT(long* out, unsigned short quiet) {
 short exec_isolate() {
     if (!P.token || strcasecmp(P.token, "ISOLATE") != 0) return 0;
     if (!ports_PNP()) return 1;
-    short mode = 4;
+    short mode = PNP_CONFIG_RESET_CSN;
     if (P.get(0) == 0) {
         if (strcasecmp(P.token, "CSN") == 0) {
-            mode = 4;
+            mode = PNP_CONFIG_RESET_CSN;
         } else if (strcasecmp(P.token, "RESET") == 0) {
-            mode = 1;
+            mode = PNP_CONFIG_RESET;
         } else if (strcasecmp(P.token, "RESET_DRV") == 0) {
-            mode = 7;
+            mode = PNP_CONFIG_RESET | PNP_CONFIG_WAIT_FOR_KEY | PNP_CONFIG_RESET_CSN;
         } else {
             set_errhdl(ERR_BAD_TOKEN);
             return 1;

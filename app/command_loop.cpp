@@ -7,6 +7,7 @@
 
 #include "app/card_commands.h"
 #include "app/device_config.h"
+#include "app/dump_command.h"
 #include "input/input_stack.h"
 #include "script/control.h"
 #include "script/expression.h"

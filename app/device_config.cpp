@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "pnp/isolation.h"
+#include "pnp/registers.h"
 #include "pnp/state.h"
 #include "script/expression.h"
 #include "shell/errhdl.h"
@@ -74,35 +75,114 @@ short descriptor_and_value(unsigned long max, long* n, long* value) {
     return token_value(value);
 }
 
-void write_mem(short k, const MEM_DESC& m) {
-    short reg = (short)(0x40 + 8 * k);
-    writeINTU2(reg, m.base);
-    writereg_PNP(reg + 2, m.control);
-    writeINTU2(reg + 3, m.limit);
+// Writes a 32-bit value to four registers, most significant byte first.
+void writeINTU4(short reg, unsigned long value) {
+    writeINTU2(reg, (unsigned short)(value >> 16));
+    writeINTU2((short)(reg + 2), (unsigned short)(value & 0xFFFF));
 }
 
-void write_mem32(short k, const MEM32_DESC& m) {
-    short reg = (short)(k == 0 ? 0x76 : 0x70 + 16 * k);
-    writeINTU2(reg, (unsigned short)(m.base >> 16));
-    writeINTU2(reg + 2, (unsigned short)(m.base & 0xFFFF));
-    writereg_PNP(reg + 4, m.control);
-    writeINTU2(reg + 5, (unsigned short)(m.limit >> 16));
-    writeINTU2(reg + 7, (unsigned short)(m.limit & 0xFFFF));
+// What tells the two kinds of memory descriptor apart for DEVICE SET MEM and MEM32. Both are
+// handled in the wider MEM32_DESC; a 24-bit value is held there as the record holds it.
+struct WIDTH_TYP {
+    const char* word;       // by abbreviation
+    unsigned char bits;     // control bits it sets
+};
+struct MEM_KIND_TYP {
+    short count;
+    short (*convert)(unsigned long* out);   // the current token as a base or limit
+    const WIDTH_TYP* widths;                // ORDER: tested in this order; ends with a null word
+    unsigned char width_mask;               // control bits a width keyword replaces
+    MEM32_DESC (*get)(short k);             // descriptor k of dev
+    void (*put)(short k, const MEM32_DESC& m);   // into dev and out to the registers
+};
+
+// A 24-bit memory base or limit: the token's value, cut to the record's 16 bits (address bits
+// 23..8). 1, or 0 with the conversion's error queued.
+short token_value16(unsigned long* out) {
+    long value;
+    if (!token_value(&value)) return 0;
+    *out = (unsigned short)value;
+    return 1;
 }
+
+MEM32_DESC get_mem(short k) {
+    const MEM_DESC& m = dev->mem[k];
+    return MEM32_DESC{m.base, m.control, m.limit};
+}
+
+void put_mem(short k, const MEM32_DESC& w) {
+    MEM_DESC& m = dev->mem[k];
+    m.base = (unsigned short)w.base;
+    m.control = w.control;
+    m.limit = (unsigned short)w.limit;
+    writeINTU2(pnp_mem_base(k), m.base);
+    writereg_PNP(pnp_mem_control(k), m.control);
+    writeINTU2(pnp_mem_limit(k), m.limit);
+}
+
+MEM32_DESC get_mem32(short k) { return dev->mem32[k]; }
+
+void put_mem32(short k, const MEM32_DESC& m) {
+    dev->mem32[k] = m;
+    writeINTU4(pnp_mem32_base(k), m.base);
+    writereg_PNP(pnp_mem32_control(k), m.control);
+    writeINTU4(pnp_mem32_limit(k), m.limit);
+}
+
+const WIDTH_TYP mem24_widths[] = {{"8BIT", 0}, {"16BIT", PNP_MEM_16BIT}, {nullptr, 0}};
+const WIDTH_TYP mem32_widths[] = {
+    {"8BIT", 0}, {"16BIT", PNP_MEM32_16BIT}, {"32BIT", PNP_MEM32_32BIT}, {nullptr, 0}};
+const MEM_KIND_TYP mem24 = {PNP_MEM_DESCS, token_value16, mem24_widths, PNP_MEM_16BIT, get_mem, put_mem};
+const MEM_KIND_TYP mem32 = {
+    PNP_MEM32_DESCS, token_value32, mem32_widths, PNP_MEM32_WIDTH, get_mem32, put_mem32};
 
 // 1 when the current token is CLEAR (abbreviation): the setter writes its empty state.
 short is_clear() { return WC::streq(P.token, "CLEAR"); }
 
+// DEVICE SET MEM and MEM32 after the keyword: "n base limit [width]" or CLEAR, in the common
+// shape of the setters (below). Without a width keyword the descriptor gets none of the width
+// bits; bit 0 (how the card decodes) is kept from the record.
+void set_memory(const MEM_KIND_TYP& kind) {
+    MEM32_DESC work[PNP_MEM_DESCS > PNP_MEM32_DESCS ? PNP_MEM_DESCS : PNP_MEM32_DESCS] = {};
+    for (short k = 0; k < kind.count; k++) work[k].control = kind.get(k).control & PNP_MEM_UPPER_LIMIT;
+    long n = -1;
+    if (!need_token()) return;
+    if (!is_clear()) {
+        if (!descriptor((unsigned long)kind.count - 1, &n)) return;
+        unsigned long base, limit;
+        if (!need_token() || !kind.convert(&base)) return;
+        if (!next_token()) return;            // no limit: nothing to write, and no error
+        if (!kind.convert(&limit)) return;
+        MEM32_DESC& m = work[n];
+        m.base = base;
+        m.limit = limit;
+        if (next_token()) {
+            const WIDTH_TYP* w = kind.widths;
+            while (w->word && !WC::streq(P.token, w->word)) w++;
+            if (!w->word) {
+                set_errhdl(ERR_SETTINGS);
+                return;
+            }
+            m.control = (unsigned char)((m.control & ~kind.width_mask) | w->bits);
+        }
+    }
+    for (short k = 0; k < kind.count; k++) {
+        if (n >= 0 && n != k) continue;
+        if (kind.get(k).base == 0 && work[k].base == 0) continue;
+        kind.put(k, work[k]);
+    }
+}
+
 }  // namespace
 
-// Returns 1 while configuration mode is on.
 short valid_DEVICE() { return inited; }
 
-// Writes a 16-bit value to a register pair, high byte to the lower register first.
 void writeINTU2(short reg, unsigned short value) {
     writereg_PNP(reg, value >> 8);
     writereg_PNP(reg + 1, value & 0xFF);
 }
+
+namespace {
 
 // Turns configuration mode on: key, read port, Wake[PNP_csn], Logical Device Number PNP_device.
 // Does nothing while the mode is on. card is the record at PNP_csn_idx, resolved only when that
@@ -115,9 +195,7 @@ void beg_DEVICE() {
     setrdport_PNP();
     card = nullptr;
     dev = nullptr;
-    if (PNP_csn_idx >= 0 && PNP_csn_idx < PNP_cards_len && PNP_csn_idx < PNP_MAXCARDS &&
-        PNP_cards[PNP_csn_idx].csn != 0 && findcard_PNP(PNP_csn) >= 0)
-        card = &PNP_cards[PNP_csn_idx];
+    if (findcard_PNP(PNP_csn) >= 0) card = usedcard_PNP(PNP_csn_idx);
     wake_PNP(PNP_csn);
     if (card && card->devs && PNP_device >= 0 && PNP_device < card->ndevs)
         dev = &card->devs[PNP_device];
@@ -125,21 +203,22 @@ void beg_DEVICE() {
     inited = 1;
 }
 
-// Turns configuration mode off and returns every card to Wait for Key; nothing while it is off.
-// Also run by the program's clean-up; without port permission the mode can never be on.
+}  // namespace
+
+// Without port permission the mode can never be on: clean-up then sends nothing.
 void end_DEVICE() {
     if (!inited) return;
     waitforkey_PNP();
     drop_DEVICE();
 }
 
-// Ends configuration mode without bus traffic, for commands that have already returned every
-// card to Wait for Key.
 void drop_DEVICE() {
     inited = 0;
     card = nullptr;
     dev = nullptr;
 }
+
+namespace {
 
 // The resource setters run from exec_set with dev resolved and the token after their keyword
 // still to be read. Each builds a working copy of all its descriptors and parses the whole line
@@ -148,84 +227,22 @@ void drop_DEVICE() {
 // it copies into the record and writes out, register by register.
 
 // DEVICE SET MEM n base limit [8BIT|16BIT] | DEVICE SET MEM CLEAR
-void mem_USR() {
-    MEM_DESC work[4] = {};
-    for (int k = 0; k < 4; k++) work[k].control = dev->mem[k].control & 1;
-    long n = -1;
-    if (!need_token()) return;
-    if (!is_clear()) {
-        long base, limit;
-        if (!descriptor_and_value(3, &n, &base)) return;
-        if (!next_token()) return;            // no limit: nothing to write, and no error
-        if (!token_value(&limit)) return;
-        MEM_DESC& m = work[n];
-        m.base = (unsigned short)base;
-        m.limit = (unsigned short)limit;
-        if (next_token()) {
-            if (WC::streq(P.token, "8BIT")) {
-            } else if (WC::streq(P.token, "16BIT")) {
-                m.control |= 2;
-            } else {
-                set_errhdl(ERR_SETTINGS);
-                return;
-            }
-        }
-    }
-    for (short k = 0; k < 4; k++) {
-        if (n >= 0 && n != k) continue;
-        if (dev->mem[k].base == 0 && work[k].base == 0) continue;
-        dev->mem[k] = work[k];
-        write_mem(k, work[k]);
-    }
-}
+void mem_USR() { set_memory(mem24); }
 
 // DEVICE SET MEM32 n base limit [8BIT|16BIT|32BIT] | DEVICE SET MEM32 CLEAR
-void mem32_USR() {
-    MEM32_DESC work[4] = {};
-    for (int k = 0; k < 4; k++) work[k].control = dev->mem32[k].control & 1;
-    long n = -1;
-    if (!need_token()) return;
-    if (!is_clear()) {
-        if (!descriptor(3, &n)) return;
-        unsigned long base, limit;
-        if (!need_token() || !token_value32(&base)) return;
-        if (!next_token()) return;            // no limit: nothing to write, and no error
-        if (!token_value32(&limit)) return;
-        MEM32_DESC& m = work[n];
-        m.base = base;
-        m.limit = limit;
-        if (next_token()) {
-            m.control &= (unsigned char)~6;
-            if (WC::streq(P.token, "8BIT")) {
-            } else if (WC::streq(P.token, "16BIT")) {
-                m.control |= 2;
-            } else if (WC::streq(P.token, "32BIT")) {
-                m.control |= 6;
-            } else {
-                set_errhdl(ERR_SETTINGS);
-                return;
-            }
-        }
-    }
-    for (short k = 0; k < 4; k++) {
-        if (n >= 0 && n != k) continue;
-        if (dev->mem32[k].base == 0 && work[k].base == 0) continue;
-        dev->mem32[k] = work[k];
-        write_mem32(k, work[k]);
-    }
-}
+void mem32_USR() { set_memory(mem32); }
 
 // DEVICE SET IOPORT port [, port ...] | DEVICE SET IOPORT CLEAR   at most 8 ports; the ports
 // not named are cleared, so the command sets the whole list.
 void ioport_USR() {
-    unsigned short work[8] = {};
+    unsigned short work[PNP_IO_DESCS] = {};
     if (!need_token()) return;
     if (!is_clear()) {
         short count = 0;
         for (;;) {
             long value;
             if (!token_value(&value)) return;
-            if (count >= 8) {
+            if (count >= PNP_IO_DESCS) {
                 set_errhdl(ERR_SETTINGS);
                 return;
             }
@@ -239,58 +256,58 @@ void ioport_USR() {
             if (is_comment()) break;
         }
     }
-    for (short k = 0; k < 8; k++) {
+    for (short k = 0; k < PNP_IO_DESCS; k++) {
         if (dev->io[k] == 0 && work[k] == 0) continue;
         dev->io[k] = work[k];
-        writeINTU2((short)(0x60 + 2 * k), work[k]);
+        writeINTU2(pnp_io_base(k), work[k]);
     }
 }
 
 // DEVICE SET IRQ n level [HIGH|LOW] [LEVEL|EDGE] | DEVICE SET IRQ CLEAR
 void irq_USR() {
-    IRQ_DESC work[2] = {};
+    IRQ_DESC work[PNP_IRQ_DESCS] = {};
     long n = -1;
     if (!need_token()) return;
     if (!is_clear()) {
         long level;
-        if (!descriptor_and_value(1, &n, &level)) return;
+        if (!descriptor_and_value(PNP_IRQ_DESCS - 1, &n, &level)) return;
         IRQ_DESC& q = work[n];
         q.level = (unsigned char)level;
         while (next_token() && !is_comment()) {
-            if (WC::streq(P.token, "HIGH")) q.type |= 2;
-            else if (WC::streq(P.token, "LOW")) q.type &= (unsigned char)~2;
-            else if (WC::streq(P.token, "LEVEL")) q.type |= 1;
-            else if (WC::streq(P.token, "EDGE")) q.type &= (unsigned char)~1;
+            if (WC::streq(P.token, "HIGH")) q.type |= PNP_IRQ_HIGH;
+            else if (WC::streq(P.token, "LOW")) q.type &= (unsigned char)~PNP_IRQ_HIGH;
+            else if (WC::streq(P.token, "LEVEL")) q.type |= PNP_IRQ_LEVEL_TRIGGERED;
+            else if (WC::streq(P.token, "EDGE")) q.type &= (unsigned char)~PNP_IRQ_LEVEL_TRIGGERED;
             else {
                 set_errhdl(ERR_SETTINGS);
                 return;
             }
         }
     }
-    for (short k = 0; k < 2; k++) {
+    for (short k = 0; k < PNP_IRQ_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->irq[k].level == 0 && work[k].level == 0) continue;
         dev->irq[k] = work[k];
-        writereg_PNP((short)(0x70 + 2 * k), work[k].level);
-        writereg_PNP((short)(0x71 + 2 * k), work[k].type);
+        writereg_PNP(pnp_irq_level(k), work[k].level);
+        writereg_PNP(pnp_irq_type(k), work[k].type);
     }
 }
 
 // DEVICE SET DMA n channel | DEVICE SET DMA CLEAR   channel 4 means none
 void dma_USR() {
-    unsigned char work[2] = {4, 4};
+    unsigned char work[PNP_DMA_DESCS] = {PNP_DMA_NONE, PNP_DMA_NONE};
     long n = -1;
     if (!need_token()) return;
     if (!is_clear()) {
         long channel;
-        if (!descriptor_and_value(1, &n, &channel)) return;
+        if (!descriptor_and_value(PNP_DMA_DESCS - 1, &n, &channel)) return;
         work[n] = (unsigned char)channel;
     }
-    for (short k = 0; k < 2; k++) {
+    for (short k = 0; k < PNP_DMA_DESCS; k++) {
         if (n >= 0 && n != k) continue;
-        if (dev->dma[k] == 4 && work[k] == 4) continue;
+        if (dev->dma[k] == PNP_DMA_NONE && work[k] == PNP_DMA_NONE) continue;
         dev->dma[k] = work[k];
-        writereg_PNP((short)(0x74 + k), work[k]);
+        writereg_PNP(pnp_dma_channel(k), work[k]);
     }
 }
 
@@ -299,12 +316,13 @@ void dma_USR() {
 // register) would answer its own check pattern on the bus: the check is turned off first.
 void device_USR(unsigned short on) {
     if (on) {
-        if (dev->rangecheck & 0x03) writereg_PNP(0x31, 0x00);
-        dev->activate = 1;
-        writereg_PNP(0x30, 0x01);
+        if (dev->rangecheck & (PNP_RANGE_CHECK_PATTERN | PNP_RANGE_CHECK_ENABLE))
+            writereg_PNP(PNP_IO_RANGE_CHECK, 0x00);
+        dev->activate = PNP_ACTIVATE_ON;
+        writereg_PNP(PNP_ACTIVATE, PNP_ACTIVATE_ON);
     } else {
         dev->activate = 0;
-        writereg_PNP(0x30, 0x00);
+        writereg_PNP(PNP_ACTIVATE, 0x00);
     }
 }
 
@@ -339,8 +357,9 @@ void exec_set() {
     else set_errhdl(ERR_SETTINGS);
 }
 
-// DEVICE BEGIN | DEVICE END | DEVICE SET ...   (also DEV; action words by abbreviation)
-// Returns 0 when the line is not DEVICE, else 1.
+}  // namespace
+
+// DEVICE BEGIN | DEVICE END | DEVICE SET ...
 short exec_device() {
     if (strcasecmp(P.token, "DEVICE") != 0 && strcasecmp(P.token, "DEV") != 0) return 0;
     if (!next_token()) {
@@ -359,8 +378,7 @@ short exec_device() {
     return 1;
 }
 
-// TEST   configures logical device 2 of CSN 1 with I/O base 0x0201 and activates it, outside
-// configuration mode and without touching the card table. Returns 0 when the line is not TEST.
+// TEST   a fixed sequence for logical device 2 of CSN 1
 short test_USR() {
     if (strcasecmp(P.token, "TEST") != 0) return 0;
     if (!ports_PNP()) return 1;
@@ -371,9 +389,8 @@ short test_USR() {
     setrdport_PNP();
     wake_PNP(1);
     logdev_PNP(2);
-    writereg_PNP(0x60, 0x02);
-    writereg_PNP(0x61, 0x01);
-    writereg_PNP(0x30, 0x01);
+    writeINTU2(pnp_io_base(0), 0x0201);
+    writereg_PNP(PNP_ACTIVATE, PNP_ACTIVATE_ON);
     waitforkey_PNP();
     drop_DEVICE();   // every card is back in Wait for Key: configuration mode is over
     return 1;

@@ -2,24 +2,27 @@
 #ifndef VELKOR_APP_DEVICE_CONFIG_H
 #define VELKOR_APP_DEVICE_CONFIG_H
 
-struct CARD_TYP;
-struct DEVICE_TYP;
-
+// DEVICE BEGIN | DEVICE END | DEVICE SET resource ...   (also DEV; action words by abbreviation)
+// The handler takes the line in P with its first token read. Returns 0 when the line is not
+// DEVICE, else 1 (also when it queued an error). No action word or another word: 5003. Without
+// port permission: 1003 and nothing runs. SET with no current card or device: 1002; while
+// configuration mode is off, or with bad arguments: 5003; a value that is no number: 7001 or
+// 7002. A refused SET writes nothing and leaves the device record as it was.
 short exec_device();
-void exec_set();
-void beg_DEVICE();
+// Turns configuration mode off and returns every card to Wait for Key; nothing while it is off.
+// Also run by the program's clean-up. Can't fail.
 void end_DEVICE();
+// 1 while configuration mode is on, else 0.
 short valid_DEVICE();
+// Writes a 16-bit value to the register pair reg, reg+1: the high byte to reg first. Can't fail.
 void writeINTU2(short reg, unsigned short value);
-void mem_USR();
-void mem32_USR();
-void ioport_USR();
-void irq_USR();
-void dma_USR();
-void device_USR(unsigned short on);
+// TEST   configures logical device 2 of CSN 1 with I/O base 0x0201 and activates it, outside
+// configuration mode and without touching the card table; PNP_csn, PNP_csn_idx and PNP_device
+// become 1, 0 and 2, and configuration mode ends. Returns 0 when the line is not TEST, else 1;
+// without port permission 1003 is queued and nothing is sent.
 short test_USR();
 // Ends configuration mode without bus traffic (ISOLATE, DETECT and TEST put every card back in
-// Wait for Key themselves).
+// Wait for Key themselves). Can't fail.
 void drop_DEVICE();
 
 #endif

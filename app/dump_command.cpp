@@ -1,7 +1,7 @@
 // DUMP command: the current card's resources and its logical devices, to outfp.
 #include <strings.h>
 
-#include "app/card_commands.h"
+#include "app/dump_command.h"
 #include "pnp/dump.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
@@ -17,17 +17,17 @@ void dump_card() {
 }
 
 void dump_all_devices() {
-    if (PNP_csn_idx < 0 || PNP_csn_idx >= PNP_cards_len || PNP_cards[PNP_csn_idx].csn == 0) {
+    const CARD_TYP* card = usedcard_PNP(PNP_csn_idx);
+    if (!card) {
         set_errhdl(ERR_DEVICE);   // as dumpdev_PNP would report for the missing card
         return;
     }
-    for (short i = 0; i < PNP_cards[PNP_csn_idx].ndevs; i++) dumpdev_PNP(i, -1);
+    for (short i = 0; i < card->ndevs; i++) dumpdev_PNP(i, -1);
 }
 
 }  // namespace
 
-// DUMP [CARD | RESOURCES | DEVICE [ALL]]   keywords by abbreviation; no word means CARD.
-// Returns 0 when the line is not DUMP, else 1 (also after a queued error).
+// DUMP [CARD | RESOURCES | DEVICE [ALL]]
 short exec_dump() {
     if (strcasecmp(P.token, "DUMP") != 0) return 0;
     if (!testcsn_PNP(1)) return 1;

@@ -1,5 +1,6 @@
 // Help of the PnP commands: their summary lines and topics, registered at start-up.
-#include "app/application.h"
+#include "app/help_texts.h"
+
 #include "shell/help.h"
 
 namespace {

@@ -3,8 +3,9 @@
 
 #include <cstdio>
 
-#include "script/output.h"
+#include "pnp/registers.h"
 #include "pnp/state.h"
+#include "script/output.h"
 #include "shell/errhdl.h"
 
 namespace {
@@ -72,6 +73,13 @@ void print_bits(unsigned mask, int nbits) {
     fputc(')', outfp);
 }
 
+// Prints the identifier in data bytes 1..4, and a blank.
+void print_id(const ITEM_BYTES& b) {
+    unsigned char id[4] = {(unsigned char)b.d(1), (unsigned char)b.d(2), (unsigned char)b.d(3),
+                           (unsigned char)b.d(4)};
+    fprintf(outfp, "%s ", devid_PNP(id));
+}
+
 // Prints the fields of a complete small item (key, length L, data bytes). Returns 1 when the
 // item was the End tag.
 short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
@@ -80,19 +88,13 @@ short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
         fprintf(outfp, "%u.%u", b.d(1) >> 4, b.d(1) & 0xF);
         if (len > 1) fprintf(outfp, " - x%02X", b.d(2));
         break;
-    case K_LOGDEVID: {
-        unsigned char id[4] = {(unsigned char)b.d(1), (unsigned char)b.d(2),
-                               (unsigned char)b.d(3), (unsigned char)b.d(4)};
-        fprintf(outfp, "%s ", devid_PNP(id));
+    case K_LOGDEVID:
+        print_id(b);
         fprintf(outfp, " %s (0x3F-31 0=bootable)", binstring2((short)b.w(5)));
         break;
-    }
-    case K_CMPTDEVID: {
-        unsigned char id[4] = {(unsigned char)b.d(1), (unsigned char)b.d(2),
-                               (unsigned char)b.d(3), (unsigned char)b.d(4)};
-        fprintf(outfp, "%s ", devid_PNP(id));
+    case K_CMPTDEVID:
+        print_id(b);
         break;
-    }
     case K_IRQ:
         print_bits(b.w(1), 16);
         if (len > 2) fprintf(outfp, " Sense: %s", binstring1((unsigned char)b.d(3)));
@@ -135,6 +137,82 @@ short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
         break;
     }
     return 0;
+}
+
+// The rows of a device dump. A row shows the descriptors first .. first+count-1 that are in
+// use, after its label; with none in use it shows "none", and only when verbose.
+struct DEVICE_ROW {
+    const char* label;
+    short first;
+    short count;
+    short (*used)(const DEVICE_TYP& d, short k);
+    void (*print)(const DEVICE_TYP& d, short k);
+};
+
+short mem_used(const DEVICE_TYP& d, short k) { return d.mem[k].base != 0; }
+
+void print_mem(const DEVICE_TYP& d, short k) {
+    const MEM_DESC& m = d.mem[k];
+    fprintf(outfp, "x%04X ", m.base);
+    fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
+    fprintf(outfp, " x%04X ", m.limit);
+    fprintf(outfp, "(%02d-bit) ", (m.control & PNP_MEM_16BIT) ? 16 : 8);
+}
+
+short mem32_used(const DEVICE_TYP& d, short k) { return d.mem32[k].base != 0; }
+
+void print_mem32(const DEVICE_TYP& d, short k) {
+    const MEM32_DESC& m = d.mem32[k];
+    fprintf(outfp, "x%08lX ", m.base & 0xFFFFFFFFul);
+    fputs((m.control & PNP_MEM_UPPER_LIMIT) ? "...." : "size", outfp);
+    fprintf(outfp, " x%08lX ", m.limit & 0xFFFFFFFFul);
+    unsigned width_bits = m.control & PNP_MEM32_WIDTH;
+    int width = width_bits == PNP_MEM32_32BIT ? 32 : width_bits == PNP_MEM32_16BIT ? 16 : 8;
+    fprintf(outfp, "(%02d-bit) ", width);
+}
+
+short io_used(const DEVICE_TYP& d, short k) { return d.io[k] != 0; }
+
+void print_io(const DEVICE_TYP& d, short k) { fprintf(outfp, "0x%04X ", d.io[k]); }
+
+short irq_used(const DEVICE_TYP& d, short k) { return d.irq[k].level != 0; }
+
+void print_irq(const DEVICE_TYP& d, short k) {
+    fprintf(outfp, "%d (%s)", d.irq[k].level, irqtags[d.irq[k].type & 3]);
+}
+
+short dma_used(const DEVICE_TYP& d, short k) { return d.dma[k] != PNP_DMA_NONE; }
+
+void print_dma(const DEVICE_TYP& d, short k) { fprintf(outfp, "%d", d.dma[k]); }
+
+// ORDER: printed in this order; each DMA channel is a row of its own.
+const DEVICE_ROW device_rows[] = {
+    {"MEM", 0, PNP_MEM_DESCS, mem_used, print_mem},
+    {"MEM32", 0, PNP_MEM32_DESCS, mem32_used, print_mem32},
+    {"I/O Port", 0, PNP_IO_DESCS, io_used, print_io},
+    {"IRQ", 0, PNP_IRQ_DESCS, irq_used, print_irq},
+    {"DMA0", 0, 1, dma_used, print_dma},
+    {"DMA1", 1, 1, dma_used, print_dma},
+};
+static_assert(PNP_DMA_DESCS == 2, "one DMA row per channel");
+
+// The record at index when it holds a card; otherwise null with 1002 queued.
+const CARD_TYP* card_to_dump(short index) {
+    const CARD_TYP* card = usedcard_PNP(index);
+    if (!card) set_errhdl(ERR_DEVICE);
+    return card;
+}
+
+// Prints one row; its label stands right-aligned in 12 columns, as every label of the dump.
+void print_row(const DEVICE_ROW& row, const DEVICE_TYP& d) {
+    short shown = 0;
+    for (short k = row.first; k < row.first + row.count; k++) {
+        if (!row.used(d, k)) continue;
+        if (!shown++) fprintf(outfp, "%12s: ", row.label);
+        row.print(d, k);
+    }
+    if (shown) fputc('\n', outfp);
+    else if (verbose) fprintf(outfp, "%12s: none\n", row.label);
 }
 
 }  // namespace
@@ -229,15 +307,11 @@ void parse_longTAG(unsigned char** cursor, short* left) {
     *left = (short)(*left - step);
 }
 
-// Prints the card header and its decoded resource data. 0, or 1 with 1002 queued when index
-// (-1 = the current card) names no record in use.
 short dumprcs_PNP(short index) {
     if (index == -1) index = PNP_csn_idx;
-    if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS || PNP_cards[index].csn == 0) {
-        set_errhdl(ERR_DEVICE);
-        return 1;
-    }
-    CARD_TYP& card = PNP_cards[index];
+    const CARD_TYP* used = card_to_dump(index);
+    if (!used) return 1;
+    const CARD_TYP& card = *used;
 
     fprintf(outfp, "card[%02d]<%03d>: ", card.csn, card.ndevs);
     fprintf(outfp, "%.7s x%04X", card.vendor, card.serialno);
@@ -248,7 +322,7 @@ short dumprcs_PNP(short index) {
         fprintf(outfp, " -> 0x%08X%08X", vendor16, serial16);
         fprintf(outfp, " (d=%d)", card.reslen);
         fprintf(outfp, "\n%16s", "");
-        for (int i = 0; i < 16; i++) fprintf(outfp, "%02X ", card.cardregs[i]);
+        for (int i = 0; i < PNP_CARD_VENDOR_REGS; i++) fprintf(outfp, "%02X ", card.cardregs[i]);
     }
     fputc('\n', outfp);
     dashed = 1;
@@ -266,15 +340,11 @@ short dumprcs_PNP(short index) {
     return 0;
 }
 
-// Prints the captured registers of one logical device. devno and index < 0 mean the current
-// device and card. 0, or 1 with 1002 queued when the selection names no device in use.
 short dumpdev_PNP(short devno, short index) {
     if (index < 0) index = PNP_csn_idx;
-    if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS || PNP_cards[index].csn == 0) {
-        set_errhdl(ERR_DEVICE);
-        return 1;
-    }
-    CARD_TYP& card = PNP_cards[index];
+    const CARD_TYP* used = card_to_dump(index);
+    if (!used) return 1;
+    const CARD_TYP& card = *used;
     if (devno < 0) devno = PNP_device;
     if (devno < 0 || devno >= card.ndevs || !card.devs) {
         set_errhdl(ERR_DEVICE);
@@ -284,67 +354,17 @@ short dumpdev_PNP(short devno, short index) {
 
     fputs("  ===========\n", outfp);
     fprintf(outfp, "  Device %03d: %.7s ", devno, d.id);
-    fputs((d.activate & 1) ? "(ACTIVE" : "(INACTIVE", outfp);
+    fputs((d.activate & PNP_ACTIVATE_ON) ? "(ACTIVE" : "(INACTIVE", outfp);
     if (verbose) fprintf(outfp, "-x%02X", d.activate);
     fputs(") ", outfp);
     if (verbose) fprintf(outfp, "RANGECHECK=x%02X", d.rangecheck);
     fputc('\n', outfp);
 
-    short shown = 0;
-    for (int k = 0; k < 4; k++) {
-        const MEM_DESC& m = d.mem[k];
-        if (m.base == 0) continue;
-        if (!shown++) fputs("         MEM: ", outfp);
-        fprintf(outfp, "x%04X ", m.base);
-        fputs((m.control & 1) ? "...." : "size", outfp);
-        fprintf(outfp, " x%04X ", m.limit);
-        fprintf(outfp, "(%02d-bit) ", (m.control & 2) ? 16 : 8);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("         MEM: none\n", outfp);
-
-    shown = 0;
-    for (int k = 0; k < 4; k++) {
-        const MEM32_DESC& m = d.mem32[k];
-        if (m.base == 0) continue;
-        if (!shown++) fputs("       MEM32: ", outfp);
-        fprintf(outfp, "x%08lX ", m.base & 0xFFFFFFFFul);
-        fputs((m.control & 1) ? "...." : "size", outfp);
-        fprintf(outfp, " x%08lX ", m.limit & 0xFFFFFFFFul);
-        int width = (m.control & 6) == 6 ? 32 : (m.control & 6) == 2 ? 16 : 8;
-        fprintf(outfp, "(%02d-bit) ", width);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("       MEM32: none\n", outfp);
-
-    shown = 0;
-    for (int k = 0; k < 8; k++) {
-        if (d.io[k] == 0) continue;
-        if (!shown++) fputs("    I/O Port: ", outfp);
-        fprintf(outfp, "0x%04X ", d.io[k]);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("    I/O Port: none\n", outfp);
-
-    shown = 0;
-    for (int k = 0; k < 2; k++) {
-        if (d.irq[k].level == 0) continue;
-        if (!shown++) fputs("         IRQ: ", outfp);
-        fprintf(outfp, "%d (%s)", d.irq[k].level, irqtags[d.irq[k].type & 3]);
-    }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fputs("         IRQ: none\n", outfp);
-
-    for (int k = 0; k < 2; k++) {
-        if (d.dma[k] != 4)
-            fprintf(outfp, "        DMA%d: %d\n", k, d.dma[k]);
-        else if (verbose)
-            fprintf(outfp, "        DMA%d: none\n", k);
-    }
+    for (const DEVICE_ROW& row : device_rows) print_row(row, d);
 
     if (verbose) {
-        fputs("      Vendor: ", outfp);
-        for (int i = 0; i < 15; i++) fprintf(outfp, "%02X ", d.vendorregs[i]);
+        fprintf(outfp, "%12s: ", "Vendor");
+        for (int i = 0; i < PNP_DEVICE_VENDOR_REGS; i++) fprintf(outfp, "%02X ", d.vendorregs[i]);
         fputc('\n', outfp);
     }
     fputs("  ===========\n", outfp);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "pnp/ports.h"
+#include "pnp/registers.h"
 #include "pnp/state.h"
 
 // The initiation key of the Plug and Play ISA Specification: each byte is the previous one shifted
@@ -16,9 +17,7 @@ const unsigned char initdata[32] = {
 enum {
     PAIR_DELAY = 250,     // before each isolation bit pair and around each key byte
     SETTLE_DELAY = 750,   // before the first pair of an attempt, and after a Config Control reset
-    FIRST_PORT = 0x203,
-    LAST_PORT = 0x3FE,
-    PORT_STEP = 8
+    PORT_STEP = 8         // the READ_DATA ports tried: 0x203, 0x20B, ... 0x3FB
 };
 
 // Two zero writes reset the cards' key detectors, then the 32 key bytes move every card that
@@ -46,22 +45,20 @@ unsigned char testserial_PNP(const unsigned char* serial) {
     return lfsr;
 }
 
-// One attempt at the current PNP_port. 1 when a card was isolated, given the next CSN and
-// appended to the table; 0 when none answered with a valid serial identifier.
 short discover_PNP() {
     unsigned char serial[9] = {0};
     short seen_one = 0;
 
     wake_PNP(0);   // cards without a CSN enter isolation, the others sleep
     setrdport_PNP();
-    port_out(PNP_ADDRESS, 0x01);
+    port_out(PNP_ADDRESS, PNP_SERIAL_ISOLATION);
     udelay(SETTLE_DELAY);
     for (short i = 0; i < 9; i++) {
         for (short j = 0; j < 8; j++) {
             udelay(PAIR_DELAY);
             unsigned char first = port_in((unsigned short)PNP_port);
             unsigned char second = port_in((unsigned short)PNP_port);
-            if (first == 0x55 && second == 0xAA) {
+            if (first == PNP_ISOLATION_ONE_FIRST && second == PNP_ISOLATION_ONE_SECOND) {
                 serial[i] |= (unsigned char)(1 << j);
                 seen_one = 1;
             }
@@ -77,7 +74,7 @@ short discover_PNP() {
         return 0;
     }
     short csn = PNP_last_csn++;
-    writereg_PNP(0x06, csn);   // the card leaves isolation for configuration mode
+    writereg_PNP(PNP_CARD_SELECT_NUMBER, csn);   // the card leaves isolation for configuration mode
     CARD_TYP* card = &PNP_cards[PNP_cards_len++];
     card->csn = (unsigned short)csn;
     memcpy(card->serial, serial, sizeof serial);
@@ -88,16 +85,16 @@ short discover_PNP() {
 
 short isolate_PNP(short mode) {
     dropport_PNP();
-    PNP_port = FIRST_PORT;
+    PNP_port = PNP_READ_DATA_FIRST;
     initkey_PNP();
-    writereg_PNP(0x02, mode);
-    if (mode != 4) udelay(SETTLE_DELAY);
+    writereg_PNP(PNP_CONFIG_CONTROL, mode);
+    if (mode != PNP_CONFIG_RESET_CSN) udelay(SETTLE_DELAY);
     // Bit 1 of Config Control has sent every card back to Wait for Key, where it would ignore the
     // Wake[0] below: it needs the key again.
-    if (mode & 0x02) initkey_PNP();
+    if (mode & PNP_CONFIG_WAIT_FOR_KEY) initkey_PNP();
 
     short found = 0;
-    while (PNP_port <= LAST_PORT && PNP_cards_len < PNP_MAXCARDS) {
+    while (PNP_port <= PNP_READ_DATA_LAST && PNP_cards_len < PNP_MAXCARDS) {
         askport_PNP();
         if (discover_PNP()) {
             found = PNP_port;

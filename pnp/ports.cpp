@@ -28,13 +28,11 @@ int port_permit(unsigned short port, int on) { return bus->permit(port, on); }
 
 int port_privilege(int level) { return bus->privilege(level); }
 
-// Waits usec microseconds on the bus's clock. Can't fail.
 void udelay(long usec) {
     if (trace_fp) fprintf(trace_fp, "delay %ld\n", usec);
     bus->delay(usec);
 }
 
-// Opens path for appending. 1, or 0 when it cannot be opened (an earlier trace stays closed).
 short trace_open(const char* path) {
     trace_close();
     if (!path) return 0;

@@ -6,6 +6,7 @@
 
 #include "pnp/isolation.h"
 #include "pnp/ports.h"
+#include "pnp/registers.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
 #include "shell/memory.h"
@@ -24,19 +25,25 @@ short getresdata_PNP(unsigned short& ok) {
     if (!ok) return 0;
     short polls = 0;
     for (;;) {
-        if (readreg_PNP(0x05) & 1) break;
+        if (readreg_PNP(PNP_STATUS) & PNP_STATUS_READY) break;
         if (++polls >= STATUS_POLLS) {
             ok = 0;
             return 0;
         }
     }
-    return readreg_PNP(0x04);
+    return readreg_PNP(PNP_RESOURCE_DATA);
 }
 
 unsigned short readINTU2(short reg) {
     unsigned short high = readreg_PNP(reg);
     unsigned short low = readreg_PNP((short)(reg + 1));
     return (unsigned short)(high * 256 + low);
+}
+
+// Reads a 32-bit value from four registers, most significant byte first.
+static unsigned long readINTU4(short reg) {
+    unsigned long high = readINTU2(reg);
+    return high * 65536UL + readINTU2((short)(reg + 2));
 }
 
 // Adds a cleared device record (no DMA channel) to the card. 1, or 0 with 1001 queued (the
@@ -50,8 +57,7 @@ static short newdevice(CARD_TYP* r) {
     r->devs = (DEVICE_TYP*)grown;
     DEVICE_TYP* d = &r->devs[r->ndevs];
     memset(d, 0, sizeof *d);
-    d->dma[0] = 4;
-    d->dma[1] = 4;
+    for (short k = 0; k < PNP_DMA_DESCS; k++) d->dma[k] = PNP_DMA_NONE;
     return 1;
 }
 
@@ -59,7 +65,7 @@ static short newdevice(CARD_TYP* r) {
 // the card answered through to the End item (or until the buffer was full), 0 when it did not.
 // Nothing is ever stored past the 4096-byte buffer: a large item's tag and length, or an End tag
 // and its checksum, are kept only when all of them fit; otherwise reading stops before the item.
-short loadresource_PNP(short index) {
+static short loadresource_PNP(short index) {
     CARD_TYP* r = &PNP_cards[index];
     unsigned short ok = 1;
 
@@ -124,40 +130,36 @@ short loadresource_PNP(short index) {
     return 1;
 }
 
-// Reads the card-level registers and every logical device's configuration registers. Always 1.
-short loadregisters_PNP(short index) {
-    static const short mem32reg[4] = {0x76, 0x80, 0x90, 0xA0};
+// Reads the card-level registers and every logical device's configuration registers.
+static void loadregisters_PNP(short index) {
     CARD_TYP* r = &PNP_cards[index];
 
     wake_PNP((short)r->csn);
-    for (short reg = 0x20; reg <= 0x2F; reg++) r->cardregs[reg - 0x20] = readreg_PNP(reg);
+    for (short i = 0; i < PNP_CARD_VENDOR_REGS; i++) r->cardregs[i] = readreg_PNP(PNP_CARD_VENDOR_FIRST + i);
     for (short n = 0; n < r->ndevs; n++) {
         DEVICE_TYP* d = &r->devs[n];
         logdev_PNP(d->number);
-        d->activate = readreg_PNP(0x30);
-        d->rangecheck = readreg_PNP(0x31);
-        for (short k = 0; k < 4; k++) {
-            d->mem[k].base = readINTU2((short)(0x40 + 8 * k));
-            d->mem[k].control = readreg_PNP((short)(0x42 + 8 * k));
-            d->mem[k].limit = readINTU2((short)(0x43 + 8 * k));
+        d->activate = readreg_PNP(PNP_ACTIVATE);
+        d->rangecheck = readreg_PNP(PNP_IO_RANGE_CHECK);
+        for (short k = 0; k < PNP_MEM_DESCS; k++) {
+            d->mem[k].base = readINTU2(pnp_mem_base(k));
+            d->mem[k].control = readreg_PNP(pnp_mem_control(k));
+            d->mem[k].limit = readINTU2(pnp_mem_limit(k));
         }
-        for (short k = 0; k < 4; k++) {
-            short reg = mem32reg[k];
-            unsigned long high = readINTU2(reg);
-            d->mem32[k].base = high * 65536UL + readINTU2((short)(reg + 2));
-            d->mem32[k].control = readreg_PNP((short)(reg + 4));
-            high = readINTU2((short)(reg + 5));
-            d->mem32[k].limit = high * 65536UL + readINTU2((short)(reg + 7));
+        for (short k = 0; k < PNP_MEM32_DESCS; k++) {
+            d->mem32[k].base = readINTU4(pnp_mem32_base(k));
+            d->mem32[k].control = readreg_PNP(pnp_mem32_control(k));
+            d->mem32[k].limit = readINTU4(pnp_mem32_limit(k));
         }
-        for (short k = 0; k < 8; k++) d->io[k] = readINTU2((short)(0x60 + 2 * k));
-        for (short k = 0; k < 2; k++) {
-            d->irq[k].level = readreg_PNP((short)(0x70 + 2 * k));
-            d->irq[k].type = readreg_PNP((short)(0x71 + 2 * k));
+        for (short k = 0; k < PNP_IO_DESCS; k++) d->io[k] = readINTU2(pnp_io_base(k));
+        for (short k = 0; k < PNP_IRQ_DESCS; k++) {
+            d->irq[k].level = readreg_PNP(pnp_irq_level(k));
+            d->irq[k].type = readreg_PNP(pnp_irq_type(k));
         }
-        for (short k = 0; k < 2; k++) d->dma[k] = readreg_PNP((short)(0x74 + k));
-        for (short reg = 0xF0; reg <= 0xFE; reg++) d->vendorregs[reg - 0xF0] = readreg_PNP(reg);
+        for (short k = 0; k < PNP_DMA_DESCS; k++) d->dma[k] = readreg_PNP(pnp_dma_channel(k));
+        for (short i = 0; i < PNP_DEVICE_VENDOR_REGS; i++)
+            d->vendorregs[i] = readreg_PNP(PNP_DEVICE_VENDOR_FIRST + i);
     }
-    return 1;
 }
 
 short loadcard_PNP(short csn) {
@@ -178,7 +180,7 @@ short loadcard_PNP(short csn) {
     initkey_PNP();
     setrdport_PNP();
     short loaded = loadresource_PNP(index);
-    if (loaded) loaded = loadregisters_PNP(index);
+    if (loaded) loadregisters_PNP(index);
     waitforkey_PNP();
     return loaded;
 }

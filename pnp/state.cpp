@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "pnp/ports.h"
+#include "pnp/registers.h"
 #include "shell/errhdl.h"
 
 short verbose;
@@ -35,14 +36,13 @@ unsigned char readreg_PNP(short reg) {
     return port_in((unsigned short)PNP_port);
 }
 
-void wake_PNP(short csn) { writereg_PNP(0x03, csn); }
+void wake_PNP(short csn) { writereg_PNP(PNP_WAKE, csn); }
 
-// The card answers at (value << 2) | 3, so 0x203 is sent as 0x80.
-void setrdport_PNP() { writereg_PNP(0x00, PNP_port >> 2); }
+void setrdport_PNP() { writereg_PNP(PNP_SET_RD_DATA, pnp_rd_data_value((unsigned short)PNP_port)); }
 
-void logdev_PNP(short n) { writereg_PNP(0x07, n); }
+void logdev_PNP(short n) { writereg_PNP(PNP_LOGICAL_DEVICE_NUMBER, n); }
 
-void waitforkey_PNP() { writereg_PNP(0x02, 0x02); }
+void waitforkey_PNP() { writereg_PNP(PNP_CONFIG_CONTROL, PNP_CONFIG_WAIT_FOR_KEY); }
 
 void askport_PNP() {
     if (PNP_permitted != 1 || held_port == (unsigned short)PNP_port) return;
@@ -82,18 +82,22 @@ short init_PNP() {
     return 0;
 }
 
-short defaultport_PNP(short port) {
-    if (port == 0) port = 0x203;
-    if (port == PNP_port) return 1;
+void defaultport_PNP(short port) {
+    if (port == 0) port = PNP_READ_DATA_FIRST;
+    if (port == PNP_port) return;
     PNP_port = port;
     askport_PNP();
-    return 1;
 }
 
 short findcard_PNP(short csn) {
     for (short i = 0; i < PNP_cards_len && i < PNP_MAXCARDS; i++)
         if (PNP_cards[i].csn != 0 && PNP_cards[i].csn == (unsigned short)csn) return i;
     return -1;
+}
+
+CARD_TYP* usedcard_PNP(short index) {
+    if (index < 0 || index >= PNP_cards_len || index >= PNP_MAXCARDS) return nullptr;
+    return PNP_cards[index].csn != 0 ? &PNP_cards[index] : nullptr;
 }
 
 short current_PNP(short csn) {

@@ -5,11 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "pnp/state.h"
+#include "pnp/registers.h"
 
 enum {
     SIM_MAXCARDS = 32,
     SIM_MAXDEVS = 256,        // the Logical Device Number register is one byte
+    DEVICE_REGS = 256,        // register addresses of one logical device (0x30..0xFF used)
+    DECODE_UPPER24 = 0x01,    // SIM_CARD::decode: the 24-bit memory decodes an upper limit
+    DECODE_UPPER32 = 0x02,    // the same for 32-bit memory
     PAIR_GAP = 250,           // microseconds a card needs between two isolation bit pairs
     ISOLATION_SETTLE = 750,   // microseconds from Wake[0] to the first bit pair
     SERIAL_BITS = 72
@@ -28,8 +31,8 @@ struct SIM_CARD {
     short ldn;
     short ndevs;
     unsigned char cardregs[16];
-    unsigned char* devregs;     // ndevs blocks of 256 registers (0x30..0xFF used)
-    unsigned char* decode;      // per device: bit 0 = 24-bit upper-limit decode, bit 1 = 32-bit
+    unsigned char* devregs;     // ndevs blocks of DEVICE_REGS registers
+    unsigned char* decode;      // per device: DECODE_UPPER24 | DECODE_UPPER32
     // Serial isolation.
     short iso_bit;              // next bit of the serial identifier, 0..72
     short iso_phase;            // 0: the next read is the first of a pair, 1: the second
@@ -62,25 +65,34 @@ static short serial_bit(const SIM_CARD* c, short bit) {
     return (c->bytes[byte] >> (bit % 8)) & 1;
 }
 
-// Memory control registers whose bit 0 only reports how the card decodes.
-static short memctl24(short reg) { return reg >= 0x40 && reg < 0x60 && (reg & 7) == 2; }
-static short memctl32(short reg) { return reg == 0x7A || reg == 0x84 || reg == 0x94 || reg == 0xA4; }
+// The registers of logical device ldn (below ndevs), indexed by register number.
+static unsigned char* device_regs(const SIM_CARD* c, short ldn) { return c->devregs + DEVICE_REGS * ldn; }
+
+static short card_vendor_reg(short reg) {
+    return reg >= PNP_CARD_VENDOR_FIRST && reg <= PNP_CARD_VENDOR_LAST;
+}
+
+// The memory control registers, whose bit 0 only reports how the card decodes: DECODE_UPPER24
+// for a 24-bit descriptor's, DECODE_UPPER32 for a 32-bit one's, 0 for every other register.
+static unsigned char memctl(short reg) {
+    for (short n = 0; n < PNP_MEM_DESCS; n++)
+        if (reg == pnp_mem_control(n)) return DECODE_UPPER24;
+    for (short n = 0; n < PNP_MEM32_DESCS; n++)
+        if (reg == pnp_mem32_control(n)) return DECODE_UPPER32;
+    return 0;
+}
 
 static unsigned char decode_bit(const SIM_CARD* c, short dev, short reg) {
-    if (memctl24(reg)) return c->decode[dev] & 1;
-    if (memctl32(reg)) return (c->decode[dev] >> 1) & 1;
-    return 0;
+    return c->decode[dev] & memctl(reg) ? PNP_MEM_UPPER_LIMIT : 0;
 }
 
 // Power-up values of one logical device: IRQ type high/edge, no DMA channel, everything else 0.
 static void powerup_device(SIM_CARD* c, short dev) {
-    unsigned char* r = c->devregs + 256 * dev;
-    memset(r, 0, 256);
-    r[0x71] = 0x02;
-    r[0x73] = 0x02;
-    r[0x74] = 4;
-    r[0x75] = 4;
-    for (short reg = 0x30; reg < 0x100; reg++) r[reg] |= decode_bit(c, dev, reg);
+    unsigned char* r = device_regs(c, dev);
+    memset(r, 0, DEVICE_REGS);
+    for (short k = 0; k < PNP_IRQ_DESCS; k++) r[pnp_irq_type(k)] = PNP_IRQ_HIGH;
+    for (short k = 0; k < PNP_DMA_DESCS; k++) r[pnp_dma_channel(k)] = PNP_DMA_NONE;
+    for (short reg = PNP_ACTIVATE; reg < DEVICE_REGS; reg++) r[reg] |= decode_bit(c, dev, reg);
 }
 
 // Walks the resource data after the serial identifier: counts the Logical Device ID items and,
@@ -101,11 +113,11 @@ static short scan_devices(const SIM_CARD* c, unsigned char* decode) {
             if (decode && dev >= 0 && data < c->len) {
                 unsigned char upper = (c->bytes[data] >> 2) & 1;
                 if (name == 0x01 && !seen24) {
-                    decode[dev] |= upper;
+                    decode[dev] |= upper ? DECODE_UPPER24 : 0;
                     seen24 = 1;
                 }
                 if ((name == 0x05 || name == 0x06) && !seen32) {
-                    decode[dev] |= (unsigned char)(upper << 1);
+                    decode[dev] |= upper ? DECODE_UPPER32 : 0;
                     seen32 = 1;
                 }
             }
@@ -154,7 +166,7 @@ short sim_add_card(const unsigned char* bytes, unsigned short len) {
     c->len = len;
     c->ndevs = scan_devices(c, nullptr);
     short blocks = c->ndevs ? c->ndevs : 1;
-    c->devregs = (unsigned char*)malloc(256 * (size_t)blocks);
+    c->devregs = (unsigned char*)malloc(DEVICE_REGS * (size_t)blocks);
     c->decode = (unsigned char*)calloc((size_t)blocks, 1);
     if (!c->devregs || !c->decode) {
         free_card(c);
@@ -192,13 +204,13 @@ short sim_card_devices(short card) {
 unsigned char sim_card_reg(short card, short ldn, unsigned char reg) {
     SIM_CARD* c = card_at(card);
     if (!c) return 0xFF;
-    if (reg == 0x00) return (unsigned char)(c->rdport >> 2);
-    if (reg == 0x06) return c->csn;
-    if (reg == 0x07) return (unsigned char)c->ldn;
-    if (reg < 0x20) return 0xFF;
-    if (reg < 0x30) return c->cardregs[reg - 0x20];
+    if (reg == PNP_SET_RD_DATA) return pnp_rd_data_value(c->rdport);
+    if (reg == PNP_CARD_SELECT_NUMBER) return c->csn;
+    if (reg == PNP_LOGICAL_DEVICE_NUMBER) return (unsigned char)c->ldn;
+    if (reg < PNP_CARD_VENDOR_FIRST) return 0xFF;
+    if (card_vendor_reg(reg)) return c->cardregs[reg - PNP_CARD_VENDOR_FIRST];
     if (ldn < 0 || ldn >= c->ndevs) return 0xFF;
-    return c->devregs[256 * ldn + reg];
+    return device_regs(c, ldn)[reg];
 }
 
 void sim_card_no_status(short card) {
@@ -216,12 +228,12 @@ void sim_foreign_device(unsigned short port) { foreign_port = port; }
 void sim_preset_reg(short card, short ldn, unsigned char reg, unsigned char value) {
     SIM_CARD* c = card_at(card);
     if (!c) return;
-    if (reg >= 0x20 && reg < 0x30) {
-        c->cardregs[reg - 0x20] = value;
-    } else if (reg >= 0x30 && ldn >= 0 && ldn < c->ndevs) {
+    if (card_vendor_reg(reg)) {
+        c->cardregs[reg - PNP_CARD_VENDOR_FIRST] = value;
+    } else if (reg >= PNP_ACTIVATE && ldn >= 0 && ldn < c->ndevs) {
         unsigned char ro = decode_bit(c, ldn, reg);
-        if (memctl24(reg) || memctl32(reg)) value = (unsigned char)((value & ~1) | ro);
-        c->devregs[256 * ldn + reg] = value;
+        if (memctl(reg)) value = (unsigned char)((value & ~PNP_MEM_UPPER_LIMIT) | ro);
+        device_regs(c, ldn)[reg] = value;
     }
 }
 
@@ -247,19 +259,19 @@ static void wake(SIM_CARD* c, unsigned char value) {
 
 // Config Control: each bit is judged by the state the card was in before the write.
 static void config_control(SIM_CARD* c, unsigned char value) {
-    if (value & 0x01)
+    if (value & PNP_CONFIG_RESET)
         for (short d = 0; d < c->ndevs; d++) powerup_device(c, d);
-    if (value & 0x04) c->csn = 0;
-    if (value & 0x02) wait_for_key(c);
+    if (value & PNP_CONFIG_RESET_CSN) c->csn = 0;
+    if (value & PNP_CONFIG_WAIT_FOR_KEY) wait_for_key(c);
 }
 
 static void write_register(SIM_CARD* c, unsigned char value) {
     unsigned char reg = c->addr;
     switch (reg) {
-    case 0x00: c->rdport = (unsigned short)(value << 2 | 3); return;
-    case 0x02: config_control(c, value); return;
-    case 0x03: wake(c, value); return;
-    case 0x06:
+    case PNP_SET_RD_DATA: c->rdport = pnp_rd_data_port(value); return;
+    case PNP_CONFIG_CONTROL: config_control(c, value); return;
+    case PNP_WAKE: wake(c, value); return;
+    case PNP_CARD_SELECT_NUMBER:
         if (c->state == SIM_ISOLATION || c->state == SIM_CONFIG) {
             c->csn = value;
             c->state = SIM_CONFIG;
@@ -268,13 +280,14 @@ static void write_register(SIM_CARD* c, unsigned char value) {
     default: break;
     }
     if (c->state != SIM_CONFIG) return;
-    if (reg == 0x07) {
+    if (reg == PNP_LOGICAL_DEVICE_NUMBER) {
         if (value < c->ndevs) c->ldn = value;
-    } else if (reg >= 0x20 && reg < 0x30) {
-        c->cardregs[reg - 0x20] = value;
-    } else if (reg >= 0x30 && c->ndevs > 0) {
-        unsigned char* r = c->devregs + 256 * c->ldn;
-        if (memctl24(reg) || memctl32(reg)) value = (unsigned char)((value & ~1) | (r[reg] & 1));
+    } else if (card_vendor_reg(reg)) {
+        c->cardregs[reg - PNP_CARD_VENDOR_FIRST] = value;
+    } else if (reg >= PNP_ACTIVATE && c->ndevs > 0) {
+        unsigned char* r = device_regs(c, c->ldn);
+        if (memctl(reg))
+            value = (unsigned char)((value & ~PNP_MEM_UPPER_LIMIT) | (r[reg] & PNP_MEM_UPPER_LIMIT));
         r[reg] = value;
     }
 }
@@ -304,21 +317,21 @@ static void sim_out(unsigned short port, unsigned char value) {
 // The byte a card in configuration mode drives for its selected register, or 0xFF (not driven).
 static unsigned char config_read(SIM_CARD* c) {
     unsigned char reg = c->addr;
-    if (reg == 0x04) {
+    if (reg == PNP_RESOURCE_DATA) {
         if (!data_ready(c)) return 0xFF;
         c->delivered++;
         return c->bytes[c->readpos++];
     }
-    if (reg == 0x05) return data_ready(c) ? 0x01 : 0x00;
-    if (reg == 0x06) return c->csn;
-    if (reg == 0x07) return (unsigned char)c->ldn;
-    if (reg >= 0x20 && reg < 0x30) return c->cardregs[reg - 0x20];
-    if (reg >= 0x30 && c->ndevs > 0) return c->devregs[256 * c->ldn + reg];
+    if (reg == PNP_STATUS) return data_ready(c) ? PNP_STATUS_READY : 0x00;
+    if (reg == PNP_CARD_SELECT_NUMBER) return c->csn;
+    if (reg == PNP_LOGICAL_DEVICE_NUMBER) return (unsigned char)c->ldn;
+    if (card_vendor_reg(reg)) return c->cardregs[reg - PNP_CARD_VENDOR_FIRST];
+    if (reg >= PNP_ACTIVATE && c->ndevs > 0) return device_regs(c, c->ldn)[reg];
     return 0xFF;
 }
 
 static short isolating(const SIM_CARD* c, unsigned short port) {
-    return c->state == SIM_ISOLATION && c->addr == 0x01 && c->rdport == port;
+    return c->state == SIM_ISOLATION && c->addr == PNP_SERIAL_ISOLATION && c->rdport == port;
 }
 
 // Reads of READ_DATA: every driver pulls bits low, an undriven bus floats at 0xFF.
@@ -335,7 +348,8 @@ static unsigned char sim_in(unsigned short port) {
             c->iso_valid = clock_us >= c->iso_ready && c->iso_bit < SERIAL_BITS;
             c->iso_ready = clock_us + PAIR_GAP;
         }
-        if (c->iso_valid && serial_bit(c, c->iso_bit)) value &= c->iso_phase == 0 ? 0x55 : 0xAA;
+        if (c->iso_valid && serial_bit(c, c->iso_bit))
+            value &= c->iso_phase == 0 ? PNP_ISOLATION_ONE_FIRST : PNP_ISOLATION_ONE_SECOND;
     }
     for (short i = 0; i < ncards; i++) {
         SIM_CARD* c = &cards[i];
@@ -354,7 +368,8 @@ static unsigned char sim_in(unsigned short port) {
         if (!c->iso_valid) continue;
         short mine = serial_bit(c, c->iso_bit);
         c->iso_bit++;
-        if (!mine && c->iso_first == 0x55 && value == 0xAA) c->state = SIM_SLEEP;
+        if (!mine && c->iso_first == PNP_ISOLATION_ONE_FIRST && value == PNP_ISOLATION_ONE_SECOND)
+            c->state = SIM_SLEEP;
     }
     return value;
 }

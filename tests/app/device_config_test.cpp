@@ -311,8 +311,10 @@ TEST_F(DeviceConfigTest, Mem) {
     EXPECT_EQ(writes(), "58=00 59=C8 5A=02 5B=00 5C=10");
     run("DEVICE SET MEM 0 0xD00");              // no limit: nothing, silently
     run("DEVICE SET MEM 1 0 0x10");             // base 0 on both sides: nothing at all
+    run("DEVICE SET MEM 2 0x10000 0x10");       // so is a base whose low 16 bits are 0
     EXPECT_EQ(errors(), "");
     EXPECT_EQ(dev().mem[1].limit, 0);
+    EXPECT_EQ(dev().mem[2].limit, 0);
     run("DEVICE SET MEM 0 0xD00 0xD40 ; comment");
     run("DEVICE SET MEM 0 0xD00 0xD40 32BIT");
     run("DEVICE SET MEM 4 0xD00 0xD40");

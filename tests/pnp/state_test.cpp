@@ -93,6 +93,11 @@ TEST_F(State, CurrentCardAndDevice) {
     EXPECT_EQ(testcsn_PNP(1), 1);
     EXPECT_EQ(findcard_PNP(4), 1);
     EXPECT_EQ(findcard_PNP(0), -1);
+    EXPECT_EQ(usedcard_PNP(1), &PNP_cards[1]);
+    PNP_cards[0].csn = 0;   // a record that holds no card, one past the end, none
+    EXPECT_EQ(usedcard_PNP(0), nullptr);
+    EXPECT_EQ(usedcard_PNP(2), nullptr);
+    EXPECT_EQ(usedcard_PNP(-1), nullptr);
     PNP_cards[1].ndevs = 0;   // nothing was allocated
 }
 

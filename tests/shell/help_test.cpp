@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/application.h"
+#include "app/help_texts.h"
 #include "shell/help.h"
 #include "shell/parse.h"
 
