@@ -39,7 +39,7 @@ short exec_isolate() {
         }
     }
     short found = isolate_PNP(mode);
-    drop_DEVICE();   // isolation has left every card in Wait for Key
+    drop_DEVICE();  // isolation has left every card in Wait for Key
     if (found) {
         PNP_csn = 0;
         PNP_csn_idx = -1;
@@ -55,7 +55,7 @@ short exec_isolate() {
 short exec_detect() {
     if (!P.token || strcasecmp(P.token, "DETECT") != 0) return 0;
     long csn = 0;
-    getINT(&csn, 1);   // before ports_PNP: a quiet getINT empties the queue
+    getINT(&csn, 1);  // before ports_PNP: a quiet getINT empties the queue
     if (!ports_PNP()) return 1;
     if (csn == 0) {
         csn = PNP_csn;
@@ -66,11 +66,11 @@ short exec_detect() {
     }
     defaultport_PNP(Uport);
     if (findcard_PNP((short)csn) < 0 && PNP_cards_len >= PNP_MAXCARDS) {
-        set_errhdl(ERR_DEVICE);   // no record left for a new card
+        set_errhdl(ERR_DEVICE);  // no record left for a new card
         return 1;
     }
     short loaded = loadcard_PNP((short)csn);
-    drop_DEVICE();   // the load has left every card in Wait for Key
+    drop_DEVICE();  // the load has left every card in Wait for Key
     if (!loaded) {
         printf("\nCard #%02ld cannot be loaded\n\n", csn);
     } else if (PNP_csn <= 0) {

@@ -89,7 +89,9 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         }
         if (!value) {
             if (i + 1 >= argc) {
-                fprintf(stderr, "velkor: option '%s' needs a file name\nTry 'velkor --help' for more information.\n", a);
+                fprintf(stderr,
+                        "velkor: option '%s' needs a file name\nTry 'velkor --help' for more information.\n",
+                        a);
                 return 2;
             }
             value = argv[++i];
@@ -116,7 +118,8 @@ int setup_sim(const OPTIONS_TYP& o) {
             return 2;
         }
         if (n < 9) {
-            fprintf(stderr, "velkor: %s: %ld bytes: a card needs at least its 9-byte serial identifier\n", path, n);
+            fprintf(stderr, "velkor: %s: %ld bytes: a card needs at least its 9-byte serial identifier\n",
+                    path, n);
             return 2;
         }
         unsigned char sum = testserial_PNP(bytes.data());

@@ -39,10 +39,9 @@ short echo_handler() { return exec_echo(&echo_flag); }
 // Keyword handlers come before the assignment (exec_expr), so a keyword is never taken for a
 // variable name.
 short (*const handlers[])() = {
-    exec_debug,    echo_handler, exec_quote,   exec_file,   exec_print,   exec_show,
-    exec_defvar,   exec_get,     exec_deffunct, exec_call,  exec_while,   exec_for,
-    exec_loopctl,  exec_if,      exec_delete,  exec_isolate, exec_detect, exec_status,
-    exec_dump,     exec_device,  test_USR,     exec_expr,   exec_shell,   exec_help,
+    exec_debug,    echo_handler, exec_quote, exec_file,   exec_print,   exec_show, exec_defvar, exec_get,
+    exec_deffunct, exec_call,    exec_while, exec_for,    exec_loopctl, exec_if,   exec_delete, exec_isolate,
+    exec_detect,   exec_status,  exec_dump,  exec_device, test_USR,     exec_expr, exec_shell,  exec_help,
 };
 static_assert(sizeof(handlers) / sizeof(handlers[0]) == 24, "24 command handlers");
 

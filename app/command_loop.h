@@ -2,8 +2,8 @@
 #ifndef VELKOR_APP_COMMAND_LOOP_H
 #define VELKOR_APP_COMMAND_LOOP_H
 
-extern const char* const PROMPT;   // "PnP> "
-extern unsigned short echo_flag;   // the loop's echo flag (ECHO command)
+extern const char* const PROMPT;  // "PnP> "
+extern unsigned short echo_flag;  // the loop's echo flag (ECHO command)
 
 // Prints the banner, pushes the predefined lines and runs the loop until EXIT, QUIT or the end
 // of keyboard input.

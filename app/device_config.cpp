@@ -42,10 +42,10 @@ short token_value(long* out) { return toINT(out, P.token, nullptr); }
 short token_value32(unsigned long* out) {
     long checked;
     *out = 0;
-    if (!toINT(&checked, P.token, nullptr)) return 0;   // validates the literal, queues errors
+    if (!toINT(&checked, P.token, nullptr)) return 0;  // validates the literal, queues errors
     const char* s = P.token;
     while (*s == ' ') s++;
-    if (*s == '\'' || *s == '+' || *s == '-') {          // character literal or signed: as is
+    if (*s == '\'' || *s == '+' || *s == '-') {  // character literal or signed: as is
         *out = (unsigned long)checked & 0xFFFFFFFFul;
         return 1;
     }
@@ -84,16 +84,16 @@ void writeINTU4(short reg, unsigned long value) {
 // What tells the two kinds of memory descriptor apart for DEVICE SET MEM and MEM32. Both are
 // handled in the wider MEM32_DESC; a 24-bit value is held there as the record holds it.
 struct WIDTH_TYP {
-    const char* word;       // by abbreviation
-    unsigned char bits;     // control bits it sets
+    const char* word;    // by abbreviation
+    unsigned char bits;  // control bits it sets
 };
 struct MEM_KIND_TYP {
     short count;
-    short (*convert)(unsigned long* out);   // the current token as a base or limit
-    const WIDTH_TYP* widths;                // ORDER: tested in this order; ends with a null word
-    unsigned char width_mask;               // control bits a width keyword replaces
-    MEM32_DESC (*get)(short k);             // descriptor k of dev
-    void (*put)(short k, const MEM32_DESC& m);   // into dev and out to the registers
+    short (*convert)(unsigned long* out);       // the current token as a base or limit
+    const WIDTH_TYP* widths;                    // ORDER: tested in this order; ends with a null word
+    unsigned char width_mask;                   // control bits a width keyword replaces
+    MEM32_DESC (*get)(short k);                 // descriptor k of dev
+    void (*put)(short k, const MEM32_DESC& m);  // into dev and out to the registers
 };
 
 // A 24-bit memory base or limit: the token's value, cut to the record's 16 bits (address bits
@@ -133,8 +133,8 @@ const WIDTH_TYP mem24_widths[] = {{"8BIT", 0}, {"16BIT", PNP_MEM_16BIT}, {nullpt
 const WIDTH_TYP mem32_widths[] = {
     {"8BIT", 0}, {"16BIT", PNP_MEM32_16BIT}, {"32BIT", PNP_MEM32_32BIT}, {nullptr, 0}};
 const MEM_KIND_TYP mem24 = {PNP_MEM_DESCS, token_value16, mem24_widths, PNP_MEM_16BIT, get_mem, put_mem};
-const MEM_KIND_TYP mem32 = {
-    PNP_MEM32_DESCS, token_value32, mem32_widths, PNP_MEM32_WIDTH, get_mem32, put_mem32};
+const MEM_KIND_TYP mem32 = {PNP_MEM32_DESCS, token_value32, mem32_widths,
+                            PNP_MEM32_WIDTH, get_mem32,     put_mem32};
 
 // 1 when the current token is CLEAR (abbreviation): the setter writes its empty state.
 short is_clear() { return WC::streq(P.token, "CLEAR"); }
@@ -151,7 +151,7 @@ void set_memory(const MEM_KIND_TYP& kind) {
         if (!descriptor((unsigned long)kind.count - 1, &n)) return;
         unsigned long base, limit;
         if (!need_token() || !kind.convert(&base)) return;
-        if (!next_token()) return;            // no limit: nothing to write, and no error
+        if (!next_token()) return;  // no limit: nothing to write, and no error
         if (!kind.convert(&limit)) return;
         MEM32_DESC& m = work[n];
         m.base = base;
@@ -197,8 +197,7 @@ void beg_DEVICE() {
     dev = nullptr;
     if (findcard_PNP(PNP_csn) >= 0) card = usedcard_PNP(PNP_csn_idx);
     wake_PNP(PNP_csn);
-    if (card && card->devs && PNP_device >= 0 && PNP_device < card->ndevs)
-        dev = &card->devs[PNP_device];
+    if (card && card->devs && PNP_device >= 0 && PNP_device < card->ndevs) dev = &card->devs[PNP_device];
     logdev_PNP(PNP_device);
     inited = 1;
 }
@@ -274,10 +273,14 @@ void irq_USR() {
         IRQ_DESC& q = work[n];
         q.level = (unsigned char)level;
         while (next_token() && !is_comment()) {
-            if (WC::streq(P.token, "HIGH")) q.type |= PNP_IRQ_HIGH;
-            else if (WC::streq(P.token, "LOW")) q.type &= (unsigned char)~PNP_IRQ_HIGH;
-            else if (WC::streq(P.token, "LEVEL")) q.type |= PNP_IRQ_LEVEL_TRIGGERED;
-            else if (WC::streq(P.token, "EDGE")) q.type &= (unsigned char)~PNP_IRQ_LEVEL_TRIGGERED;
+            if (WC::streq(P.token, "HIGH"))
+                q.type |= PNP_IRQ_HIGH;
+            else if (WC::streq(P.token, "LOW"))
+                q.type &= (unsigned char)~PNP_IRQ_HIGH;
+            else if (WC::streq(P.token, "LEVEL"))
+                q.type |= PNP_IRQ_LEVEL_TRIGGERED;
+            else if (WC::streq(P.token, "EDGE"))
+                q.type &= (unsigned char)~PNP_IRQ_LEVEL_TRIGGERED;
             else {
                 set_errhdl(ERR_SETTINGS);
                 return;
@@ -333,7 +336,7 @@ void exec_set() {
         set_errhdl(ERR_SETTINGS);
         return;
     }
-    if (!card || !dev) {   // BEGIN found no card or device in use for the selection
+    if (!card || !dev) {  // BEGIN found no card or device in use for the selection
         set_errhdl(ERR_DEVICE);
         return;
     }
@@ -344,17 +347,19 @@ void exec_set() {
         const char* word;
         void (*run)();
     } setters[] = {
-        {"MEM", mem_USR}, {"MEM32", mem32_USR}, {"IOPORT", ioport_USR}, {"IRQ", irq_USR},
-        {"DMA", dma_USR},
+        {"MEM", mem_USR}, {"MEM32", mem32_USR}, {"IOPORT", ioport_USR}, {"IRQ", irq_USR}, {"DMA", dma_USR},
     };
     for (const auto& s : setters) {
         if (strcasecmp(P.token, s.word) != 0) continue;
         s.run();
         return;
     }
-    if (strcasecmp(P.token, "ACTIVE") == 0) device_USR(1);
-    else if (strcasecmp(P.token, "INACTIVE") == 0) device_USR(0);
-    else set_errhdl(ERR_SETTINGS);
+    if (strcasecmp(P.token, "ACTIVE") == 0)
+        device_USR(1);
+    else if (strcasecmp(P.token, "INACTIVE") == 0)
+        device_USR(0);
+    else
+        set_errhdl(ERR_SETTINGS);
 }
 
 }  // namespace
@@ -367,9 +372,12 @@ short exec_device() {
         return 1;
     }
     void (*action)() = nullptr;
-    if (WC::streq(P.token, "BEGIN")) action = beg_DEVICE;
-    else if (WC::streq(P.token, "END")) action = end_DEVICE;
-    else if (WC::streq(P.token, "SET")) action = exec_set;
+    if (WC::streq(P.token, "BEGIN"))
+        action = beg_DEVICE;
+    else if (WC::streq(P.token, "END"))
+        action = end_DEVICE;
+    else if (WC::streq(P.token, "SET"))
+        action = exec_set;
     if (!action) {
         set_errhdl(ERR_SETTINGS);
         return 1;
@@ -392,6 +400,6 @@ short test_USR() {
     writeINTU2(pnp_io_base(0), 0x0201);
     writereg_PNP(PNP_ACTIVATE, PNP_ACTIVATE_ON);
     waitforkey_PNP();
-    drop_DEVICE();   // every card is back in Wait for Key: configuration mode is over
+    drop_DEVICE();  // every card is back in Wait for Key: configuration mode is over
     return 1;
 }

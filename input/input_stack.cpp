@@ -16,7 +16,6 @@ char smallbuf[SMALLBUF_SIZE];
 char bigbuf[BIGBUF_SIZE];
 char hugebuf[HUGEBUF_SIZE];
 
-
 INPUT_TYP input;
 INPUT_HOOKS_TYP input_hooks;
 

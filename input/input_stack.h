@@ -10,16 +10,15 @@ extern char smallbuf[SMALLBUF_SIZE];  // line being read; PRINT text; date and t
 extern char bigbuf[BIGBUF_SIZE];      // substitution output; WHILE condition
 extern char hugebuf[HUGEBUF_SIZE];    // function and loop bodies being built; CALL expansions
 
-
 struct STREAM_TYP {
-    FILE* fp;         // command file of a file frame
-    char* text;       // text block of a text frame: lines ended by NUL, block ended by one more NUL
-    char* cursor;     // next line in text
-    char* cond;       // loop condition (NUL-terminated) or null
-    char* step;       // loop step (a text block) or null
-    short steplen;    // byte length of step; negative while the step is not due
-    short endbrace;   // 1 when the command just taken from this frame was a closing brace
-    short textlen;    // byte length of text (bounds every walk of the block)
+    FILE* fp;        // command file of a file frame
+    char* text;      // text block of a text frame: lines ended by NUL, block ended by one more NUL
+    char* cursor;    // next line in text
+    char* cond;      // loop condition (NUL-terminated) or null
+    char* step;      // loop step (a text block) or null
+    short steplen;   // byte length of step; negative while the step is not due
+    short endbrace;  // 1 when the command just taken from this frame was a closing brace
+    short textlen;   // byte length of text (bounds every walk of the block)
 };
 
 // The most frames the stack holds: depth is a signed 16-bit count. A push beyond it is refused
@@ -38,9 +37,9 @@ extern INPUT_HOOKS_TYP input_hooks;
 
 class INPUT_TYP {
 public:
-    short hold;          // 1: the next setup hands back the current line of P at once
+    short hold;  // 1: the next setup hands back the current line of P at once
     short depth;
-    STREAM_TYP** frames; // bottom first
+    STREAM_TYP** frames;  // bottom first
 
     void make();
     void unmake();
@@ -51,8 +50,8 @@ public:
     // Text frame: textlen bytes of text (a text block); cond (condlen bytes) makes it a loop;
     // step (steplen bytes) runs after each pass. 1, or 0 with 1001 (memory) or 6002 (the stack
     // is full) queued and the stack unchanged.
-    short push(const char* text, short textlen, const char* cond, short condlen,
-               const char* step, short steplen);
+    short push(const char* text, short textlen, const char* cond, short condlen, const char* step,
+               short steplen);
     short pop();
     // Loads the next line into P. 1 when P holds a line to run, 0 when this call produced none.
     short setup(const char* prompt, unsigned short substitute);

@@ -29,16 +29,24 @@ static_assert(sizeof stags / sizeof stags[0] == 17, "16 small-item names and the
 
 // Small-item keys the decoder acts on.
 enum {
-    K_PNPVER = 0x08, K_LOGDEVID = 0x10, K_CMPTDEVID = 0x18, K_IRQ = 0x20, K_DMA = 0x28,
-    K_STARTDEP = 0x30, K_ENDDEP = 0x38, K_IOPORT = 0x40, K_FIXEDIO = 0x48, K_SVENDOR = 0x70,
+    K_PNPVER = 0x08,
+    K_LOGDEVID = 0x10,
+    K_CMPTDEVID = 0x18,
+    K_IRQ = 0x20,
+    K_DMA = 0x28,
+    K_STARTDEP = 0x30,
+    K_ENDDEP = 0x38,
+    K_IOPORT = 0x40,
+    K_FIXEDIO = 0x48,
+    K_SVENDOR = 0x70,
     K_END = 0x78
 };
 
 // Large-item labels, indexed by the item name; names above 6 are shown as "lrsvd_TAG".
 // ORDER: item names 0..6, then the end row.
 const char* const ltags[] = {
-    "lunknown_TAG", "mem_TAG", "ansistr_TAG", "unicodestr_TAG", "lvendor_TAG", "mem32_TAG",
-    "fixedmem32_TAG", nullptr,
+    "lunknown_TAG", "mem_TAG",   "ansistr_TAG",    "unicodestr_TAG",
+    "lvendor_TAG",  "mem32_TAG", "fixedmem32_TAG", nullptr,
 };
 static_assert(sizeof ltags / sizeof ltags[0] == 8, "7 large-item names and the end row");
 enum { L_ANSISTR = 2, L_LAST_KNOWN = 6 };
@@ -92,9 +100,7 @@ short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
         print_id(b);
         fprintf(outfp, " %s (0x3F-31 0=bootable)", binstring2((short)b.w(5)));
         break;
-    case K_CMPTDEVID:
-        print_id(b);
-        break;
+    case K_CMPTDEVID: print_id(b); break;
     case K_IRQ:
         print_bits(b.w(1), 16);
         if (len > 2) fprintf(outfp, " Sense: %s", binstring1((unsigned char)b.d(3)));
@@ -130,9 +136,7 @@ short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
     case K_SVENDOR:
         for (int i = 1; i <= len; i++) fprintf(outfp, "[x%02X] ", b.d(i));
         break;
-    case K_END:
-        fprintf(outfp, "checksum: x%02X", b.d(1));
-        return 1;
+    case K_END: fprintf(outfp, "checksum: x%02X", b.d(1)); return 1;
     default:  // name 0x0 and the reserved names have no decoding
         break;
     }
@@ -211,8 +215,10 @@ void print_row(const DEVICE_ROW& row, const DEVICE_TYP& d) {
         if (!shown++) fprintf(outfp, "%12s: ", row.label);
         row.print(d, k);
     }
-    if (shown) fputc('\n', outfp);
-    else if (verbose) fprintf(outfp, "%12s: none\n", row.label);
+    if (shown)
+        fputc('\n', outfp);
+    else if (verbose)
+        fprintf(outfp, "%12s: none\n", row.label);
 }
 
 }  // namespace
@@ -225,7 +231,7 @@ void parse_shortTAG(unsigned char** cursor, short* left) {
     unsigned tag = item[0];
     unsigned key = tag & 0x78;
     int len = tag & 7;
-    int avail = *left - 1;             // data bytes stored after the tag
+    int avail = *left - 1;  // data bytes stored after the tag
     if (avail < 0) avail = 0;
     // The End item's one data byte is its checksum, stored after the tag whatever its length
     // bits say: the loader always reads it.
@@ -272,10 +278,10 @@ void parse_longTAG(unsigned char** cursor, short* left) {
     unsigned name = item[0] & 0x7F;
     int hdr = *left - 1 < 2 ? (*left - 1 < 0 ? 0 : *left - 1) : 2;  // length bytes stored
     unsigned len = (hdr > 0 ? item[1] : 0) + 256u * (hdr > 1 ? item[2] : 0);
-    long avail = hdr < 2 ? 0 : *left - 3;   // data bytes stored after the header
+    long avail = hdr < 2 ? 0 : *left - 3;  // data bytes stored after the header
     short cut = hdr < 2 || (long)len > avail;
     long have = cut ? avail : (long)len;
-    short trailing_blank = 1;                // the last text printed ends with a blank
+    short trailing_blank = 1;  // the last text printed ends with a blank
 
     if (name > L_LAST_KNOWN) {
         fprintf(outfp, "  %-15.15s* ", "lrsvd_TAG");

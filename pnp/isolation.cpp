@@ -10,14 +10,14 @@
 
 // The initiation key of the Plug and Play ISA Specification: each byte is the previous one shifted
 // right, with bit 7 the exclusive-or of the previous byte's bits 0 and 1.
-const unsigned char initdata[32] = {
-    0x6A, 0xB5, 0xDA, 0xED, 0xF6, 0xFB, 0x7D, 0xBE, 0xDF, 0x6F, 0x37, 0x1B, 0x0D, 0x86, 0xC3, 0x61,
-    0xB0, 0x58, 0x2C, 0x16, 0x8B, 0x45, 0xA2, 0xD1, 0xE8, 0x74, 0x3A, 0x9D, 0xCE, 0xE7, 0x73, 0x39};
+const unsigned char initdata[32] = {0x6A, 0xB5, 0xDA, 0xED, 0xF6, 0xFB, 0x7D, 0xBE, 0xDF, 0x6F, 0x37,
+                                    0x1B, 0x0D, 0x86, 0xC3, 0x61, 0xB0, 0x58, 0x2C, 0x16, 0x8B, 0x45,
+                                    0xA2, 0xD1, 0xE8, 0x74, 0x3A, 0x9D, 0xCE, 0xE7, 0x73, 0x39};
 
 enum {
-    PAIR_DELAY = 250,     // before each isolation bit pair and around each key byte
-    SETTLE_DELAY = 750,   // before the first pair of an attempt, and after a Config Control reset
-    PORT_STEP = 8         // the READ_DATA ports tried: 0x203, 0x20B, ... 0x3FB
+    PAIR_DELAY = 250,    // before each isolation bit pair and around each key byte
+    SETTLE_DELAY = 750,  // before the first pair of an attempt, and after a Config Control reset
+    PORT_STEP = 8        // the READ_DATA ports tried: 0x203, 0x20B, ... 0x3FB
 };
 
 // Two zero writes reset the cards' key detectors, then the 32 key bytes move every card that
@@ -49,7 +49,7 @@ short discover_PNP() {
     unsigned char serial[9] = {0};
     short seen_one = 0;
 
-    wake_PNP(0);   // cards without a CSN enter isolation, the others sleep
+    wake_PNP(0);  // cards without a CSN enter isolation, the others sleep
     setrdport_PNP();
     port_out(PNP_ADDRESS, PNP_SERIAL_ISOLATION);
     udelay(SETTLE_DELAY);
@@ -74,7 +74,7 @@ short discover_PNP() {
         return 0;
     }
     short csn = PNP_last_csn++;
-    writereg_PNP(PNP_CARD_SELECT_NUMBER, csn);   // the card leaves isolation for configuration mode
+    writereg_PNP(PNP_CARD_SELECT_NUMBER, csn);  // the card leaves isolation for configuration mode
     CARD_TYP* card = &PNP_cards[PNP_cards_len++];
     card->csn = (unsigned short)csn;
     memcpy(card->serial, serial, sizeof serial);

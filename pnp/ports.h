@@ -11,11 +11,11 @@ struct PORT_BUS {
     int (*privilege)(int level);
     void (*out)(unsigned short port, unsigned char value);
     unsigned char (*in)(unsigned short port);
-    void (*delay)(long usec);    // waits the whole time
+    void (*delay)(long usec);  // waits the whole time
 };
 
-extern const PORT_BUS hw_bus;    // pnp/hw_ports.cpp: x86 in/out after ioperm/iopl(3)
-extern const PORT_BUS* bus;      // the bus in use; hw_bus unless start-up chose another
+extern const PORT_BUS hw_bus;  // pnp/hw_ports.cpp: x86 in/out after ioperm/iopl(3)
+extern const PORT_BUS* bus;    // the bus in use; hw_bus unless start-up chose another
 
 // Makes b the bus in use (null: hw_bus). Can't fail.
 void use_bus(const PORT_BUS* b);

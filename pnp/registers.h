@@ -16,24 +16,24 @@ enum PNP_PORT_NUMBER {
 // The registers. 0x00..0x2F belong to the card, 0x30..0xFE to the logical device that Logical
 // Device Number selects.
 enum PNP_REGISTER {
-    PNP_SET_RD_DATA = 0x00,            // READ_DATA port bits 9..2
+    PNP_SET_RD_DATA = 0x00,  // READ_DATA port bits 9..2
     PNP_SERIAL_ISOLATION = 0x01,
     PNP_CONFIG_CONTROL = 0x02,
-    PNP_WAKE = 0x03,                   // Wake[CSN]
+    PNP_WAKE = 0x03,  // Wake[CSN]
     PNP_RESOURCE_DATA = 0x04,
     PNP_STATUS = 0x05,
     PNP_CARD_SELECT_NUMBER = 0x06,
     PNP_LOGICAL_DEVICE_NUMBER = 0x07,
-    PNP_CARD_VENDOR_FIRST = 0x20,      // card-level vendor-defined registers
+    PNP_CARD_VENDOR_FIRST = 0x20,  // card-level vendor-defined registers
     PNP_CARD_VENDOR_LAST = 0x2F,
     PNP_ACTIVATE = 0x30,
     PNP_IO_RANGE_CHECK = 0x31,
-    PNP_MEM_FIRST = 0x40,              // 24-bit memory descriptors: 0x40-0x44 ... 0x58-0x5C
-    PNP_IO_FIRST = 0x60,               // I/O port bases 0x60/0x61 ... 0x6E/0x6F
-    PNP_IRQ_FIRST = 0x70,              // interrupt level and type selects 0x70/0x71, 0x72/0x73
-    PNP_DMA_FIRST = 0x74,              // DMA channel selects 0x74, 0x75
-    PNP_MEM32_FIRST = 0x76,            // 32-bit memory descriptors: 0x76-0x7E, 0x80-0x88, ...
-    PNP_DEVICE_VENDOR_FIRST = 0xF0,    // logical-device vendor-defined registers
+    PNP_MEM_FIRST = 0x40,            // 24-bit memory descriptors: 0x40-0x44 ... 0x58-0x5C
+    PNP_IO_FIRST = 0x60,             // I/O port bases 0x60/0x61 ... 0x6E/0x6F
+    PNP_IRQ_FIRST = 0x70,            // interrupt level and type selects 0x70/0x71, 0x72/0x73
+    PNP_DMA_FIRST = 0x74,            // DMA channel selects 0x74, 0x75
+    PNP_MEM32_FIRST = 0x76,          // 32-bit memory descriptors: 0x76-0x7E, 0x80-0x88, ...
+    PNP_DEVICE_VENDOR_FIRST = 0xF0,  // logical-device vendor-defined registers
     PNP_DEVICE_VENDOR_LAST = 0xFE,
 };
 
@@ -70,22 +70,22 @@ constexpr unsigned short pnp_rd_data_port(unsigned char value) { return (unsigne
 
 // Values and bits of the registers.
 enum PNP_REGISTER_VALUE {
-    PNP_CONFIG_RESET = 0x01,           // Config Control: every logical device to power-up values
-    PNP_CONFIG_WAIT_FOR_KEY = 0x02,    // Config Control: every card back to Wait for Key
-    PNP_CONFIG_RESET_CSN = 0x04,       // Config Control: every CSN to 0
-    PNP_STATUS_READY = 0x01,           // Status: a Resource Data byte is ready
-    PNP_ACTIVATE_ON = 0x01,            // Activate: the device decodes its resources
-    PNP_RANGE_CHECK_PATTERN = 0x01,    // I/O Range Check: answer 0x55 (set) or 0xAA
-    PNP_RANGE_CHECK_ENABLE = 0x02,     // I/O Range Check: answer reads of the device's ports
-    PNP_MEM_UPPER_LIMIT = 0x01,        // memory control: the limit is an upper limit, not a length
-    PNP_MEM_16BIT = 0x02,              // 24-bit memory control: 16-bit memory
-    PNP_MEM32_WIDTH = 0x06,            // 32-bit memory control bits 2..1: 00 8-bit,
-    PNP_MEM32_16BIT = 0x02,            //   01 16-bit,
-    PNP_MEM32_32BIT = 0x06,            //   11 32-bit
-    PNP_IRQ_LEVEL_TRIGGERED = 0x01,    // interrupt type: level (set) or edge
-    PNP_IRQ_HIGH = 0x02,               // interrupt type: active high (set) or low
-    PNP_DMA_NONE = 4,                  // DMA channel select: no channel
-    PNP_ISOLATION_ONE_FIRST = 0x55,    // Serial Isolation: a 1 bit reads 0x55 then 0xAA
+    PNP_CONFIG_RESET = 0x01,         // Config Control: every logical device to power-up values
+    PNP_CONFIG_WAIT_FOR_KEY = 0x02,  // Config Control: every card back to Wait for Key
+    PNP_CONFIG_RESET_CSN = 0x04,     // Config Control: every CSN to 0
+    PNP_STATUS_READY = 0x01,         // Status: a Resource Data byte is ready
+    PNP_ACTIVATE_ON = 0x01,          // Activate: the device decodes its resources
+    PNP_RANGE_CHECK_PATTERN = 0x01,  // I/O Range Check: answer 0x55 (set) or 0xAA
+    PNP_RANGE_CHECK_ENABLE = 0x02,   // I/O Range Check: answer reads of the device's ports
+    PNP_MEM_UPPER_LIMIT = 0x01,      // memory control: the limit is an upper limit, not a length
+    PNP_MEM_16BIT = 0x02,            // 24-bit memory control: 16-bit memory
+    PNP_MEM32_WIDTH = 0x06,          // 32-bit memory control bits 2..1: 00 8-bit,
+    PNP_MEM32_16BIT = 0x02,          //   01 16-bit,
+    PNP_MEM32_32BIT = 0x06,          //   11 32-bit
+    PNP_IRQ_LEVEL_TRIGGERED = 0x01,  // interrupt type: level (set) or edge
+    PNP_IRQ_HIGH = 0x02,             // interrupt type: active high (set) or low
+    PNP_DMA_NONE = 4,                // DMA channel select: no channel
+    PNP_ISOLATION_ONE_FIRST = 0x55,  // Serial Isolation: a 1 bit reads 0x55 then 0xAA
     PNP_ISOLATION_ONE_SECOND = 0xAA,
 };
 

@@ -12,7 +12,7 @@
 #include "shell/memory.h"
 
 enum {
-    STATUS_POLLS = 32767,   // polls of the Status bit before a card counts as silent
+    STATUS_POLLS = 32767,  // polls of the Status bit before a card counts as silent
     ITEM_LDID = 0x2,
     ITEM_END = 0xF
 };
@@ -74,7 +74,7 @@ static short loadresource_PNP(short index) {
     short same = 1;
     for (short i = 1; i < 9; i++)
         if (r->serial[i] != r->serial[i - 1]) same = 0;
-    if (same) return 0;   // no card drives the bus for this CSN
+    if (same) return 0;  // no card drives the bus for this CSN
 
     buf_len = 0;
     for (;;) {

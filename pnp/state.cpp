@@ -141,8 +141,8 @@ short ports_PNP() {
 
 const char* devid_PNP(const unsigned char* id) {
     snprintf(resstd, sizeof resstd, "%c%c%c%x%x%x%x", 64 + (id[0] >> 2),
-             64 + (((id[0] & 3) << 3) | (id[1] >> 5)), 64 + (id[1] & 31), id[2] >> 4, id[2] & 15,
-             id[3] >> 4, id[3] & 15);
+             64 + (((id[0] & 3) << 3) | (id[1] >> 5)), 64 + (id[1] & 31), id[2] >> 4, id[2] & 15, id[3] >> 4,
+             id[3] & 15);
     return resstd;
 }
 

@@ -9,12 +9,12 @@ enum { PNP_MAXCARDS = 17 };
 
 // The captured registers of one logical device (the field's registers in pnp/registers.h).
 struct MEM_DESC {
-    unsigned short base;     // address bits 23..8
+    unsigned short base;  // address bits 23..8
     unsigned char control;
-    unsigned short limit;    // upper limit or range length, bits 23..8
+    unsigned short limit;  // upper limit or range length, bits 23..8
 };
 struct MEM32_DESC {
-    unsigned long base;      // 32-bit values, held in the low 32 bits
+    unsigned long base;  // 32-bit values, held in the low 32 bits
     unsigned char control;
     unsigned long limit;
 };
@@ -24,15 +24,15 @@ struct IRQ_DESC {
 };
 
 struct DEVICE_TYP {
-    short number;            // its Logical Device Number: the place of its ID item, from 0
+    short number;  // its Logical Device Number: the place of its ID item, from 0
     unsigned char activate;
     unsigned char rangecheck;
-    char id[8];              // devid_PNP text of its Logical Device ID
+    char id[8];  // devid_PNP text of its Logical Device ID
     MEM_DESC mem[PNP_MEM_DESCS];
     MEM32_DESC mem32[PNP_MEM32_DESCS];
     unsigned short io[PNP_IO_DESCS];
     IRQ_DESC irq[PNP_IRQ_DESCS];
-    unsigned char dma[PNP_DMA_DESCS];      // PNP_DMA_NONE: no channel
+    unsigned char dma[PNP_DMA_DESCS];  // PNP_DMA_NONE: no channel
     unsigned char vendorregs[PNP_DEVICE_VENDOR_REGS];
 };
 
@@ -40,11 +40,11 @@ struct DEVICE_TYP {
 // the record (or null), freed by freecard_PNP.
 struct CARD_TYP {
     unsigned short csn;
-    unsigned char serial[9];     // vendor ID, serial number, checksum, as read
+    unsigned char serial[9];  // vendor ID, serial number, checksum, as read
     short reslen;
-    unsigned char* resdata;      // the resource data after the serial identifier
-    char vendor[8];              // devid_PNP text of the vendor ID
-    unsigned short serialno;     // serial bytes 4 and 5, little-endian
+    unsigned char* resdata;   // the resource data after the serial identifier
+    char vendor[8];           // devid_PNP text of the vendor ID
+    unsigned short serialno;  // serial bytes 4 and 5, little-endian
     unsigned char cardregs[PNP_CARD_VENDOR_REGS];
     short ndevs;
     DEVICE_TYP* devs;

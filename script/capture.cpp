@@ -52,7 +52,7 @@ char cur_char() {
 
 short next_line(const char* prompt, unsigned short substitute) {
     for (;;) {
-        if (sig_pending()) return 0;   // Ctrl-C: the construct is dropped
+        if (sig_pending()) return 0;  // Ctrl-C: the construct is dropped
         STREAM_TYP* f = input.stream_ptr(0);
         if (!f) return 0;
         if (input.hold || (!f->text && !f->fp)) {
@@ -67,7 +67,7 @@ short next_line(const char* prompt, unsigned short substitute) {
                 set_errhdl(ERR_BRACES);
                 return 0;
             }
-            input.pop();   // a plain block is used up: read on in the frame below
+            input.pop();  // a plain block is used up: read on in the frame below
             continue;
         }
         // A line, or none: a file ended (its frame is gone) or a line was dropped.

@@ -33,7 +33,7 @@ struct BLOCK_TYP {
 struct NESTING_TYP {
     char open;
     char close;
-    long depth;   // 1 inside the outermost pair
+    long depth;  // 1 inside the outermost pair
 
     void make(char opening, char closing);
     // Counts c. 1 when c is the closing bracket that ends the outermost pair.

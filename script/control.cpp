@@ -65,8 +65,8 @@ short read_to_brace(BLOCK_TYP* cond, const char* prompt, unsigned short substitu
 // Pushes the frames of a captured loop, bottom first: the rest of the line after its '}' (runs
 // when the loop is done), the loop frame, and the initial statements (FOR) on top.
 // On a failed push every frame pushed here is removed again (the error is queued).
-void push_loop(short restpos, const BLOCK_TYP& body, const char* cond, short condlen,
-                const char* step, short steplen, const char* init, short initlen) {
+void push_loop(short restpos, const BLOCK_TYP& body, const char* cond, short condlen, const char* step,
+               short steplen, const char* init, short initlen) {
     short pushed = 0;
     if (!rest_is_empty(restpos)) {
         if (!push_rest(restpos)) return;
@@ -140,7 +140,7 @@ short run_if() {
         P.command(line);
         WC::strxfer(line, nullptr);
         P.pos = bracepos;
-        if (!ok) return 1;   // nothing is skipped: the block's lines run as commands
+        if (!ok) return 1;  // nothing is skipped: the block's lines run as commands
     }
 
     if (ok && value != 0) {
@@ -189,7 +189,7 @@ short exec_for() {
     if (!scan_to('(', FOR_PROMPT, 0, false, nullptr)) return 1;
 
     // Each part is built in hugebuf and kept on the heap until the frames are pushed.
-    char* parts[3] = {nullptr, nullptr, nullptr};   // init, condition, step
+    char* parts[3] = {nullptr, nullptr, nullptr};  // init, condition, step
     short lens[3] = {0, 0, 0};
     short too_long = 0;
 
@@ -222,9 +222,8 @@ short exec_for() {
         // A block without lines is left out: an empty step must never become due.
         bool has_init = parts[0][0] != 0;
         bool has_step = parts[2][0] != 0;
-        push_loop(P.pos, body, parts[1], lens[1], has_step ? parts[2] : nullptr,
-                           has_step ? lens[2] : 0, has_init ? parts[0] : nullptr,
-                           has_init ? lens[0] : 0);
+        push_loop(P.pos, body, parts[1], lens[1], has_step ? parts[2] : nullptr, has_step ? lens[2] : 0,
+                  has_init ? parts[0] : nullptr, has_init ? lens[0] : 0);
     }
 done:
     for (char* p : parts) free(p);
@@ -234,8 +233,7 @@ done:
 // BREAK | CONTINUE | CONT   act on the innermost loop, only from that loop's own body
 short exec_loopctl() {
     bool is_break = strcasecmp(P.token, "BREAK") == 0;
-    if (!is_break && strcasecmp(P.token, "CONTINUE") != 0 && strcasecmp(P.token, "CONT") != 0)
-        return 0;
+    if (!is_break && strcasecmp(P.token, "CONTINUE") != 0 && strcasecmp(P.token, "CONT") != 0) return 0;
     STREAM_TYP* top = input.stream_ptr(0);
     if (!top || !top->text || !top->cond) {
         set_errhdl(ERR_OUT_OF_CONTEXT);
@@ -270,7 +268,7 @@ short exec_ifctl() {
 
     if (strcmp(P.token, "}") == 0) {
         top->endbrace = 1;
-        input.hold = 1;   // the rest of the line (typically ELSE) is the next command
+        input.hold = 1;  // the rest of the line (typically ELSE) is the next command
         return 1;
     }
     if (strcasecmp(P.token, "ELSE") != 0) return 0;
@@ -295,7 +293,7 @@ short exec_ifctl() {
     // chain again, so that a further ELSE is skipped as well.
     if (!read_to_brace(nullptr, ELSE_PROMPT, 1, false)) return 1;
     if (!skip_block(ELSE_PROMPT, 1)) return 1;
-    top = input.stream_ptr(0);   // lines may have come from frames below
+    top = input.stream_ptr(0);  // lines may have come from frames below
     if (top) top->endbrace = 1;
     if (!rest_is_empty(P.pos)) input.hold = 1;
     return 1;

@@ -17,8 +17,8 @@ namespace {
 enum { STACK_SIZE = 130, TAG_NUMBER = 100 };
 
 struct STACK_ENTRY {
-    long value;   // always within the 32-bit range
-    short tag;    // TAG_NUMBER, or an operator code
+    long value;  // always within the 32-bit range
+    short tag;   // TAG_NUMBER, or an operator code
 };
 
 STACK_ENTRY stack[STACK_SIZE];
@@ -26,9 +26,27 @@ short stack_len = 0;
 
 // Operator codes.
 enum {
-    OP_OPEN = 1, OP_CLOSE = 2, OP_MOD = 3, OP_MUL = 4, OP_DIV = 5, OP_OR = 6, OP_AND = 7,
-    OP_XOR = 8, OP_NOT = 9, OP_LNOT = 10, OP_SHR = 11, OP_SHL = 12, OP_ADD = 13, OP_SUB = 14,
-    OP_EQ = 15, OP_NE = 16, OP_GE = 17, OP_LE = 18, OP_GT = 19, OP_LT = 20, OP_LAND = 21,
+    OP_OPEN = 1,
+    OP_CLOSE = 2,
+    OP_MOD = 3,
+    OP_MUL = 4,
+    OP_DIV = 5,
+    OP_OR = 6,
+    OP_AND = 7,
+    OP_XOR = 8,
+    OP_NOT = 9,
+    OP_LNOT = 10,
+    OP_SHR = 11,
+    OP_SHL = 12,
+    OP_ADD = 13,
+    OP_SUB = 14,
+    OP_EQ = 15,
+    OP_NE = 16,
+    OP_GE = 17,
+    OP_LE = 18,
+    OP_GT = 19,
+    OP_LT = 20,
+    OP_LAND = 21,
     OP_LOR = 22
 };
 
@@ -36,38 +54,33 @@ struct OP_ROW {
     char c;
     short code;
 };
-const OP_ROW ops[] = {
-    {'(', OP_OPEN}, {')', OP_CLOSE}, {'%', OP_MOD}, {'*', OP_MUL}, {'/', OP_DIV}, {'|', OP_OR},
-    {'&', OP_AND},  {'^', OP_XOR},   {'~', OP_NOT}, {'!', OP_LNOT}, {'+', OP_ADD}, {'-', OP_SUB},
-    {'>', OP_GT},   {'<', OP_LT},    {'=', OP_EQ},  {0, 0}};
+const OP_ROW ops[] = {{'(', OP_OPEN}, {')', OP_CLOSE}, {'%', OP_MOD}, {'*', OP_MUL},
+                      {'/', OP_DIV},  {'|', OP_OR},    {'&', OP_AND}, {'^', OP_XOR},
+                      {'~', OP_NOT},  {'!', OP_LNOT},  {'+', OP_ADD}, {'-', OP_SUB},
+                      {'>', OP_GT},   {'<', OP_LT},    {'=', OP_EQ},  {0, 0}};
 
 // Two-character operators; the first row that matches wins.
 struct COP_ROW {
     const char* text;
     short code;
 };
-const COP_ROW cops[] = {
-    {"==", OP_EQ}, {"=>", OP_GE}, {">>", OP_SHR}, {"<<", OP_SHL}, {"!=", OP_NE},
-    {">=", OP_GE}, {"<=", OP_LE}, {"&&", OP_LAND}, {"||", OP_LOR}, {nullptr, 0}};
+const COP_ROW cops[] = {{"==", OP_EQ}, {"=>", OP_GE}, {">>", OP_SHR},  {"<<", OP_SHL}, {"!=", OP_NE},
+                        {">=", OP_GE}, {"<=", OP_LE}, {"&&", OP_LAND}, {"||", OP_LOR}, {nullptr, 0}};
 
 // Escape letters of character literals and their values.
 const char Cstring[] = "btrnf";
 const unsigned char Cvalue[] = {8, 9, 13, 10, 12};
 
-
 // The code of operator character c, or 0.
-short op_code(char c)
-{
+short op_code(char c) {
     for (const OP_ROW* row = ops; row->c != 0; row++)
-        if (row->c == c)
-            return row->code;
+        if (row->c == c) return row->code;
     return 0;
 }
 
 // Applies binary operator code to l and r in 32-bit two's complement.
 // 1 with *res set; 0 with an error queued (division impossible, or not a binary operator).
-short apply(short code, int32_t l, int32_t r, int32_t* res)
-{
+short apply(short code, int32_t l, int32_t r, int32_t* res) {
     uint32_t ul = static_cast<uint32_t>(l), ur = static_cast<uint32_t>(r);
     switch (code) {
     case OP_MOD:
@@ -98,16 +111,13 @@ short apply(short code, int32_t l, int32_t r, int32_t* res)
     case OP_LT: *res = l < r; return 1;
     case OP_LAND: *res = l != 0 && r != 0; return 1;
     case OP_LOR: *res = l != 0 || r != 0; return 1;
-    default:
-        set_errhdl(ERR_EXPR_ARG3);
-        return 0;
+    default: set_errhdl(ERR_EXPR_ARG3); return 0;
     }
 }
 
 // The character literal at text ('c' or '\c'). 1 with *out and *end (just past the closing
 // quote), or 0 with 7001 queued.
-short char_literal(const char* text, long* out, const char** end)
-{
+short char_literal(const char* text, long* out, const char** end) {
     const char* p = text + 1;
     unsigned char v = static_cast<unsigned char>(*p);
     if (v == 0) {
@@ -122,8 +132,7 @@ short char_literal(const char* text, long* out, const char** end)
             return 0;
         }
         const char* hit = strchr(Cstring, v);
-        if (hit != nullptr)
-            v = Cvalue[hit - Cstring];
+        if (hit != nullptr) v = Cvalue[hit - Cstring];
     }
     p++;
     if (*p != '\'') {
@@ -138,20 +147,17 @@ short char_literal(const char* text, long* out, const char** end)
 }  // namespace
 
 // 1 with *out; 0 with *out = 0 and 7001 (character literal) or 7002 (anything else) queued.
-short toINT(long* out, const char* text, const char* allowed_tail)
-{
+short toINT(long* out, const char* text, const char* allowed_tail) {
     *out = 0;
     if (text == nullptr) {
         set_errhdl(ERR_NUMBER_2);
         return 0;
     }
-    while (*text == ' ')
-        text++;
+    while (*text == ' ') text++;
     long value;
     const char* end;
     if (text[0] == '\'') {
-        if (!char_literal(text, &value, &end))
-            return 0;
+        if (!char_literal(text, &value, &end)) return 0;
     } else {
         char* stop;
         errno = 0;
@@ -177,8 +183,7 @@ short toINT(long* out, const char* text, const char* allowed_tail)
 namespace {
 
 // 1, or 0 with 7017 queued when the stack is full.
-short qpush(long value, short tag)
-{
+short qpush(long value, short tag) {
     if (stack_len >= STACK_SIZE) {
         set_errhdl(ERR_EXPR_PUSH);
         return 0;
@@ -190,8 +195,7 @@ short qpush(long value, short tag)
 }
 
 // 1, or 0 with 7018 queued when the stack is empty.
-short qpop(long* value, short* tag)
-{
+short qpop(long* value, short* tag) {
     if (stack_len <= 0) {
         set_errhdl(ERR_EXPR_POP);
         return 0;
@@ -204,38 +208,30 @@ short qpop(long* value, short* tag)
 
 // Reduces the stack from the top, right operand first: to the final value (to_group 0) or to the
 // innermost open group, whose "(" the value replaces (to_group 1). 1, or 0 with an error queued.
-short eval(unsigned short to_group)
-{
+short eval(unsigned short to_group) {
     for (;;) {
         long r, l, unused;
         short tag, code;
-        if (!qpop(&r, &tag))
-            return 0;
+        if (!qpop(&r, &tag)) return 0;
         if (tag != TAG_NUMBER) {
             set_errhdl(ERR_EXPR_ARG1);
             return 0;
         }
-        if (to_group == 0 && stack_len == 0)
-            return qpush(r, TAG_NUMBER);
-        if (!qpop(&unused, &code))
-            return 0;
-        if (to_group == 1 && code == OP_OPEN)
-            return qpush(r, TAG_NUMBER);
+        if (to_group == 0 && stack_len == 0) return qpush(r, TAG_NUMBER);
+        if (!qpop(&unused, &code)) return 0;
+        if (to_group == 1 && code == OP_OPEN) return qpush(r, TAG_NUMBER);
         int32_t res;
         if (code == OP_NOT || code == OP_LNOT) {
             res = code == OP_NOT ? ~static_cast<int32_t>(r) : r == 0;
         } else {
-            if (!qpop(&l, &tag))
-                return 0;
+            if (!qpop(&l, &tag)) return 0;
             if (tag != TAG_NUMBER) {
                 set_errhdl(ERR_EXPR_ARG2);
                 return 0;
             }
-            if (!apply(code, static_cast<int32_t>(l), static_cast<int32_t>(r), &res))
-                return 0;
+            if (!apply(code, static_cast<int32_t>(l), static_cast<int32_t>(r), &res)) return 0;
         }
-        if (!qpush(res, TAG_NUMBER))
-            return 0;
+        if (!qpush(res, TAG_NUMBER)) return 0;
     }
 }
 
@@ -244,14 +240,12 @@ short eval(unsigned short to_group)
 // 1 with the value in *out, or 0 (*out = 0) with the error queued. Reading stops at the end of
 // the line, at a ';' or '#' token, or at a token whose first character is in stop_chars (that
 // token is consumed).
-short eval_expr(long* out, const char* stop_chars)
-{
+short eval_expr(long* out, const char* stop_chars) {
     stack_len = 0;
     *out = 0;
     while (P.get(0) == 0) {
         char c = P.token[0];
-        if (c == ';' || c == '#' || (stop_chars != nullptr && strchr(stop_chars, c) != nullptr))
-            break;
+        if (c == ';' || c == '#' || (stop_chars != nullptr && strchr(stop_chars, c) != nullptr)) break;
         short code = op_code(c);
         if (code != 0) {
             const char* rest = P.cmd_ptr();
@@ -264,24 +258,20 @@ short eval_expr(long* out, const char* stop_chars)
                 }
             }
             if (code == OP_CLOSE) {
-                if (!eval(1))
-                    return 0;
+                if (!eval(1)) return 0;
             } else if (!qpush(0, code)) {
                 return 0;
             }
             continue;
         }
         // A character literal arrives as a lone quote: take the whole quoted text as written.
-        if (c == '\'' && P.delimited(1) != 0)
-            return 0;
+        if (c == '\'' && P.delimited(1) != 0) return 0;
         long value;
-        if (!toINT(&value, P.token, nullptr) || !qpush(value, TAG_NUMBER))
-            return 0;
+        if (!toINT(&value, P.token, nullptr) || !qpush(value, TAG_NUMBER)) return 0;
     }
     long value;
     short tag;
-    if (!eval(0) || !qpop(&value, &tag))
-        return 0;
+    if (!eval(0) || !qpop(&value, &tag)) return 0;
     *out = value;
     return 1;
 }
@@ -290,11 +280,9 @@ short eval_expr(long* out, const char* stop_chars)
 // name[index] = expression    CHAR element: the low 8 bits are stored
 // name = string-expression    CHAR
 // 0 when the first token is not a symbol, else 1 (errors queued).
-short exec_expr()
-{
+short exec_expr() {
     SYMBOL_TYP* sym = symtab.find(P.token);
-    if (sym == nullptr)
-        return 0;
+    if (sym == nullptr) return 0;
     if (sym->type != T_INT && sym->type != T_INT32 && sym->type != T_CHAR) {
         set_errhdl(ERR_BAD_TOKEN);
         return 1;
@@ -330,8 +318,7 @@ short exec_expr()
             set_errhdl(ERR_BAD_COMMAND);
             return 1;
         }
-        if (eval_expr(&value, nullptr))
-            static_cast<char*>(sym->value)[idx] = static_cast<char>(value & 0xFF);
+        if (eval_expr(&value, nullptr)) static_cast<char*>(sym->value)[idx] = static_cast<char>(value & 0xFF);
         return 1;
     }
     if (P.token[0] != '=') {
@@ -342,8 +329,7 @@ short exec_expr()
         eval_strexpr(static_cast<char*>(sym->value), sym->length, nullptr);
         return 1;
     }
-    if (!eval_expr(&value, nullptr))
-        return 1;
+    if (!eval_expr(&value, nullptr)) return 1;
     store_number(sym, value);
     return 1;
 }

@@ -49,7 +49,7 @@ void put_reference(BLOCK_TYP& body, short nargs) {
             return;
         }
     } else {
-        k = -1;   // far beyond any argument number
+        k = -1;  // far beyond any argument number
     }
     if (k >= 1 && k <= nargs) {
         body.put((char)k);
@@ -247,7 +247,7 @@ short exec_deffunct() {
         free(value);
         goto done;
     }
-    symtab.insert(&proto);   // takes over the body, unless it fails
+    symtab.insert(&proto);  // takes over the body, unless it fails
     proto.unmake();
 
     // Text after the closing brace is the next command.

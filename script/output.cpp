@@ -35,9 +35,12 @@ static void mode_command(unsigned short* flag, const char* message) {
         printf(message, *flag ? "ON" : "OFF");
         return;
     }
-    if (WC::streq(P.token, "ON")) *flag = 1;
-    else if (WC::streq(P.token, "OFF")) *flag = 0;
-    else set_errhdl(ERR_UNKNOWN_COMMAND);
+    if (WC::streq(P.token, "ON"))
+        *flag = 1;
+    else if (WC::streq(P.token, "OFF"))
+        *flag = 0;
+    else
+        set_errhdl(ERR_UNKNOWN_COMMAND);
 }
 
 // DEBUG [ON | OFF]
@@ -136,10 +139,14 @@ short exec_file() {
 // The character a backslash and c stand for in PRINT -e.
 static char print_escape(char c) {
     switch (c) {
-    case 'e': case 'E': return 0x1B;
-    case 'n': case 'N': return '\n';
-    case 'r': case 'R': return '\r';
-    case 'f': case 'F': return '\f';
+    case 'e':
+    case 'E': return 0x1B;
+    case 'n':
+    case 'N': return '\n';
+    case 'r':
+    case 'R': return '\r';
+    case 'f':
+    case 'F': return '\f';
     case 't': return '\t';
     default: return c;
     }
@@ -165,10 +172,14 @@ short exec_print() {
         }
         if (*s != '-') break;
         for (s++;; s++) {
-            if (*s == 'n' || *s == 'N') newline = 0;
-            else if (*s == 'e' || *s == 'E') escapes = 1;
-            else if (*s == 'o' || *s == 'O') dest = outfp;
-            else break;
+            if (*s == 'n' || *s == 'N')
+                newline = 0;
+            else if (*s == 'e' || *s == 'E')
+                escapes = 1;
+            else if (*s == 'o' || *s == 'O')
+                dest = outfp;
+            else
+                break;
         }
     }
 

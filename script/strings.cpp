@@ -16,8 +16,8 @@ enum { BI_DATE = 0, BI_DATEY2, BI_DATEY4, BI_TIME, BI_DATETIME, BI_SYSENV };
 
 // Tried in order: the first name the word abbreviates wins (so "DT_DATE" is DT_DATE, "S" SYS_ENV).
 static const BUILTIN_TYP builtin[] = {
-    {BI_DATE, "DT_DATE"},   {BI_DATEY2, "DT_DATEY2"},     {BI_DATEY4, "DT_DATEY4"},
-    {BI_TIME, "DT_TIME"},   {BI_DATETIME, "DT_DATETIME"}, {BI_SYSENV, "SYS_ENV"},
+    {BI_DATE, "DT_DATE"}, {BI_DATEY2, "DT_DATEY2"},     {BI_DATEY4, "DT_DATEY4"},
+    {BI_TIME, "DT_TIME"}, {BI_DATETIME, "DT_DATETIME"}, {BI_SYSENV, "SYS_ENV"},
     {0, nullptr},
 };
 
@@ -72,8 +72,8 @@ void str_timdat(unsigned long when, char* buf, short type) {
     const char* mon = montxt[(unsigned)tm->tm_mon % 12];
     char form[64];
     if (type == 4)
-        snprintf(form, sizeof form, "%s %02d, %04d %02d:%02d:%02d", mon, tm->tm_mday,
-                 tm->tm_year + 1900, tm->tm_hour, tm->tm_min, tm->tm_sec);
+        snprintf(form, sizeof form, "%s %02d, %04d %02d:%02d:%02d", mon, tm->tm_mday, tm->tm_year + 1900,
+                 tm->tm_hour, tm->tm_min, tm->tm_sec);
     else
         snprintf(form, sizeof form, "%s-%02d-%02d %02d:%02d:%02d", mon, tm->tm_mday,
                  (tm->tm_year + 1900) % 100, tm->tm_hour, tm->tm_min, tm->tm_sec);

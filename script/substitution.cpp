@@ -159,10 +159,14 @@ static short one_pass(const char* src, PASS* ps) {
     while (src[i]) {
         char c = src[i];
         if (esc || c != '$' || squote || dquote) {
-            if (esc) esc = 0;
-            else if (c == '\\') esc = 1;
-            else if (c == '"') dquote ^= 1;
-            else if (c == '\'') squote ^= 1;
+            if (esc)
+                esc = 0;
+            else if (c == '\\')
+                esc = 1;
+            else if (c == '"')
+                dquote ^= 1;
+            else if (c == '\'')
+                squote ^= 1;
             emit(ps, c);
             i++;
         } else {

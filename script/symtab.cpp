@@ -27,8 +27,7 @@ const short SYMTAB_MAX = 8191;
 }  // namespace
 
 // Can't fail.
-void SYMBOL_TYP::zero()
-{
+void SYMBOL_TYP::zero() {
     name = nullptr;
     type = T_NONE;
     owns_value = 1;
@@ -38,18 +37,15 @@ void SYMBOL_TYP::zero()
 }
 
 // Always 1.
-short SYMBOL_TYP::make()
-{
+short SYMBOL_TYP::make() {
     zero();
     return 1;
 }
 
 // 1, or 0 when copying the name failed (1001 queued; the other fields stay zeroed).
-short SYMBOL_TYP::make(const char* nm, short typ, unsigned short owns, short len, void* val, short args)
-{
+short SYMBOL_TYP::make(const char* nm, short typ, unsigned short owns, short len, void* val, short args) {
     zero();
-    if (nm != nullptr && WC::strxfer(name, nm) != 0)
-        return 0;
+    if (nm != nullptr && WC::strxfer(name, nm) != 0) return 0;
     type = typ;
     owns_value = owns;
     length = len;
@@ -60,41 +56,34 @@ short SYMBOL_TYP::make(const char* nm, short typ, unsigned short owns, short len
 
 // The new symbol takes over the source's value block. Ownership passes only when the copy
 // succeeded: a failed copy leaves the block with the source, so its unmake still frees it.
-short SYMBOL_TYP::make(SYMBOL_TYP* source)
-{
+short SYMBOL_TYP::make(SYMBOL_TYP* source) {
     short ok = make(source->name, source->type, source->owns_value, source->length, source->value,
                     source->arg_count);
-    if (ok)
-        source->owns_value = 0;
+    if (ok) source->owns_value = 0;
     return ok;
 }
 
 // Frees the name and an owned value block. Can't fail.
-void SYMBOL_TYP::unmake()
-{
+void SYMBOL_TYP::unmake() {
     free(name);
-    if (owns_value)
-        free(value);
+    if (owns_value) free(value);
     zero();
 }
 
 // Can't fail.
-void SYMTAB_TYP::zero()
-{
+void SYMTAB_TYP::zero() {
     count = 0;
     index = nullptr;
 }
 
 // Always 1.
-short SYMTAB_TYP::make()
-{
+short SYMTAB_TYP::make() {
     zero();
     return 1;
 }
 
 // Destroys every symbol and the index. Can't fail.
-void SYMTAB_TYP::unmake()
-{
+void SYMTAB_TYP::unmake() {
     for (short i = 0; i < count; i++) {
         if (index[i] != nullptr) {
             index[i]->unmake();
@@ -107,8 +96,7 @@ void SYMTAB_TYP::unmake()
 }
 
 // Adds one empty slot at the end. 1, or 0 with 1001 queued (the table unchanged).
-short SYMTAB_TYP::allocate()
-{
+short SYMTAB_TYP::allocate() {
     if (count >= SYMTAB_MAX) {
         set_errhdl(ERR_MEMORY);
         return 0;
@@ -127,8 +115,7 @@ short SYMTAB_TYP::allocate()
 // Drops the last slot (the caller has emptied it). 1; 0 with 3001 queued on an empty table.
 // A shrink that the allocator refuses keeps the larger block but still drops the slot, so the
 // table stays consistent; 1001 is queued and the result is 0.
-short SYMTAB_TYP::deallocate()
-{
+short SYMTAB_TYP::deallocate() {
     if (count <= 0) {
         set_errhdl(ERR_SYMTAB_UNDERFLOW);
         return 0;
@@ -152,10 +139,8 @@ short SYMTAB_TYP::deallocate()
 // Orders the index ascending by name without case. 0 only when there is no index.
 // An insertion sort: after an append only the new last slot is out of place, so it costs one
 // pass instead of the quadratic exchange sort; names are unique, so the order is the same.
-short SYMTAB_TYP::sort_idx()
-{
-    if (index == nullptr)
-        return 0;
+short SYMTAB_TYP::sort_idx() {
+    if (index == nullptr) return 0;
     for (short i = 1; i < count; i++) {
         SYMBOL_TYP* moving = index[i];
         short j = i;
@@ -169,17 +154,13 @@ short SYMTAB_TYP::sort_idx()
 }
 
 // Slot of name within [low, high) (high -1: count), or -1. Binary search without case.
-short SYMTAB_TYP::find_idx(const char* nm, short low, short high)
-{
-    if (high == -1)
-        high = count;
-    if (index == nullptr || nm == nullptr)
-        return -1;
+short SYMTAB_TYP::find_idx(const char* nm, short low, short high) {
+    if (high == -1) high = count;
+    if (index == nullptr || nm == nullptr) return -1;
     while (low < high) {
         short middle = low + (high - low) / 2;
         int cmp = strcasecmp(nm, index[middle]->name);
-        if (cmp == 0)
-            return middle;
+        if (cmp == 0) return middle;
         if (cmp < 0)
             high = middle;
         else
@@ -189,8 +170,7 @@ short SYMTAB_TYP::find_idx(const char* nm, short low, short high)
 }
 
 // The symbol of that name (any case), or null.
-SYMBOL_TYP* SYMTAB_TYP::find(const char* nm)
-{
+SYMBOL_TYP* SYMTAB_TYP::find(const char* nm) {
     short i = find_idx(nm, 0, -1);
     return i < 0 ? nullptr : index[i];
 }
@@ -198,8 +178,7 @@ SYMBOL_TYP* SYMTAB_TYP::find(const char* nm)
 // Adds a copy of prototype, which hands its value block to the table. Callers check with find
 // first: names are not checked for uniqueness here. 1, or 0 with 1001 queued (nothing added;
 // the prototype keeps its block).
-short SYMTAB_TYP::insert(SYMBOL_TYP* prototype)
-{
+short SYMTAB_TYP::insert(SYMBOL_TYP* prototype) {
     SYMBOL_TYP* sym = new (std::nothrow) SYMBOL_TYP;
     if (sym == nullptr) {
         set_errhdl(ERR_MEMORY);
@@ -224,15 +203,12 @@ short SYMTAB_TYP::insert(SYMBOL_TYP* prototype)
 
 // Destroys the named symbol (an unowned value, a bound variable's global, stays). 1; 0 when the
 // name is absent (nothing queued) or the index could not shrink (1001 queued, symbol gone).
-short SYMTAB_TYP::remove(const char* nm)
-{
+short SYMTAB_TYP::remove(const char* nm) {
     short i = find_idx(nm, 0, -1);
-    if (i < 0)
-        return 0;
+    if (i < 0) return 0;
     index[i]->unmake();
     delete index[i];
-    for (short j = i; j < count - 1; j++)
-        index[j] = index[j + 1];
+    for (short j = i; j < count - 1; j++) index[j] = index[j + 1];
     index[count - 1] = nullptr;
     return deallocate();
 }

@@ -7,12 +7,12 @@ enum { T_NONE = 0, T_INT32 = 1, T_INT = 2, T_CHAR = 3, T_FUNCTION = 4 };
 
 class SYMBOL_TYP {
 public:
-    char* name;                  // heap copy, upper case as it came from the tokenizer
+    char* name;  // heap copy, upper case as it came from the tokenizer
     short type;
-    unsigned short owns_value;   // 1: value is freed with the symbol
-    short length;                // bytes of value storage
+    unsigned short owns_value;  // 1: value is freed with the symbol
+    short length;               // bytes of value storage
     void* value;
-    short arg_count;             // arguments of a function
+    short arg_count;  // arguments of a function
 
     static const char* typenames[5];
 
@@ -29,7 +29,7 @@ public:
 class SYMTAB_TYP {
 public:
     short count;
-    SYMBOL_TYP** index;   // count slots, ascending by name without case; null when empty
+    SYMBOL_TYP** index;  // count slots, ascending by name without case; null when empty
 
     void zero();
     short make();

@@ -15,7 +15,7 @@ const ERRMSG_TYP errlist[] = {
 #define ERRCODE_ROW(name, code, message) {name, message},
     ERRCODE_LIST(ERRCODE_ROW)
 #undef ERRCODE_ROW
-    {0, nullptr},
+        {0, nullptr},
 };
 static_assert(sizeof(errlist) / sizeof(errlist[0]) == 39, "38 messages and the end row");
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-enum { HELP_MAX = 18 };   // entries of each registry
+enum { HELP_MAX = 18 };  // entries of each registry
 
 struct TOPIC_TYP {
     const char* name;

@@ -28,7 +28,8 @@ void say(WATCH_TYP& w, int reason) {
     if (w.said) return;
     w.said = 1;
     // A reader that went away (head, a closed pager) is no fault to report.
-    if (reason != EPIPE) fprintf(stderr, "velkor: %s: %s\n", w.name, reason ? strerror(reason) : "write error");
+    if (reason != EPIPE)
+        fprintf(stderr, "velkor: %s: %s\n", w.name, reason ? strerror(reason) : "write error");
 }
 
 // Flushes w's stream when it holds unwritten data or has failed. A failed write keeps its data in

@@ -194,4 +194,3 @@ void WC::memset(void* p, short fill, unsigned n) {
 void WC::memcpy(void* dst, const void* src, unsigned n) {
     if (dst && src && n) ::memcpy(dst, src, n);
 }
-

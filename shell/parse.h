@@ -13,17 +13,17 @@ enum {
 
 class PARSE {
 public:
-    char* seps;      // the separator set: always PP_seps
-    char* line;      // heap copy of the current line
+    char* seps;  // the separator set: always PP_seps
+    char* line;  // heap copy of the current line
     short linelen;
-    char* token;     // 2 * linelen + 1 bytes: the current token
+    char* token;  // 2 * linelen + 1 bytes: the current token
     short toklen;
-    short pos;       // index of the next character of line to read
+    short pos;  // index of the next character of line to read
 
     static char PP_seps[80];
 
     void izero();
-    void make();     // izero, then attach PP_seps
+    void make();  // izero, then attach PP_seps
     void clear();
     // Loads text as the current line. Returns 0, or the queued code (5001 no text, 1001 memory).
     short command(const char* text);
@@ -40,7 +40,7 @@ public:
 extern PARSE P;
 
 struct WC {
-    static short streq(const char* a, const char* b);            // abbreviation test
+    static short streq(const char* a, const char* b);  // abbreviation test
     // Frees dst and gives it a zeroed heap copy of src (null for a null src).
     // Returns 0, or the queued 1001 when memory runs out (dst then null).
     static short strxfer(char*& dst, const char* src);

@@ -5,8 +5,8 @@
 
 #include <csignal>
 
-extern volatile sig_atomic_t sig_interrupt;   // Ctrl-C: stop what runs, back to the prompt
-extern volatile sig_atomic_t sig_terminate;   // SIGTERM, SIGHUP, SIGPIPE: end through the normal clean-up
+extern volatile sig_atomic_t sig_interrupt;  // Ctrl-C: stop what runs, back to the prompt
+extern volatile sig_atomic_t sig_terminate;  // SIGTERM, SIGHUP, SIGPIPE: end through the normal clean-up
 
 // Installs the handlers (without SA_RESTART, so a blocked read returns).
 void install_signals();

@@ -9,45 +9,45 @@
 
 enum {
     SIM_MAXCARDS = 32,
-    SIM_MAXDEVS = 256,        // the Logical Device Number register is one byte
-    DEVICE_REGS = 256,        // register addresses of one logical device (0x30..0xFF used)
-    DECODE_UPPER24 = 0x01,    // SIM_CARD::decode: the 24-bit memory decodes an upper limit
-    DECODE_UPPER32 = 0x02,    // the same for 32-bit memory
-    PAIR_GAP = 250,           // microseconds a card needs between two isolation bit pairs
-    ISOLATION_SETTLE = 750,   // microseconds from Wake[0] to the first bit pair
+    SIM_MAXDEVS = 256,       // the Logical Device Number register is one byte
+    DEVICE_REGS = 256,       // register addresses of one logical device (0x30..0xFF used)
+    DECODE_UPPER24 = 0x01,   // SIM_CARD::decode: the 24-bit memory decodes an upper limit
+    DECODE_UPPER32 = 0x02,   // the same for 32-bit memory
+    PAIR_GAP = 250,          // microseconds a card needs between two isolation bit pairs
+    ISOLATION_SETTLE = 750,  // microseconds from Wake[0] to the first bit pair
     SERIAL_BITS = 72
 };
 
 struct SIM_CARD {
-    unsigned char* bytes;       // serial identifier, then resource data
+    unsigned char* bytes;  // serial identifier, then resource data
     unsigned short len;
     short state;
     unsigned char csn;
-    unsigned short rdport;      // the READ_DATA port it answers at; 0 until Set RD_DATA Port
-    unsigned char addr;         // register selected by the last ADDRESS write
-    short keypos;               // initiation key bytes matched so far (Wait for Key only)
-    unsigned short readpos;     // next byte of bytes for Resource Data
-    long delivered;             // Resource Data bytes handed out since the card was added
+    unsigned short rdport;   // the READ_DATA port it answers at; 0 until Set RD_DATA Port
+    unsigned char addr;      // register selected by the last ADDRESS write
+    short keypos;            // initiation key bytes matched so far (Wait for Key only)
+    unsigned short readpos;  // next byte of bytes for Resource Data
+    long delivered;          // Resource Data bytes handed out since the card was added
     short ldn;
     short ndevs;
     unsigned char cardregs[16];
-    unsigned char* devregs;     // ndevs blocks of DEVICE_REGS registers
-    unsigned char* decode;      // per device: DECODE_UPPER24 | DECODE_UPPER32
+    unsigned char* devregs;  // ndevs blocks of DEVICE_REGS registers
+    unsigned char* decode;   // per device: DECODE_UPPER24 | DECODE_UPPER32
     // Serial isolation.
-    short iso_bit;              // next bit of the serial identifier, 0..72
-    short iso_phase;            // 0: the next read is the first of a pair, 1: the second
-    short iso_valid;            // the pair under way is in time and within the 72 bits
-    unsigned char iso_first;    // what the card saw on the bus at the first read of the pair
-    unsigned long long iso_ready;   // virtual time from which the next pair may start
+    short iso_bit;                 // next bit of the serial identifier, 0..72
+    short iso_phase;               // 0: the next read is the first of a pair, 1: the second
+    short iso_valid;               // the pair under way is in time and within the 72 bits
+    unsigned char iso_first;       // what the card saw on the bus at the first read of the pair
+    unsigned long long iso_ready;  // virtual time from which the next pair may start
     // Fault injection.
     short no_status;
-    long stop_after;            // -1: answers for ever
+    long stop_after;  // -1: answers for ever
 };
 
 static SIM_CARD cards[SIM_MAXCARDS];
 static short ncards;
 static unsigned long long clock_us;
-static unsigned short foreign_port;   // 0: none
+static unsigned short foreign_port;  // 0: none
 static unsigned char key[32];
 
 // The key as a card's own detector computes it: an LFSR seeded with 0x6A.

@@ -20,17 +20,17 @@ unsigned long long sim_clock();
 
 // Card-side inspection for tests.
 unsigned char sim_card_csn(short card);
-short sim_card_state(short card);   // SIM_WAIT_FOR_KEY, SIM_SLEEP, SIM_ISOLATION, SIM_CONFIG
-short sim_card_devices(short card); // number of Logical Device ID items in its resource data
+short sim_card_state(short card);    // SIM_WAIT_FOR_KEY, SIM_SLEEP, SIM_ISOLATION, SIM_CONFIG
+short sim_card_devices(short card);  // number of Logical Device ID items in its resource data
 unsigned char sim_card_reg(short card, short ldn, unsigned char reg);  // ldn ignored below 0x30
 enum { SIM_WAIT_FOR_KEY = 0, SIM_SLEEP = 1, SIM_ISOLATION = 2, SIM_CONFIG = 3 };
 
 // Fault injection (tests only).
-void sim_card_no_status(short card);                  // never raises the Status bit
+void sim_card_no_status(short card);  // never raises the Status bit
 // After nbytes Resource Data bytes in all (counted since the card was added) the Status bit
 // stays clear for good.
 void sim_card_stop_after(short card, long nbytes);
-void sim_foreign_device(unsigned short port);         // another device drives 0x00 on this port
+void sim_foreign_device(unsigned short port);  // another device drives 0x00 on this port
 // Sets a register as if something had written it before (0x20..0x2F card level, 0x30..0xFE of
 // device ldn). The read-only decode bit of the memory control registers keeps its value.
 void sim_preset_reg(short card, short ldn, unsigned char reg, unsigned char value);

@@ -7,7 +7,7 @@
 #include <cstring>
 
 enum {
-    FILE_LIMIT = 4 * 1024 * 1024,   // a card file is small; anything larger is refused unread
+    FILE_LIMIT = 4 * 1024 * 1024,  // a card file is small; anything larger is refused unread
     SERIAL_SIZE = 9
 };
 
@@ -54,7 +54,7 @@ static long slurp(const char* path, unsigned char** out, char* err, size_t errle
     // exactly FILE_LIMIT bytes leaves that byte unread.
     long cap = 4096, size = 0;
     unsigned char* data = (unsigned char*)malloc((size_t)cap);
-    int reason = 0;   // errno of a failed read
+    int reason = 0;  // errno of a failed read
     while (data) {
         errno = 0;
         size_t got = fread(data + size, 1, (size_t)(cap - size), fp);
@@ -144,7 +144,7 @@ long read_card_file(const char* path, unsigned char* bytes, size_t cap, char* er
         too_many(path, count, limit, err, errlen);
         count = -1;
     } else if (count >= 0 && count < SERIAL_SIZE) {
-        if (size > 0 && data[size - 1] == '\n') line--;   // the last line, not the empty one after it
+        if (size > 0 && data[size - 1] == '\n') line--;  // the last line, not the empty one after it
         snprintf(err, errlen, "%s:%ld: %ld byte values, fewer than the 9 of a serial identifier", path, line,
                  count);
         count = -1;
