@@ -1,22 +1,21 @@
-// Test helper: a script fed to the handlers through the input stack, and the frames they push.
+// Test support of the script layer: a script fed to the handlers through the input stack, and the
+// frames they push.
 #ifndef VELKOR_TESTS_SCRIPT_SCRIPT_FIXTURE_H
 #define VELKOR_TESTS_SCRIPT_SCRIPT_FIXTURE_H
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <string>
 
-#include <readline/readline.h>
-
 #include "input/input_stack.h"
 #include "script/control.h"
 #include "script/symtab.h"
-#include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
+#include "support/run_line.h"
 
 // The lines of a text block joined by '|', up to the empty line that ends it.
 inline std::string block(const char* p, short len) {
@@ -47,33 +46,9 @@ inline std::string frames() {
     return out;
 }
 
-class ScriptTest : public ::testing::Test {
+// A fresh program (the keyboard at its end: a construct left open is abandoned, never waits).
+class ScriptTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        symtab.unmake();
-        symtab.make();
-        input.unmake();
-        input.make();
-        clr_errhdl();
-        // The keyboard is at its end: a construct left open is abandoned, never waits.
-        keyboard = tmpfile();
-        screen = fopen("/dev/null", "w");
-        rl_instream = keyboard;
-        rl_outstream = screen;
-        cgets_reset();
-    }
-    void TearDown() override {
-        input.unmake();
-        input.make();
-        symtab.unmake();
-        symtab.make();
-        clr_errhdl();
-        rl_instream = nullptr;
-        rl_outstream = nullptr;
-        fclose(keyboard);
-        fclose(screen);
-        cgets_reset();
-    }
     // The script's lines become a text frame above the keyboard.
     void script(std::initializer_list<std::string> lines) {
         std::string text;
@@ -84,7 +59,7 @@ protected:
     }
     // Reads the next line of the script and offers it to handler (after exec_ifctl, as the
     // command loop does). What the handler returned, or -1 when there was no line.
-    short run(short (*handler)()) {
+    short run(HANDLER handler) {
         if (!input.setup("", 1)) return -1;
         if (P.get(0) != 0) return -1;
         if (exec_ifctl()) return 1;
@@ -104,9 +79,6 @@ protected:
         STREAM_TYP* f = input.frames[1];
         return *f->cursor ? std::string(f->cursor) : std::string("-");
     }
-
-    FILE* keyboard = nullptr;
-    FILE* screen = nullptr;
 };
 
 #endif
