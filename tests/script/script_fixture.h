@@ -6,13 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "input/input_stack.h"
 #include "script/control.h"
 #include "script/symtab.h"
 #include "shell/errhdl.h"
+#include "shell/memory.h"
 #include "shell/parse.h"
 #include "support/program_fixture.h"
 #include "support/run_line.h"
@@ -50,7 +51,7 @@ inline std::string frames() {
 class ScriptTest : public ProgramTest {
 protected:
     // The script's lines become a text frame above the keyboard.
-    void script(std::initializer_list<std::string> lines) {
+    void script(const std::vector<std::string>& lines) {
         std::string text;
         for (const std::string& l : lines) text += l + std::string(1, '\0');
         text += std::string(1, '\0');
@@ -58,10 +59,12 @@ protected:
         ASSERT_EQ(input.depth, 2);
     }
     // Reads the next line of the script and offers it to handler (after exec_ifctl, as the
-    // command loop does). What the handler returned, or -1 when there was no line.
-    short run(HANDLER handler) {
+    // command loop does). What the handler returned, or -1 when there was no line. A fail_at
+    // other than 0 is given to mem_fail_at just before exec_ifctl, and left as it then stands.
+    short run(HANDLER handler, long fail_at = 0) {
         if (!input.setup("", 1)) return -1;
         if (P.get(0) != 0) return -1;
+        if (fail_at) mem_fail_at(fail_at);
         if (exec_ifctl()) return 1;
         return handler();
     }
@@ -73,9 +76,10 @@ protected:
         if (!input.hold || !input.setup("", 1)) return 0;
         return P.get(0) == 0;
     }
-    // The next line the script itself would hand out ("-" for none).
+    // The next line the script itself would hand out ("-" for none, also when its frame is gone).
     std::string next_script_line() {
         input.hold = 0;
+        if (input.depth < 2) return "-";
         STREAM_TYP* f = input.frames[1];
         return *f->cursor ? std::string(f->cursor) : std::string("-");
     }

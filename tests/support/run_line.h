@@ -10,7 +10,9 @@
 typedef short (*HANDLER)();
 
 // Loads line into the tokenizer P, takes its first token and offers the line to the handlers in
-// turn, as the command loop does. What the first handler that took it returned, or 0 when none did.
+// turn, as the command loop does: a line without a first token (also one that could not be
+// loaded) or a comment is offered to none. What the first handler that took it returned, or 0
+// when none did.
 short run_line(std::initializer_list<HANDLER> handlers, const char* line);
 short run_line(HANDLER handler, const char* line);
 

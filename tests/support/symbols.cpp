@@ -9,7 +9,10 @@
 namespace {
 short insert(const char* name, short type, unsigned short owns, short length, void* value, short arg_count) {
     SYMBOL_TYP proto;
-    proto.make(name, type, owns, length, value, arg_count);
+    if (!proto.make(name, type, owns, length, value, arg_count)) {
+        if (owns) free(value);
+        return 0;
+    }
     short ok = symtab.insert(&proto);
     proto.unmake();
     return ok;
