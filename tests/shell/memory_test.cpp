@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "input/input_stack.h"
@@ -133,6 +134,22 @@ TEST_F(OutOfMemory, FailedPushAddsNoFrame) {
                       return left;
                   }),
               "[0 | depth 2 | 1001 | then BELOW] [1 | depth 3 | ]");
+
+    // A command file found under its name with the extension.
+    char path[] = "/tmp/velkor-oom-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::string with_ext = std::string(path) + ".pnp";
+    ASSERT_EQ(rename(path, with_ext.c_str()), 0);
+    EXPECT_EQ(outcomes(
+                  [&](long n) {
+                      mem_fail_at(n);
+                      r = input.push(path, ".pnp");
+                  },
+                  [this] { return result() + " | depth " + std::to_string(input.depth) + " | " + queued_errors(); }),
+              "[0 | depth 1 | 1001] [1 | depth 2 | ]");
+    remove(with_ext.c_str());
 }
 
 // The symbol table: a failed insert leaves the table as it was and the value block with the
