@@ -141,6 +141,7 @@ short INPUT_TYP::push(const char* name, const char* ext) {
     if (!f->fp && ext) {
         size_t n = strlen(name), e = strlen(ext);
         char* full = (char*)mem_alloc(n + e + 1);
+        if (!full) reason = ENOMEM;   // the name with the extension was never tried
         if (full) {
             memcpy(full, name, n);
             memcpy(full + n, ext, e + 1);
@@ -151,7 +152,9 @@ short INPUT_TYP::push(const char* name, const char* ext) {
     }
     if (!f->fp) {
         // Out of file descriptors (a file that runs itself): the stack is full, the file is there.
-        set_errhdl(reason == EMFILE || reason == ENFILE ? ERR_STACK_OVERFLOW : ERR_NO_FILE);
+        set_errhdl(reason == EMFILE || reason == ENFILE ? ERR_STACK_OVERFLOW
+                   : reason == ENOMEM                   ? ERR_MEMORY
+                                                        : ERR_NO_FILE);
         deallocate();
         return 0;
     }

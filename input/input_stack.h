@@ -45,7 +45,7 @@ public:
     void unmake();
     // File frame (keyboard frame for a null name). ext is tried appended when name cannot be
     // opened (a directory counts as not openable). 1, or 0 with the stack unchanged and 6003
-    // queued, or 6002 when the stack is full or no file descriptor is left.
+    // queued, or 6002 when the stack is full or no file descriptor is left, or 1001 (memory).
     short push(const char* name, const char* ext);
     // Text frame: textlen bytes of text (a text block); cond (condlen bytes) makes it a loop;
     // step (steplen bytes) runs after each pass. 1, or 0 with 1001 (memory) or 6002 (the stack

@@ -1,30 +1,23 @@
 // ISOLATE, DETECT and STATUS handlers: arguments, permission, messages and the selection.
 #include "app/card_commands.h"
 #include "input/input_stack.h"
-#include "pnp/pnp_fixture.h"
+#include "support/program_fixture.h"
+#include "support/run_line.h"
+#include "support/sim_cards.h"
 #include "shell/parse.h"
 
 namespace {
 
-class CardCommands : public PnpFixture {
+class CardCommands : public ProgramTest {
 protected:
     // Offers line to the three handlers; returns what they printed on the standard output.
     static std::string run(const char* line) {
-        P.command(line);
-        P.get(0);
-        testing::internal::CaptureStdout();
-        short taken = exec_isolate() || exec_detect() || exec_status();
-        fflush(stdout);
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(taken) << line;
-        return out;
+        return run_line_output({exec_isolate, exec_detect, exec_status}, line);
     }
 };
 
 TEST_F(CardCommands, OtherWordsAreNotTaken) {
-    P.command("ISOLATED");
-    P.get(0);
-    EXPECT_EQ(exec_isolate() || exec_detect() || exec_status(), 0);
+    EXPECT_EQ(run_line({exec_isolate, exec_detect, exec_status}, "ISOLATED"), 0);
 }
 
 TEST_F(CardCommands, EmptyBusVerbose) {

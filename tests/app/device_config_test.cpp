@@ -3,83 +3,34 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 #include "app/device_config.h"
-#include "pnp/isolation.h"
 #include "pnp/ports.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
+#include "support/recording_bus.h"
+#include "support/run_line.h"
 #include "support/run_program.h"
+#include "support/state_text.h"
 
 namespace {
 
-// A bus that records every port write; reads are undriven.
-std::vector<std::pair<unsigned short, unsigned char>> port_log;
-int rec_permit(unsigned short, int) { return 0; }
-int rec_privilege(int) { return 0; }
-void rec_out(unsigned short port, unsigned char value) { port_log.push_back({port, value}); }
-unsigned char rec_in(unsigned short) { return 0xFF; }
-void rec_delay(long) {}
-const PORT_BUS recording_bus = {"recording", rec_permit, rec_privilege, rec_out, rec_in, rec_delay};
-
-// The port log as text: "RR=VV" for a register write (index then data), "key" for the whole
-// initiation key, "aRR" for any other index write without data.
-std::string writes() {
-    std::string s;
-    char buf[16];
-    size_t i = 0;
-    while (i < port_log.size()) {
-        if (i + 34 <= port_log.size() && port_log[i].first == PNP_ADDRESS) {
-            bool key = port_log[i].second == 0 && port_log[i + 1].second == 0;
-            for (size_t k = 0; key && k < 34; k++)
-                key = port_log[i + k].first == PNP_ADDRESS &&
-                      (k < 2 || port_log[i + k].second == initdata[k - 2]);
-            if (key) {
-                s += s.empty() ? "key" : " key";
-                i += 34;
-                continue;
-            }
-        }
-        if (port_log[i].first == PNP_ADDRESS && i + 1 < port_log.size() &&
-            port_log[i + 1].first == PNP_WRITE_DATA) {
-            snprintf(buf, sizeof buf, "%02X=%02X", port_log[i].second, port_log[i + 1].second);
-            i += 2;
-        } else {
-            snprintf(buf, sizeof buf, "%c%02X", port_log[i].first == PNP_ADDRESS ? 'a' : 'd',
-                     port_log[i].second);
-            i += 1;
-        }
-        if (!s.empty()) s += ' ';
-        s += buf;
-    }
-    port_log.clear();
-    return s;
-}
-
-std::string errors() {
-    std::string s;
-    for (short i = 0; i < errhdl_count(); i++) s += (s.empty() ? "" : " ") + std::to_string(errhdl_code(i));
-    clr_errhdl();
-    return s;
-}
+// Short names for the shared helpers: the register writes since the last call, and the queued
+// errors (both emptied).
+constexpr auto writes = &take_register_writes;
+constexpr auto errors = &take_errors;
 
 // A card with CSN 1 and three logical devices at record 0, device 1 current; port 0x203; the
 // configuration mode off; the recording bus in place.
-class DeviceConfigTest : public ::testing::Test {
+class DeviceConfigTest : public ProgramTest {
 protected:
-    const PORT_BUS* saved_bus = nullptr;
-
     void SetUp() override {
-        saved_bus = bus;
+        ProgramTest::SetUp();
         use_bus(&recording_bus);
-        PNP_permitted = 1;
-        verbose = 0;
-        memset(PNP_cards, 0, sizeof PNP_cards);
         CARD_TYP& c = PNP_cards[0];
         c.csn = 1;
         c.ndevs = 3;
@@ -94,33 +45,12 @@ protected:
         PNP_device = 1;
         PNP_port = 0x203;
         Uport = 0x203;
-        drop_DEVICE();
-        clr_errhdl();
-        port_log.clear();
-    }
-    void TearDown() override {
-        drop_DEVICE();
-        for (CARD_TYP& c : PNP_cards) {
-            free(c.resdata);
-            free(c.devs);
-        }
-        memset(PNP_cards, 0, sizeof PNP_cards);
-        PNP_cards_len = 0;
-        use_bus(saved_bus);
-        clr_errhdl();
-        port_log.clear();
     }
 
     DEVICE_TYP& dev(short n = 1) { return PNP_cards[0].devs[n]; }
 
     // Runs one command line through the two handlers; returns what the taking handler returned.
-    short run(const char* line) {
-        P.command(line);
-        P.get(0);
-        short taken = exec_device();
-        if (!taken) taken = test_USR();
-        return taken;
-    }
+    static short run(const char* line) { return run_line({exec_device, test_USR}, line); }
     // DEVICE BEGIN, with its writes checked and dropped.
     void begin() {
         ASSERT_EQ(run("DEVICE BEGIN"), 1);
@@ -505,17 +435,8 @@ namespace {
 
 // Register writes of a trace file after the last initiation key, in the form of writes().
 std::string traced_writes_after_last_key(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "r");
-    if (!f) return "(no trace)";
-    port_log.clear();
-    char kind[8];
-    unsigned port, value;
-    char line[64];
-    while (fgets(line, sizeof line, f))
-        if (sscanf(line, "%7s %x %x", kind, &port, &value) == 3 && strcmp(kind, "out") == 0)
-            port_log.push_back({(unsigned short)port, (unsigned char)value});
-    fclose(f);
-    std::string all = writes();
+    if (access(path.c_str(), R_OK) != 0) return "(no trace)";
+    std::string all = register_writes(slurp(path));
     size_t at = all.rfind("key");
     return at == std::string::npos ? all : all.substr(at);
 }

@@ -10,21 +10,12 @@
 #include "input/input_stack.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
 
 namespace {
 
-class InputStack : public ::testing::Test {
+class InputStack : public ProgramTest {
 protected:
-    void SetUp() override {
-        input.unmake();
-        input.make();
-        clr_errhdl();
-    }
-    void TearDown() override {
-        input.unmake();
-        input.make();
-        clr_errhdl();
-    }
     // The next setup's outcome: the line loaded, or "-" when the call produced none.
     std::string next() { return input.setup("", 0) ? std::string(P.line) : std::string("-"); }
 };

@@ -16,40 +16,26 @@
 #include "pnp/dump.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
+#include "support/program_fixture.h"
 
 namespace {
 
-// Resets the PnP globals, the card table and the error queue, and captures outfp.
-class DumpTest : public ::testing::Test {
+// A fresh program with PNP_port 0x203 and outfp captured.
+class DumpTest : public ProgramTest {
 protected:
-    FILE* saved_out = nullptr;
     FILE* capture = nullptr;
 
     void SetUp() override {
-        verbose = 0;
+        ProgramTest::SetUp();
         PNP_port = 0x203;
-        PNP_csn = 0;
-        PNP_csn_idx = -1;
-        PNP_device = -1;
-        PNP_cards_len = 0;
-        memset(PNP_cards, 0, sizeof PNP_cards);
-        clr_errhdl();
-        saved_out = outfp;
         capture = tmpfile();
         ASSERT_NE(capture, nullptr);
         outfp = capture;
     }
     void TearDown() override {
-        for (CARD_TYP& c : PNP_cards) {
-            free(c.resdata);
-            free(c.devs);
-        }
-        memset(PNP_cards, 0, sizeof PNP_cards);
-        PNP_cards_len = 0;
-        outfp = saved_out;
+        outfp = stdout;
         fclose(capture);
-        verbose = 0;
-        clr_errhdl();
+        ProgramTest::TearDown();
     }
 
     // What was written to outfp since the last call.

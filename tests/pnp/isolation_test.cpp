@@ -1,9 +1,11 @@
 // Isolation: the key, the checksum, serial isolation across read ports and CSN assignment.
-#include "pnp/pnp_fixture.h"
+#include "support/program_fixture.h"
+#include "support/sim_cards.h"
+#include "support/state_text.h"
 
 namespace {
 
-class Isolation : public PnpFixture {};
+class Isolation : public ProgramTest {};
 
 TEST_F(Isolation, KeyTableAndChecksum) {
     // Each key byte follows from the one before by the LFSR rule of the standard.

@@ -1,5 +1,6 @@
 // The dumps of six real cards on one simulated bus: isolated, read and counted.
-#include "pnp/pnp_fixture.h"
+#include "support/program_fixture.h"
+#include "support/sim_cards.h"
 #include "pnp/resources.h"
 #include "sim/card_file.h"
 
@@ -7,7 +8,7 @@
 
 namespace {
 
-class RealCards : public PnpFixture {};
+class RealCards : public ProgramTest {};
 
 TEST_F(RealCards, AllSixOnOneBus) {
     const std::string dir = realcards_dir();

@@ -1,10 +1,12 @@
 // Resource reading: serial identifier, resource data, logical devices and register capture.
-#include "pnp/pnp_fixture.h"
+#include "support/program_fixture.h"
+#include "support/sim_cards.h"
+#include "support/state_text.h"
 #include "pnp/resources.h"
 
 namespace {
 
-class Resources : public PnpFixture {
+class Resources : public ProgramTest {
 protected:
     // Isolates the bus and returns the index of the record with this CSN.
     static short isolate_all() { return isolate_PNP(4); }
@@ -202,14 +204,14 @@ TEST_F(Resources, BufferBoundaries) {
         {large_items({4091}), 4096},
     };
     for (const CASE& c : cases) {
-        remake();
+        remake_program();
         add_card(make_card(serial_of("ABC0001", 1), c.items));
         ASSERT_EQ(isolate_all(), 1);
         EXPECT_EQ(loadcard_PNP(1), 1);
         EXPECT_EQ(PNP_cards[0].reslen, c.reslen) << c.items.size();
     }
     // The cut device ID item names its missing bytes 0.
-    remake();
+    remake_program();
     add_card(make_card(serial_of("ABC0001", 1), cat({large_items({4092}), ldid("ABC0101")})));
     ASSERT_EQ(isolate_all(), 1);
     ASSERT_EQ(loadcard_PNP(1), 1);

@@ -1,5 +1,7 @@
 // PnP state: permission, read port, current card and device, identifier and bit texts.
-#include "pnp/pnp_fixture.h"
+#include "support/program_fixture.h"
+#include "support/recording_bus.h"
+#include "support/sim_cards.h"
 
 #include <csignal>
 #include <ctime>
@@ -7,32 +9,10 @@
 
 namespace {
 
-class State : public PnpFixture {};
-
-// A bus that refuses what it is told to and counts what it is asked.
-static int refuse_permit, refuse_privilege;
-static std::vector<std::string> calls;
-static int rec_permit(unsigned short port, int on) {
-    char s[32];
-    snprintf(s, sizeof s, "permit %04X %d", port, on);
-    calls.push_back(s);
-    return refuse_permit ? -1 : 0;
-}
-static int rec_privilege(int level) {
-    calls.push_back("privilege " + std::to_string(level));
-    return refuse_privilege ? -1 : 0;
-}
-static void rec_out(unsigned short, unsigned char) { calls.push_back("out"); }
-static unsigned char rec_in(unsigned short) {
-    calls.push_back("in");
-    return 0xFF;
-}
-static void rec_delay(long) { calls.push_back("delay"); }
-static const PORT_BUS recording_bus = {"recording", rec_permit, rec_privilege, rec_out, rec_in, rec_delay};
+class State : public ProgramTest {};
 
 TEST_F(State, PermissionAtStartUp) {
     use_bus(&recording_bus);
-    calls.clear();
     refuse_permit = 1;
     refuse_privilege = 0;
     EXPECT_EQ(init_PNP(), 1);
@@ -42,18 +22,18 @@ TEST_F(State, PermissionAtStartUp) {
     EXPECT_EQ(errhdl_count(), 2);
     defaultport_PNP(0x203);
     clean_PNP();   // without permission no port is asked for or given back
-    EXPECT_EQ(calls, std::vector<std::string>{"permit 0279 1"});
+    EXPECT_EQ(bus_log(), "permit 0279 1\n");
 
     clr_errhdl();
-    calls.clear();
+    clear_bus_log();
     refuse_permit = 0;
     refuse_privilege = 1;
     EXPECT_EQ(init_PNP(), 1);
     EXPECT_EQ(errhdl_count(), 1);
-    EXPECT_EQ(calls, (std::vector<std::string>{"permit 0279 1", "privilege 3", "permit 0279 0"}));
+    EXPECT_EQ(bus_log(), "permit 0279 1\nprivilege 3\npermit 0279 0\n");
 
     clr_errhdl();
-    calls.clear();
+    clear_bus_log();
     refuse_privilege = 0;
     EXPECT_EQ(init_PNP(), 0);
     EXPECT_EQ(errhdl_count(), 0);
@@ -63,8 +43,8 @@ TEST_F(State, PermissionAtStartUp) {
     defaultport_PNP(0x203);   // unchanged: no request
     defaultport_PNP(0x213);
     clean_PNP();
-    EXPECT_EQ(calls, (std::vector<std::string>{"permit 0279 1", "privilege 3", "permit 0203 1", "permit 0203 0",
-                                               "permit 0213 1", "permit 0279 0", "permit 0213 0"}));
+    EXPECT_EQ(bus_log(), "permit 0279 1\nprivilege 3\npermit 0203 1\npermit 0203 0\npermit 0213 1\npermit 0279 0\n"
+                         "permit 0213 0\n");
     EXPECT_EQ(PNP_port, 0x213);
 }
 

@@ -7,9 +7,11 @@
 #include "script/control.h"
 #include "script/script_fixture.h"
 #include "script/symtab.h"
-#include "script/symtab_serial.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/run_line.h"
+#include "support/state_text.h"
+#include "support/symbols.h"
 
 namespace {
 
@@ -137,17 +139,11 @@ TEST_F(Control, BreakAndContinueOnlyInsideTheLoopBody) {
     EXPECT_EQ(run(exec_loopctl), 1);
     EXPECT_EQ(queued_errors(), "5002 5002");
     clr_errhdl();
-    P.command("BREAK");
-    P.get(0);
-    EXPECT_EQ(exec_loopctl(), 1);   // the script's frame is used up: the keyboard is on top
+    EXPECT_EQ(run_line(exec_loopctl, "BREAK"), 1);   // the script's frame is used up: the keyboard is on top
     EXPECT_EQ(queued_errors(), "5002");
 
-    P.command("BREAKS");
-    P.get(0);
-    EXPECT_EQ(exec_loopctl(), 0);
-    P.command("CONTIN");
-    P.get(0);
-    EXPECT_EQ(exec_loopctl(), 0);
+    EXPECT_EQ(run_line(exec_loopctl, "BREAKS"), 0);
+    EXPECT_EQ(run_line(exec_loopctl, "CONTIN"), 0);
 }
 
 TEST_F(Control, ContinueEndsThePassAndBreakTheLoop) {
@@ -155,10 +151,8 @@ TEST_F(Control, ContinueEndsThePassAndBreakTheLoop) {
     EXPECT_EQ(input.setup("", 0), 1);
     EXPECT_STREQ(P.line, "FIRST");
     EXPECT_EQ(input.setup("", 0), 1);
-    P.command("continue and text that is ignored");
-    P.get(0);
     input.frames[1]->endbrace = 1;
-    EXPECT_EQ(exec_loopctl(), 1);
+    EXPECT_EQ(run_line(exec_loopctl, "continue and text that is ignored"), 1);
     EXPECT_EQ(input.frames[1]->endbrace, 0);
     EXPECT_EQ(input.setup("", 0), 0);   // THIRD is skipped: the step is due
     EXPECT_EQ(input.setup("", 0), 1);
@@ -166,9 +160,7 @@ TEST_F(Control, ContinueEndsThePassAndBreakTheLoop) {
     EXPECT_EQ(input.setup("", 0), 0);
     EXPECT_EQ(input.setup("", 0), 1);   // condition again, then the first line
     EXPECT_STREQ(P.line, "FIRST");
-    P.command("Break");
-    P.get(0);
-    EXPECT_EQ(exec_loopctl(), 1);
+    EXPECT_EQ(run_line(exec_loopctl, "Break"), 1);
     EXPECT_EQ(input.depth, 1);
     EXPECT_EQ(queued_errors(), "");
 }
@@ -196,11 +188,8 @@ TEST_F(Control, IfRunsOrSkipsItsBlock) {
 }
 
 TEST_F(Control, IfConditionIsSubstitutedAndMaySpanLines) {
-    SYMBOL_TYP proto;
     short value = 5;
-    proto.make("N", T_INT, 0, 2, &value, 0);
-    symtab.insert(&proto);
-    proto.unmake();
+    add_bound("N", T_INT, 2, &value);
     script({"IF ($N >", "3) {", "  PRINT big", "}", "IF (4 # the rest is a comment", "> $N) {",
             "  PRINT small", "}", "NEXT"});
     EXPECT_EQ(run(exec_if), 1);

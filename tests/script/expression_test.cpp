@@ -7,23 +7,16 @@
 
 #include "script/expression.h"
 #include "script/symtab.h"
-#include "script/symtab_serial.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
+#include "support/run_line.h"
+#include "support/state_text.h"
+#include "support/symbols.h"
 
 namespace {
 
-class Expr : public ::testing::Test {
-protected:
-    void SetUp() override { remake(); }
-    void TearDown() override { remake(); }
-    static void remake()
-    {
-        symtab.unmake();
-        symtab.make();
-        clr_errhdl();
-    }
-};
+class Expr : public ProgramTest {};
 
 // The value of an expression line, or "ERR <codes>" when it fails.
 std::string ev(const char* line, const char* stops = nullptr)
@@ -52,20 +45,7 @@ std::string num(const char* text, const char* tail = nullptr)
 }
 
 // Runs an assignment line through the handler; its result is returned.
-short assign(const char* line)
-{
-    P.command(line);
-    P.get(0);
-    return exec_expr();
-}
-
-void declare(const char* name, short type, short length)
-{
-    SYMBOL_TYP proto;
-    proto.make(name, type, 1, length, calloc(1, length), 0);
-    symtab.insert(&proto);
-    proto.unmake();
-}
+short assign(const char* line) { return run_line(exec_expr, line); }
 
 TEST_F(Expr, NumberSyntax)
 {
@@ -224,8 +204,8 @@ TEST_F(Expr, StopCharactersAndComments)
 
 TEST_F(Expr, AssignsTheLow16Or32Bits)
 {
-    declare("A", T_INT, 2);
-    declare("L", T_INT32, 4);
+    add_symbol("A", T_INT, 2);
+    add_symbol("L", T_INT32, 4);
     EXPECT_EQ(assign("a = 70000"), 1);
     EXPECT_EQ(assign("L = 0xFFFFFFFF"), 1);
     EXPECT_EQ(symtab_serial(), "A:INT=4464 L:INT32=2147483647");
@@ -241,17 +221,14 @@ TEST_F(Expr, AssignsTheLow16Or32Bits)
 TEST_F(Expr, AssignsThroughToABoundGlobal)
 {
     static short verbose_setting = 0;
-    SYMBOL_TYP proto;
-    proto.make("VERBOSE", T_INT, 0, 2, &verbose_setting, 0);
-    symtab.insert(&proto);
-    proto.unmake();
+    add_bound("VERBOSE", T_INT, 2, &verbose_setting);
     assign("VERBOSE = 0x12345");
     EXPECT_EQ(verbose_setting, 0x2345);
 }
 
 TEST_F(Expr, AssignsOneCharacterElement)
 {
-    declare("C", T_CHAR, 10);
+    add_symbol("C", T_CHAR, 10);
     assign("c[0] = 'x'");
     assign("C[1] = '\\n'");
     assign("C[2] = 0x141");   // the low 8 bits
@@ -272,11 +249,8 @@ TEST_F(Expr, AssignsOneCharacterElement)
 
 TEST_F(Expr, WhatTheHandlerTakes)
 {
-    declare("A", T_INT, 2);
-    SYMBOL_TYP proto;
-    proto.make("F", T_FUNCTION, 1, 4, calloc(1, 4), 1);
-    symtab.insert(&proto);
-    proto.unmake();
+    add_symbol("A", T_INT, 2);
+    add_symbol("F", T_FUNCTION, 4, nullptr, 1);
     EXPECT_EQ(assign("B = 1"), 0);   // not a symbol: the next handler's business
     EXPECT_EQ(queued_errors(), "");
     EXPECT_EQ(assign("F = 1"), 1);

@@ -7,9 +7,10 @@
 #include "script/functions.h"
 #include "script/script_fixture.h"
 #include "script/symtab.h"
-#include "script/symtab_serial.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/state_text.h"
+#include "support/symbols.h"
 
 namespace {
 
@@ -150,11 +151,8 @@ TEST_F(Functions, WrongArgumentCounts) {
 }
 
 TEST_F(Functions, CallNeedsAFunction) {
-    SYMBOL_TYP proto;
     static short value = 0x4141;
-    proto.make("V", T_INT, 0, 2, &value, 0);
-    symtab.insert(&proto);
-    proto.unmake();
+    add_bound("V", T_INT, 2, &value);
     script({"CALL", "CALL nosuch()", "CALL v()", "CALL ;"});
     for (int i = 0; i < 4; i++) EXPECT_EQ(run(exec_call), 1);
     EXPECT_EQ(queued_errors(), "7013 7014 7014 7014");

@@ -9,48 +9,40 @@
 #include <string>
 #include <unistd.h>
 
+#include "app/command_loop.h"
 #include "input/input_stack.h"
-#include "script/output.h"
 #include "script/output.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 #include "shell/signals.h"
+#include "support/program_fixture.h"
+#include "support/run_line.h"
 
 namespace {
 
-class Output : public ::testing::Test {
+// ECHO as the command loop offers it, with the loop's flag.
+short echo_handler() { return exec_echo(&echo_flag); }
+
+// A fresh program whose FILE names are confined to a directory of the test's own.
+class Output : public ProgramTest {
 protected:
     void SetUp() override {
+        ProgramTest::SetUp();
         char tmpl[] = "/tmp/velkor_out_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
         file_confine_dir = dir.c_str();
-        close_outfile();
-        clr_errhdl();
-        udebug = uquote = 0;
-        echo = 0;
     }
     void TearDown() override {
         close_outfile();
-        file_confine_dir = nullptr;
-        shell_disabled = 0;
-        clr_errhdl();
-        udebug = uquote = 0;
         std::string cmd = "rm -rf '" + dir + "'";
         ASSERT_EQ(system(cmd.c_str()), 0);
+        ProgramTest::TearDown();
     }
 
     // Runs line through the six handlers; returns what it printed on the standard output.
-    std::string run(const char* line) {
-        P.command(line);
-        P.get(0);
-        testing::internal::CaptureStdout();
-        short taken = exec_debug() || exec_echo(&echo) || exec_quote() || exec_file() ||
-                      exec_print() || exec_shell();
-        fflush(stdout);
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(taken) << line;
-        return out;
+    static std::string run(const char* line) {
+        return run_line_output({exec_debug, echo_handler, exec_quote, exec_file, exec_print, exec_shell}, line);
     }
     std::string content(const char* name) {
         std::ifstream f(dir + "/" + name);
@@ -60,7 +52,6 @@ protected:
     }
 
     std::string dir;
-    unsigned short echo;
 };
 
 TEST_F(Output, FileNameLimits) {
@@ -110,9 +101,7 @@ TEST_F(Output, ShellKeywordsAndSwitch) {
     EXPECT_EQ(run("sh exit 3"), "Error: 768\n");
     EXPECT_EQ(run("!echo  Mixed;  echo B"), "Mixed\nB\n");
     EXPECT_EQ(run("SHELL"), "");
-    P.command("SHELLS true");
-    P.get(0);
-    EXPECT_EQ(exec_shell(), 0);
+    EXPECT_EQ(run_line(exec_shell, "SHELLS true"), 0);
     shell_disabled = 1;
     EXPECT_EQ(run("SHELL echo no"), "");
     EXPECT_EQ(run("SHELL false"), "");

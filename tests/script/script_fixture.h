@@ -1,22 +1,22 @@
-// Test helper: a script fed to the handlers through the input stack, and the frames they push.
+// Test support of the script layer: a script fed to the handlers through the input stack, and the
+// frames they push.
 #ifndef VELKOR_TESTS_SCRIPT_SCRIPT_FIXTURE_H
 #define VELKOR_TESTS_SCRIPT_SCRIPT_FIXTURE_H
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <string>
-
-#include <readline/readline.h>
+#include <vector>
 
 #include "input/input_stack.h"
 #include "script/control.h"
 #include "script/symtab.h"
-#include "shell/cgets.h"
 #include "shell/errhdl.h"
+#include "shell/memory.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
+#include "support/run_line.h"
 
 // The lines of a text block joined by '|', up to the empty line that ends it.
 inline std::string block(const char* p, short len) {
@@ -47,35 +47,11 @@ inline std::string frames() {
     return out;
 }
 
-class ScriptTest : public ::testing::Test {
+// A fresh program (the keyboard at its end: a construct left open is abandoned, never waits).
+class ScriptTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        symtab.unmake();
-        symtab.make();
-        input.unmake();
-        input.make();
-        clr_errhdl();
-        // The keyboard is at its end: a construct left open is abandoned, never waits.
-        keyboard = tmpfile();
-        screen = fopen("/dev/null", "w");
-        rl_instream = keyboard;
-        rl_outstream = screen;
-        cgets_reset();
-    }
-    void TearDown() override {
-        input.unmake();
-        input.make();
-        symtab.unmake();
-        symtab.make();
-        clr_errhdl();
-        rl_instream = nullptr;
-        rl_outstream = nullptr;
-        fclose(keyboard);
-        fclose(screen);
-        cgets_reset();
-    }
     // The script's lines become a text frame above the keyboard.
-    void script(std::initializer_list<std::string> lines) {
+    void script(const std::vector<std::string>& lines) {
         std::string text;
         for (const std::string& l : lines) text += l + std::string(1, '\0');
         text += std::string(1, '\0');
@@ -83,10 +59,12 @@ protected:
         ASSERT_EQ(input.depth, 2);
     }
     // Reads the next line of the script and offers it to handler (after exec_ifctl, as the
-    // command loop does). What the handler returned, or -1 when there was no line.
-    short run(short (*handler)()) {
+    // command loop does). What the handler returned, or -1 when there was no line. A fail_at
+    // other than 0 is given to mem_fail_at just before exec_ifctl, and left as it then stands.
+    short run(HANDLER handler, long fail_at = 0) {
         if (!input.setup("", 1)) return -1;
         if (P.get(0) != 0) return -1;
+        if (fail_at) mem_fail_at(fail_at);
         if (exec_ifctl()) return 1;
         return handler();
     }
@@ -98,15 +76,13 @@ protected:
         if (!input.hold || !input.setup("", 1)) return 0;
         return P.get(0) == 0;
     }
-    // The next line the script itself would hand out ("-" for none).
+    // The next line the script itself would hand out ("-" for none, also when its frame is gone).
     std::string next_script_line() {
         input.hold = 0;
+        if (input.depth < 2) return "-";
         STREAM_TYP* f = input.frames[1];
         return *f->cursor ? std::string(f->cursor) : std::string("-");
     }
-
-    FILE* keyboard = nullptr;
-    FILE* screen = nullptr;
 };
 
 #endif

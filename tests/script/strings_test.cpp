@@ -9,17 +9,17 @@
 #include "script/strings.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
 
 namespace {
 
-class Strings : public ::testing::Test {
+class Strings : public ProgramTest {
 protected:
     void SetUp() override {
+        ProgramTest::SetUp();
         setenv("TZ", "UTC", 1);
         tzset();
-        clr_errhdl();
     }
-    void TearDown() override { clr_errhdl(); }
 
     // Evaluates line into a buffer of len bytes pre-filled with 'Z'; returns the result.
     short eval(const char* line, short len, const char* stops = nullptr) {

@@ -11,39 +11,24 @@
 #include "script/symtab.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
+#include "support/symbols.h"
 
 namespace {
 
-class Subst : public ::testing::Test {
+class Subst : public ProgramTest {
 protected:
     // INT X = 5, INT32 Y = -70000, CHAR C[10] = "ab", INT I = 1.
     void SetUp() override {
-        symtab.unmake();
-        symtab.make();
-        clr_errhdl();
-        uquote = 0;
+        ProgramTest::SetUp();
         int16_t x = 5, i = 1;
         int32_t y = -70000;
-        define("X", T_INT, 2, &x);
-        define("Y", T_INT32, 4, &y);
-        define("C", T_CHAR, 10, "ab");
-        define("I", T_INT, 2, &i);
-    }
-    void TearDown() override {
-        symtab.unmake();
-        symtab.make();
-        clr_errhdl();
-        uquote = 0;
+        add_symbol("X", T_INT, 2, &x);
+        add_symbol("Y", T_INT32, 4, &y);
+        add_symbol("C", T_CHAR, 10, "ab");
+        add_symbol("I", T_INT, 2, &i);
     }
 
-    static void define(const char* name, short type, short length, const void* init) {
-        void* value = calloc(1, length);
-        memcpy(value, init, type == T_CHAR ? strnlen((const char*)init, length) : (size_t)length);
-        SYMBOL_TYP proto;
-        proto.make(name, type, 1, length, value, 0);
-        symtab.insert(&proto);
-        proto.unmake();
-    }
     static void set_char(const char* name, const char* text) {
         SYMBOL_TYP* s = symtab.find(name);
         memset(s->value, 0, s->length);
@@ -86,7 +71,7 @@ TEST_F(Subst, NowIsEightHexDigits) {
     ASSERT_EQ(s.size(), 12u);
     EXPECT_EQ(s.substr(0, 3), "=0x");
     EXPECT_EQ(s.find_first_not_of("0123456789ABCDEF", 3), 11u);
-    define("NOW", T_INT, 2, "\x07\x00");  // a variable of that name comes first
+    add_symbol("NOW", T_INT, 2, "\x07\x00");  // a variable of that name comes first
     EXPECT_EQ(subst("$NOW"), "7");
 }
 
@@ -98,8 +83,8 @@ TEST_F(Subst, QuotesAndEscapes) {
 }
 
 TEST_F(Subst, BuiltinNamesStay) {
-    define("D", T_INT, 2, "\x01\x00");
-    define("SX", T_INT, 2, "\x02\x00");
+    add_symbol("D", T_INT, 2, "\x01\x00");
+    add_symbol("SX", T_INT, 2, "\x02\x00");
     EXPECT_EQ(subst("$D $DT_DATE() $S(\"HOME\") $sys_env $SX"), "$D $DT_DATE() $S(\"HOME\") $sys_env 2");
 }
 
@@ -117,8 +102,8 @@ TEST_F(Subst, LoopHeadsAndUnsubstitutedLines) {
 
 TEST_F(Subst, IndexByReferenceTakesAnotherPass) {
     EXPECT_EQ(subst("$C[$I]"), "b");
-    define("J", T_INT, 2, "\x00\x00");
-    define("K", T_CHAR, 4, "1");
+    add_symbol("J", T_INT, 2, "\x00\x00");
+    add_symbol("K", T_CHAR, 4, "1");
     EXPECT_EQ(subst("$C[$K[$J]]"), "b");
     // An index that never becomes a number: the line runs as it stands, nothing queued.
     EXPECT_EQ(subst("$C[$NONE] $X"), "$C[$NONE] 5");
@@ -135,8 +120,8 @@ TEST_F(Subst, EarlierErrorsSurviveAnIndexPass) {
 
 TEST_F(Subst, ReferencesThatNeverSettleAreBounded) {
     // A and B name each other while the index waits: the passes cycle.
-    define("A", T_CHAR, 10, "$B");
-    define("B", T_CHAR, 10, "$A");
+    add_symbol("A", T_CHAR, 10, "$B");
+    add_symbol("B", T_CHAR, 10, "$A");
     std::string s = subst("$A $C[$Q]");
     EXPECT_TRUE(s == "$A $C[$Q]" || s == "$B $C[$Q]") << s;
     // A value that doubles itself overflows the line instead.

@@ -5,35 +5,17 @@
 #include <cstdlib>
 
 #include "script/symtab.h"
-#include "script/symtab_serial.h"
 #include "shell/errhdl.h"
+#include "support/program_fixture.h"
+#include "support/state_text.h"
+#include "support/symbols.h"
 
 namespace {
 
-class Symtab : public ::testing::Test {
-protected:
-    void SetUp() override { remake(); }
-    void TearDown() override { remake(); }
-    static void remake()
-    {
-        symtab.unmake();
-        symtab.make();
-        clr_errhdl();
-    }
-};
+class Symtab : public ProgramTest {};
 
-// Declares an INT holding value, the way every creator does: prototype, insert, unmake.
-short add_int(const char* name, short value)
-{
-    SYMBOL_TYP proto;
-    proto.make();
-    short* block = static_cast<short*>(calloc(1, sizeof(short)));
-    *block = value;
-    proto.make(name, T_INT, 1, 2, block, 0);
-    short ok = symtab.insert(&proto);
-    proto.unmake();
-    return ok;
-}
+// Declares an INT holding value.
+short add_int(const char* name, short value) { return add_symbol(name, T_INT, 2, &value); }
 
 TEST_F(Symtab, KeepsNamesSortedAndFindsThemWithoutCase)
 {

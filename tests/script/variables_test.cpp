@@ -6,73 +6,24 @@
 #include <cstring>
 #include <string>
 
-#include <readline/readline.h>
-
 #include "input/input_stack.h"
 #include "script/expression.h"
 #include "script/symtab.h"
-#include "script/symtab_serial.h"
 #include "script/variables.h"
 #include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
+#include "support/run_line.h"
+#include "support/state_text.h"
+#include "support/symbols.h"
 
 namespace {
 
-class Vars : public ::testing::Test {
-protected:
-    void SetUp() override { remake(); }
-    void TearDown() override
-    {
-        remake();
-        rl_instream = nullptr;
-        rl_outstream = nullptr;
-        if (keyboard)
-            fclose(keyboard);
-        if (screen)
-            fclose(screen);
-        cgets_reset();
-    }
-    static void remake()
-    {
-        symtab.unmake();
-        symtab.make();
-        input.unmake();
-        input.make();
-        clr_errhdl();
-    }
-    // The keyboard types text (lines ended by "\n"); then it reaches end of input.
-    void type(const char* text)
-    {
-        keyboard = tmpfile();
-        fputs(text, keyboard);
-        rewind(keyboard);
-        screen = fopen("/dev/null", "w");
-        rl_instream = keyboard;
-        rl_outstream = screen;
-        cgets_reset();
-    }
-    FILE* keyboard = nullptr;
-    FILE* screen = nullptr;
-};
-
-// Runs one command line through handler; returns what the handler returned.
-short run(short (*handler)(), const char* line)
-{
-    P.command(line);
-    P.get(0);
-    return handler();
-}
+class Vars : public ProgramTest {};
 
 // The standard output of one SHOW line.
-std::string show(const char* line)
-{
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    run(exec_show, line);
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+std::string show(const char* line) { return run_line_output(exec_show, line); }
 
 std::string row(const char* name, const char* type, int length, const char* value)
 {
@@ -96,42 +47,42 @@ const std::string HEAD =
 
 TEST_F(Vars, DeclaresZeroedVariables)
 {
-    EXPECT_EQ(run(exec_defvar, "INT a, b c"), 1);
-    EXPECT_EQ(run(exec_defvar, "int32 big"), 1);
-    EXPECT_EQ(run(exec_defvar, "CHAR name, s[30]; t"), 1);
-    EXPECT_EQ(run(exec_defvar, "CHAR n 5, buf[2 * 3]"), 1);
+    EXPECT_EQ(run_line(exec_defvar, "INT a, b c"), 1);
+    EXPECT_EQ(run_line(exec_defvar, "int32 big"), 1);
+    EXPECT_EQ(run_line(exec_defvar, "CHAR name, s[30]; t"), 1);
+    EXPECT_EQ(run_line(exec_defvar, "CHAR n 5, buf[2 * 3]"), 1);
     EXPECT_EQ(queued_errors(), "");
     EXPECT_EQ(symtab_serial(),
               "A:INT=0 B:INT=0 BIG:INT32=0 BUF:CHAR[6]='' C:INT=0 N:CHAR[5]='' NAME:CHAR[80]='' "
               "S:CHAR[30]=''");
     EXPECT_EQ(symtab.find("BIG")->length, 4);
     EXPECT_EQ(symtab.find("A")->length, 2);
-    EXPECT_EQ(run(exec_defvar, "INTEGER x"), 0);
-    EXPECT_EQ(run(exec_defvar, "IN x"), 0);
+    EXPECT_EQ(run_line(exec_defvar, "INTEGER x"), 0);
+    EXPECT_EQ(run_line(exec_defvar, "IN x"), 0);
 }
 
 TEST_F(Vars, DeclarationErrors)
 {
-    run(exec_defvar, "INT a");
-    run(exec_expr, "a = 7");
-    run(exec_defvar, "INT a");
-    run(exec_defvar, "CHAR a, b, b");
+    run_line(exec_defvar, "INT a");
+    run_line(exec_expr, "a = 7");
+    run_line(exec_defvar, "INT a");
+    run_line(exec_defvar, "CHAR a, b, b");
     EXPECT_EQ(queued_errors(), "7005 7005 7005");
     EXPECT_EQ(symtab_serial(), "A:INT=7 B:CHAR[80]=''");
     clr_errhdl();
-    run(exec_defvar, "INT");
-    run(exec_defvar, "INT ;");
-    run(exec_defvar, "INT32 # note");
+    run_line(exec_defvar, "INT");
+    run_line(exec_defvar, "INT ;");
+    run_line(exec_defvar, "INT32 # note");
     EXPECT_EQ(queued_errors(), "7004 7004 7004");
     clr_errhdl();
-    run(exec_defvar, "CHAR s[0]");
-    run(exec_defvar, "CHAR w[65536]");   // wraps to 0: nothing, silently
+    run_line(exec_defvar, "CHAR s[0]");
+    run_line(exec_defvar, "CHAR w[65536]");   // wraps to 0: nothing, silently
     EXPECT_EQ(queued_errors(), "");
-    run(exec_defvar, "CHAR x[q], y");   // a bad size skips that name only
-    run(exec_defvar, "CHAR z zz");
+    run_line(exec_defvar, "CHAR x[q], y");   // a bad size skips that name only
+    run_line(exec_defvar, "CHAR z zz");
     EXPECT_EQ(queued_errors(), "7002 7007 7002 7007");
     clr_errhdl();
-    run(exec_defvar, "CHAR big[40000], later");   // negative as 16 bits: cannot be allocated
+    run_line(exec_defvar, "CHAR big[40000], later");   // negative as 16 bits: cannot be allocated
     EXPECT_EQ(queued_errors(), "1001");
     EXPECT_EQ(symtab_serial(), "A:INT=7 B:CHAR[80]='' Y:CHAR[80]=''");
 }
@@ -140,15 +91,15 @@ TEST_F(Vars, DeclarationErrors)
 // closing ']', and a ';' it stopped at still ends the command.
 TEST_F(Vars, BadCharSizeRefusesOnlyItsName)
 {
-    run(exec_defvar, "CHAR c[1 +], k");        // fails at the ']' it has read
-    run(exec_defvar, "CHAR d[(2], e 5");       // '(' never closed
-    run(exec_defvar, "CHAR f[2 q 3], g[4]");   // fails inside the brackets
+    run_line(exec_defvar, "CHAR c[1 +], k");        // fails at the ']' it has read
+    run_line(exec_defvar, "CHAR d[(2], e 5");       // '(' never closed
+    run_line(exec_defvar, "CHAR f[2 q 3], g[4]");   // fails inside the brackets
     EXPECT_EQ(queued_errors(), "7019 7007 7018 7007 7002 7007");
     EXPECT_EQ(symtab_serial(), "E:CHAR[5]='' G:CHAR[4]='' K:CHAR[80]=''");
     clr_errhdl();
-    run(exec_defvar, "CHAR h[4; i");            // the evaluator stops at ';': i is a comment
-    run(exec_defvar, "CHAR j[1 + ; l");
-    run(exec_defvar, "CHAR m[q # n");
+    run_line(exec_defvar, "CHAR h[4; i");            // the evaluator stops at ';': i is a comment
+    run_line(exec_defvar, "CHAR j[1 + ; l");
+    run_line(exec_defvar, "CHAR m[q # n");
     EXPECT_EQ(queued_errors(), "7019 7007 7002 7007");
     EXPECT_EQ(symtab_serial(), "E:CHAR[5]='' G:CHAR[4]='' H:CHAR[4]='' K:CHAR[80]=''");
 }
@@ -157,14 +108,14 @@ TEST_F(Vars, BadCharSizeRefusesOnlyItsName)
 // are still declared (as a function that declares a buffer and is called again does).
 TEST_F(Vars, RedeclaredCharSkipsItsSize)
 {
-    run(exec_defvar, "CHAR buf[10], n 5");
-    run(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
-    run(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
+    run_line(exec_defvar, "CHAR buf[10], n 5");
+    run_line(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
+    run_line(exec_defvar, "CHAR buf[10], n 5, t[2 * 3]");
     EXPECT_EQ(queued_errors(), "7005 7005 7005 7005 7005");
     EXPECT_EQ(symtab_serial(), "BUF:CHAR[10]='' N:CHAR[5]='' T:CHAR[6]=''");
     clr_errhdl();
-    run(exec_defvar, "CHAR buf[q ; u");   // the skipped size is not evaluated; ';' still ends it
-    run(exec_defvar, "CHAR buf, v");
+    run_line(exec_defvar, "CHAR buf[q ; u");   // the skipped size is not evaluated; ';' still ends it
+    run_line(exec_defvar, "CHAR buf, v");
     EXPECT_EQ(queued_errors(), "7005 7005");
     EXPECT_EQ(symtab_serial(), "BUF:CHAR[10]='' N:CHAR[5]='' T:CHAR[6]='' V:CHAR[80]=''");
 }
@@ -176,18 +127,15 @@ TEST_F(Vars, ShowEmptyTable)
 
 TEST_F(Vars, ShowListsAndNamesRows)
 {
-    run(exec_defvar, "INT a, minus");
-    run(exec_defvar, "INT32 big");
-    run(exec_defvar, "CHAR s[6]");
-    run(exec_expr, "a = 92");
-    run(exec_expr, "minus = 0 - 1");
-    run(exec_expr, "big = 0 - 1");
-    run(exec_expr, "s[0] = 'h'");
-    run(exec_expr, "s[1] = 'i'");
-    SYMBOL_TYP proto;
-    proto.make("F", T_FUNCTION, 1, 4, calloc(1, 4), 2);
-    symtab.insert(&proto);
-    proto.unmake();
+    run_line(exec_defvar, "INT a, minus");
+    run_line(exec_defvar, "INT32 big");
+    run_line(exec_defvar, "CHAR s[6]");
+    run_line(exec_expr, "a = 92");
+    run_line(exec_expr, "minus = 0 - 1");
+    run_line(exec_expr, "big = 0 - 1");
+    run_line(exec_expr, "s[0] = 'h'");
+    run_line(exec_expr, "s[1] = 'i'");
+    add_symbol("F", T_FUNCTION, 4, nullptr, 2);
 
     std::string all_dec = row("A", "INT", 2, "92") + row("BIG", "INT32", 4, "ffffffff") +
                           row("F", "FUNCT", 4, "2-Args") + row("MINUS", "INT", 2, "-1") +
@@ -206,51 +154,48 @@ TEST_F(Vars, ShowListsAndNamesRows)
 
 TEST_F(Vars, ShowNeverReadsACharValuePastItsLength)
 {
-    run(exec_defvar, "CHAR s[3]");
-    run(exec_expr, "s[0] = 'a'");
-    run(exec_expr, "s[1] = 'b'");
-    run(exec_expr, "s[2] = 'c'");   // overwrites the last NUL
+    run_line(exec_defvar, "CHAR s[3]");
+    run_line(exec_expr, "s[0] = 'a'");
+    run_line(exec_expr, "s[1] = 'b'");
+    run_line(exec_expr, "s[2] = 'c'");   // overwrites the last NUL
     EXPECT_EQ(show("SHOW s"), HEAD + row("S", "CHAR", 3, "'abc'") + "\n\n");
 }
 
 TEST_F(Vars, ShowCutsLongNames)
 {
-    run(exec_defvar, "INT abcdefghijklmnopqrstuvwxyz0123456789");
+    run_line(exec_defvar, "INT abcdefghijklmnopqrstuvwxyz0123456789");
     EXPECT_EQ(show("SHOW"), HEAD + "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345  INT         2  0\n\n");
 }
 
 TEST_F(Vars, DeleteRemovesEveryKindAndReportsMisses)
 {
     static short csn = 3;
-    SYMBOL_TYP proto;
-    proto.make("PNP_CSN", T_INT, 0, 2, &csn, 0);
-    symtab.insert(&proto);
-    proto.unmake();
-    run(exec_defvar, "INT a, b");
-    EXPECT_EQ(run(exec_delete, "DEL a, x, pnp_csn"), 1);
+    add_bound("PNP_CSN", T_INT, 2, &csn);
+    run_line(exec_defvar, "INT a, b");
+    EXPECT_EQ(run_line(exec_delete, "DEL a, x, pnp_csn"), 1);
     EXPECT_EQ(queued_errors(), "7016");
     EXPECT_EQ(symtab_serial(), "B:INT=0");
     EXPECT_EQ(csn, 3);
     clr_errhdl();
-    EXPECT_EQ(run(exec_delete, "DELETE"), 1);
-    EXPECT_EQ(run(exec_delete, "DELETE ; b"), 1);
+    EXPECT_EQ(run_line(exec_delete, "DELETE"), 1);
+    EXPECT_EQ(run_line(exec_delete, "DELETE ; b"), 1);
     EXPECT_EQ(queued_errors(), "7016 7016");
     EXPECT_EQ(symtab_serial(), "B:INT=0");
-    EXPECT_EQ(run(exec_delete, "DELE b"), 0);
+    EXPECT_EQ(run_line(exec_delete, "DELE b"), 0);
 }
 
 TEST_F(Vars, GetReadsOneKeyboardLine)
 {
-    run(exec_defvar, "INT n, m; INT32 l");
-    run(exec_defvar, "INT32 l");
-    run(exec_defvar, "CHAR c[5], t");
-    run(exec_expr, "m = 9");
-    type("70000\nabcdefg\n  -0x10\nHello World\n12z\n");
-    EXPECT_EQ(run(exec_get, "GET n"), 1);
-    EXPECT_EQ(run(exec_get, "GET c \"Name: \""), 1);
-    EXPECT_EQ(run(exec_get, "get l 'Value' ignored"), 1);
-    EXPECT_EQ(run(exec_get, "GET t"), 1);
-    EXPECT_EQ(run(exec_get, "GET m"), 1);   // does not convert: m keeps its value
+    run_line(exec_defvar, "INT n, m; INT32 l");
+    run_line(exec_defvar, "INT32 l");
+    run_line(exec_defvar, "CHAR c[5], t");
+    run_line(exec_expr, "m = 9");
+    keyboard_types("70000\nabcdefg\n  -0x10\nHello World\n12z\n");
+    EXPECT_EQ(run_line(exec_get, "GET n"), 1);
+    EXPECT_EQ(run_line(exec_get, "GET c \"Name: \""), 1);
+    EXPECT_EQ(run_line(exec_get, "get l 'Value' ignored"), 1);
+    EXPECT_EQ(run_line(exec_get, "GET t"), 1);
+    EXPECT_EQ(run_line(exec_get, "GET m"), 1);   // does not convert: m keeps its value
     EXPECT_EQ(queued_errors(), "7002 7001");
     EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abcd' L:INT32=-16 M:INT=9 N:INT=4464 "
                                "T:CHAR[80]='Hello World'");
@@ -258,19 +203,16 @@ TEST_F(Vars, GetReadsOneKeyboardLine)
 
 TEST_F(Vars, GetErrors)
 {
-    run(exec_defvar, "INT n");
-    SYMBOL_TYP proto;
-    proto.make("F", T_FUNCTION, 1, 4, calloc(1, 4), 0);
-    symtab.insert(&proto);
-    proto.unmake();
-    type("5\n");
-    run(exec_get, "GET");
-    run(exec_get, "GET x");
-    run(exec_get, "GET f");
-    run(exec_get, "GET n \"unterminated");
+    run_line(exec_defvar, "INT n");
+    add_symbol("F", T_FUNCTION, 4);
+    keyboard_types("5\n");
+    run_line(exec_get, "GET");
+    run_line(exec_get, "GET x");
+    run_line(exec_get, "GET f");
+    run_line(exec_get, "GET n \"unterminated");
     EXPECT_EQ(queued_errors(), "5001 7011 7011 5001");
     EXPECT_EQ(symtab_serial(), "F:FUNCTION(0) N:INT=0");   // no line was read
-    EXPECT_EQ(run(exec_get, "GETS n"), 0);
+    EXPECT_EQ(run_line(exec_get, "GETS n"), 0);
 }
 
 // A text block as the input stack takes it: lines ended by NUL, one more NUL at the end.
@@ -284,20 +226,20 @@ void push_block(const std::string& lines)
 // keyboard is dropped so that the command loop's next read ends the run.
 TEST_F(Vars, GetAtEndOfInputKeepsTheValueAndEndsTheRun)
 {
-    run(exec_defvar, "INT n");
-    run(exec_defvar, "CHAR c[5]");
-    run(exec_expr, "n = 7");
-    run(exec_expr, "c = \"abc\"");
-    type("");
+    run_line(exec_defvar, "INT n");
+    run_line(exec_defvar, "CHAR c[5]");
+    run_line(exec_expr, "n = 7");
+    run_line(exec_expr, "c = \"abc\"");
+    keyboard_types("");
     push_block(std::string("PRINT never") + '\0');
     push_block(std::string("RETURN") + '\0');
     input.hold = 1;
-    EXPECT_EQ(run(exec_get, "GET n \"n: \""), 1);
+    EXPECT_EQ(run_line(exec_get, "GET n \"n: \""), 1);
     EXPECT_EQ(input.depth, 1);
     EXPECT_EQ(input.hold, 0);
     EXPECT_EQ(cgets_eof(), 1);
     push_block(std::string("PRINT never") + '\0');
-    EXPECT_EQ(run(exec_get, "GET c"), 1);   // the keyboard has already ended
+    EXPECT_EQ(run_line(exec_get, "GET c"), 1);   // the keyboard has already ended
     EXPECT_EQ(input.depth, 1);
     EXPECT_EQ(queued_errors(), "");
     EXPECT_EQ(symtab_serial(), "C:CHAR[5]='abc' N:INT=7");
@@ -322,7 +264,7 @@ TEST_F(Vars, GetwordSkipsBlankAndCommentLines)
 
 TEST_F(Vars, GetlineEndsAtTheEndOfKeyboardInput)
 {
-    type("first\n");
+    keyboard_types("first\n");
     EXPECT_EQ(getline("WHILE> ", 0), 1);
     EXPECT_EQ(P.get(0), 0);
     EXPECT_STREQ(P.token, "FIRST");

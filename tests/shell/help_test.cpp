@@ -7,37 +7,23 @@
 #include "app/help_texts.h"
 #include "shell/help.h"
 #include "shell/parse.h"
+#include "support/program_fixture.h"
+#include "support/run_line.h"
 
 namespace {
 
-class Help : public ::testing::Test {
+// A fresh program with the PnP topics registered, as at start-up.
+class Help : public ProgramTest {
 protected:
     void SetUp() override {
-        help_reset();
-        setup_HLP();
-    }
-    void TearDown() override {
-        help_reset();
+        ProgramTest::SetUp();
         setup_HLP();
     }
     // What the line prints; taken is set to the handler's result.
-    std::string help(const char* line, short* taken = nullptr) {
-        P.command(line);
-        P.get(0);
-        fflush(stdout);
-        testing::internal::CaptureStdout();
-        short r = exec_help();
-        fflush(stdout);
-        if (taken) *taken = r;
-        return testing::internal::GetCapturedStdout();
+    static std::string help(const char* line, short* taken = nullptr) {
+        return run_line_output(exec_help, line, taken);
     }
-    static std::string summary_text(const char* bad) {
-        fflush(stdout);
-        testing::internal::CaptureStdout();
-        summary(bad);
-        fflush(stdout);
-        return testing::internal::GetCapturedStdout();
-    }
+    static std::string summary_text(const char* bad) { return stdout_of([=] { summary(bad); }); }
     // The line of text that names a topic's syntax (its first "FMT:" line, or its first line).
     static std::string title(const std::string& text) {
         size_t at = text.find("FMT:");

@@ -1,10 +1,12 @@
 // The simulated card: key detection, states, read port, Config Control and its registers.
-#include "pnp/pnp_fixture.h"
+#include "support/program_fixture.h"
+#include "support/sim_cards.h"
+#include "support/state_text.h"
 #include "pnp/resources.h"
 
 namespace {
 
-class SimCard : public PnpFixture {
+class SimCard : public ProgramTest {
 protected:
     static void key() { initkey_PNP(); }
     static unsigned char reg(short r) { return readreg_PNP(r); }

@@ -1,8 +1,7 @@
-// Test support of the PnP layer: a fixture on the simulated bus, card builders, serialisers.
-#ifndef VELKOR_TESTS_PNP_FIXTURE_H
-#define VELKOR_TESTS_PNP_FIXTURE_H
-
-#include <gtest/gtest.h>
+// Test support of the PnP layer: cards for the simulated bus, a trace file read back, the real
+// card dumps.
+#ifndef VELKOR_TESTS_SUPPORT_SIM_CARDS_H
+#define VELKOR_TESTS_SUPPORT_SIM_CARDS_H
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,26 +17,6 @@
 #include "sim/bus.h"
 
 typedef std::vector<unsigned char> BYTES;
-
-// Every test starts on an empty simulated bus with fresh PnP globals (permission granted) and an
-// empty error queue, and leaves the hardware bus in place without permission.
-class PnpFixture : public ::testing::Test {
-protected:
-    void SetUp() override { remake(); }
-    void TearDown() override {
-        remake();
-        use_bus(&hw_bus);
-        PNP_permitted = 0;
-    }
-    static void remake() {
-        trace_close();
-        use_bus(&sim_bus);
-        clean_PNP();
-        sim_reset();
-        init_PNP();
-        clr_errhdl();
-    }
-};
 
 // The 4 bytes of a compressed identifier such as "ABC0001".
 inline BYTES pnp_id(const char* text) {
@@ -83,18 +62,6 @@ inline BYTES cat(std::initializer_list<BYTES> parts) {
 }
 
 inline short add_card(const BYTES& card) { return sim_add_card(card.data(), (unsigned short)card.size()); }
-
-// The card table in one line: "csn:vendor:ndevs" for each record in use.
-inline std::string card_table() {
-    std::string s;
-    for (short i = 0; i < PNP_cards_len; i++) {
-        char one[40];
-        snprintf(one, sizeof one, "%s%u:%s:%d", i ? " " : "", PNP_cards[i].csn, devid_PNP(PNP_cards[i].serial),
-                 PNP_cards[i].ndevs);
-        s += one;
-    }
-    return s;
-}
 
 // A trace file of the test's own, read back line by line.
 class TRACE_FILE {
