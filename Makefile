@@ -7,7 +7,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test asan fuzz install clean
+.PHONY: all deps build run test asan fuzz install clean format
 
 all: build
 
@@ -41,3 +41,7 @@ install: build
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz
+
+# Lays the sources and tests out as .clang-format says (needs clang-format).
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -141,7 +141,7 @@ short INPUT_TYP::push(const char* name, const char* ext) {
     if (!f->fp && ext) {
         size_t n = strlen(name), e = strlen(ext);
         char* full = (char*)mem_alloc(n + e + 1);
-        if (!full) reason = ENOMEM;   // the name with the extension was never tried
+        if (!full) reason = ENOMEM;  // the name with the extension was never tried
         if (full) {
             memcpy(full, name, n);
             memcpy(full + n, ext, e + 1);

@@ -42,7 +42,7 @@ TEST_F(CardCommands, IsolateWordsAndSelection) {
     PNP_csn_idx = 0;
     PNP_device = 2;
     Uport = 0x333;
-    EXPECT_EQ(run("isolate rEsEt"), "");   // fresh cards have no CSN yet: found in mode 1 too
+    EXPECT_EQ(run("isolate rEsEt"), "");  // fresh cards have no CSN yet: found in mode 1 too
     EXPECT_EQ(PNP_cards_len, 2);
     EXPECT_EQ(PNP_csn, 0);
     EXPECT_EQ(PNP_csn_idx, -1);
@@ -63,9 +63,9 @@ TEST_F(CardCommands, DetectSelectsTheFirstCardLoaded) {
     EXPECT_EQ(PNP_csn_idx, 1);
     EXPECT_EQ(PNP_device, 0);
     EXPECT_EQ(run("DETECT 1"), "");
-    EXPECT_EQ(PNP_csn, 2);   // an existing selection stays
+    EXPECT_EQ(PNP_csn, 2);  // an existing selection stays
     EXPECT_EQ(PNP_cards[0].ndevs, 3);
-    EXPECT_EQ(run("DETECT 0"), "");   // the current card again
+    EXPECT_EQ(run("DETECT 0"), "");  // the current card again
     EXPECT_EQ(run("DETECT 5"), "\nCard #05 cannot be loaded\n\n");
     EXPECT_EQ(errhdl_count(), 0);
     // The read port comes from PNP_PORT.
@@ -80,7 +80,7 @@ TEST_F(CardCommands, DetectWithoutACard) {
     EXPECT_EQ(errhdl_code(0), 1002);
     EXPECT_EQ(PNP_cards_len, 0);
     clr_errhdl();
-    EXPECT_EQ(run("DETECT nosuchvariable"), "");   // a bad expression counts as 0
+    EXPECT_EQ(run("DETECT nosuchvariable"), "");  // a bad expression counts as 0
     EXPECT_EQ(errhdl_count(), 1);
     EXPECT_EQ(errhdl_code(0), 1002);
 }

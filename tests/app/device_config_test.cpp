@@ -60,7 +60,7 @@ protected:
 };
 
 TEST_F(DeviceConfigTest, BeginAndEndSendTheirSequencesOnce) {
-    Uport = 0;   // PNP_PORT 0 selects the default port
+    Uport = 0;  // PNP_PORT 0 selects the default port
     EXPECT_EQ(run("dev b"), 1);
     EXPECT_EQ(writes(), "key 00=80 03=01 07=01");
     EXPECT_EQ(run("DEVICE BEGIN"), 1);
@@ -83,24 +83,24 @@ TEST_F(DeviceConfigTest, BeginUsesThePortOfPnpPort) {
 TEST_F(DeviceConfigTest, ActionWordsAndTheirErrors) {
     EXPECT_EQ(run("DEVICE"), 1);
     EXPECT_EQ(run("DEVICE START"), 1);
-    EXPECT_EQ(run("DEVICES BEGIN"), 0);   // not this handler's line
+    EXPECT_EQ(run("DEVICES BEGIN"), 0);  // not this handler's line
     EXPECT_EQ(run("TESTS"), 0);
     EXPECT_EQ(errors(), "5003 5003");
     begin();
     EXPECT_EQ(run("DEVICE SET"), 1);
     EXPECT_EQ(run("DEVICE SET PORT 1"), 1);
     EXPECT_EQ(run("DEVICE SET MEM"), 1);
-    EXPECT_EQ(run("DEVICE SET ACT"), 1);   // resource keywords are exact
+    EXPECT_EQ(run("DEVICE SET ACT"), 1);  // resource keywords are exact
     EXPECT_EQ(errors(), "5003 5003 5003 5003");
     EXPECT_EQ(writes(), "");
 }
 
 TEST_F(DeviceConfigTest, SetNeedsCurrentCardDeviceAndConfigurationMode) {
     EXPECT_EQ(run("DEVICE SET IRQ 0 5"), 1);
-    EXPECT_EQ(errors(), "5003");              // before BEGIN
+    EXPECT_EQ(errors(), "5003");  // before BEGIN
     PNP_csn = 0;
     run("DEVICE SET IRQ 0 5");
-    EXPECT_EQ(errors(), "1002");              // no current card comes first
+    EXPECT_EQ(errors(), "1002");  // no current card comes first
     PNP_csn = 1;
     begin();
     PNP_device = -1;
@@ -177,7 +177,7 @@ TEST_F(DeviceConfigTest, BeginWithoutValidSelectionResolvesNothing) {
 
 TEST_F(DeviceConfigTest, DeviceIsFixedAtBegin) {
     begin();
-    PNP_device = 2;   // changing PNP_DEVICE afterwards does not move SET to another device
+    PNP_device = 2;  // changing PNP_DEVICE afterwards does not move SET to another device
     run("DEVICE SET DMA 1 3");
     EXPECT_EQ(writes(), "75=03");
     EXPECT_EQ(dev(1).dma[1], 3);
@@ -192,9 +192,9 @@ TEST_F(DeviceConfigTest, Irq) {
     EXPECT_EQ(dev().irq[0].type, 0);
     run("DEV S IRQ 1 10 HIGH LEVEL");
     EXPECT_EQ(writes(), "72=0A 73=03");
-    run("DEVICE SET IRQ 0 5 L");          // L is LOW
+    run("DEVICE SET IRQ 0 5 L");  // L is LOW
     EXPECT_EQ(writes(), "70=05 71=00");
-    run("DEVICE SET IRQ 0 7 h le");       // LE is LEVEL
+    run("DEVICE SET IRQ 0 7 h le");  // LE is LEVEL
     EXPECT_EQ(writes(), "70=07 71=03");
     run("DEVICE SET IRQ 0 7 HIGH LOW EDGE LEVEL EDGE ; the last keyword for a bit wins");
     EXPECT_EQ(writes(), "70=07 71=00");
@@ -202,7 +202,7 @@ TEST_F(DeviceConfigTest, Irq) {
     EXPECT_EQ(writes(), "70=09 71=00");
     EXPECT_EQ(errors(), "");
 
-    run("DEVICE SET IRQ 0 2+3");          // arguments are single numbers
+    run("DEVICE SET IRQ 0 2+3");  // arguments are single numbers
     run("DEVICE SET IRQ 2 5");
     run("DEVICE SET IRQ 0");
     run("DEVICE SET IRQ 0 5 RISING");
@@ -228,7 +228,7 @@ TEST_F(DeviceConfigTest, IrqLevelZeroOnBothSidesIsLeftAlone) {
 }
 
 TEST_F(DeviceConfigTest, Mem) {
-    dev().mem[0].control = 0x01;   // the card reports an upper limit
+    dev().mem[0].control = 0x01;  // the card reports an upper limit
     begin();
     run("DEVICE SET MEM 0 0xD00 0xD40 16BIT");
     EXPECT_EQ(writes(), "40=0D 41=00 42=03 43=0D 44=40");
@@ -237,11 +237,11 @@ TEST_F(DeviceConfigTest, Mem) {
     EXPECT_EQ(dev().mem[0].control, 0x03);
     run("DEVICE SET MEM 0 0xD00 0xD40 8BIT extra words are ignored");
     EXPECT_EQ(writes(), "40=0D 41=00 42=01 43=0D 44=40");
-    run("DEVICE SET MEM 3 0x10000C8 0x10 1");   // 1 is 16BIT; values keep their low 16 bits
+    run("DEVICE SET MEM 3 0x10000C8 0x10 1");  // 1 is 16BIT; values keep their low 16 bits
     EXPECT_EQ(writes(), "58=00 59=C8 5A=02 5B=00 5C=10");
-    run("DEVICE SET MEM 0 0xD00");              // no limit: nothing, silently
-    run("DEVICE SET MEM 1 0 0x10");             // base 0 on both sides: nothing at all
-    run("DEVICE SET MEM 2 0x10000 0x10");       // so is a base whose low 16 bits are 0
+    run("DEVICE SET MEM 0 0xD00");         // no limit: nothing, silently
+    run("DEVICE SET MEM 1 0 0x10");        // base 0 on both sides: nothing at all
+    run("DEVICE SET MEM 2 0x10000 0x10");  // so is a base whose low 16 bits are 0
     EXPECT_EQ(errors(), "");
     EXPECT_EQ(dev().mem[1].limit, 0);
     EXPECT_EQ(dev().mem[2].limit, 0);
@@ -250,11 +250,11 @@ TEST_F(DeviceConfigTest, Mem) {
     run("DEVICE SET MEM 4 0xD00 0xD40");
     run("DEVICE SET MEM 0");
     EXPECT_EQ(errors(), "5003 5003 5003 5003");
-    run("DEVICE SET MEM -1 0xD00 0xD40");      // "-" is a token of its own, not a number
+    run("DEVICE SET MEM -1 0xD00 0xD40");  // "-" is a token of its own, not a number
     EXPECT_EQ(errors(), "7002");
     EXPECT_EQ(writes(), "");
 
-    run("DEVICE SET MEM CLEAR");                // bit 0 of control stays the card's
+    run("DEVICE SET MEM CLEAR");  // bit 0 of control stays the card's
     EXPECT_EQ(writes(), "40=00 41=00 42=01 43=00 44=00 58=00 59=00 5A=00 5B=00 5C=00");
     EXPECT_EQ(dev().mem[3].base, 0);
     EXPECT_EQ(dev().mem[0].control, 0x01);
@@ -272,9 +272,9 @@ TEST_F(DeviceConfigTest, Mem32) {
     EXPECT_EQ(dev().mem32[0].limit, 0xFEC0FFFFul);
     run("DEVICE SET MEM32 3 4294967295 0b11 16BIT");
     EXPECT_EQ(writes(), "A0=FF A1=FF A2=FF A3=FF A4=02 A5=00 A6=00 A7=00 A8=03");
-    run("DEVICE SET MEM32 2 010 0x99999999999 8BIT");   // octal; too large saturates
+    run("DEVICE SET MEM32 2 010 0x99999999999 8BIT");  // octal; too large saturates
     EXPECT_EQ(writes(), "90=00 91=00 92=00 93=08 94=00 95=FF 96=FF 97=FF 98=FF");
-    run("DEVICE SET MEM32 1 0xE0000 0xEFFFF");          // no keyword: 8-bit, bit 0 kept
+    run("DEVICE SET MEM32 1 0xE0000 0xEFFFF");  // no keyword: 8-bit, bit 0 kept
     EXPECT_EQ(writes(), "80=00 81=0E 82=00 83=00 84=01 85=00 86=0E 87=FF 88=FF");
     EXPECT_EQ(errors(), "");
 
@@ -309,11 +309,13 @@ TEST_F(DeviceConfigTest, IoPorts) {
     run("DEVICE SET IOPORT 0x240 ; comment");
     EXPECT_EQ(writes(), "60=02 61=40 62=00 63=00");
     run("DEVICE SET IOPORT 1, 2, 3, 4, 5, 6, 7, 8 # eight");
-    EXPECT_EQ(writes(), "60=00 61=01 62=00 63=02 64=00 65=03 66=00 67=04 68=00 69=05 6A=00 6B=06 "
-                        "6C=00 6D=07 6E=00 6F=08");
-    run("DEVICE SET IOPORT 0x220 , ;");   // a comment after a comma ends the list too
-    EXPECT_EQ(writes(), "60=02 61=20 62=00 63=00 64=00 65=00 66=00 67=00 68=00 69=00 6A=00 6B=00 6C=00 "
-                        "6D=00 6E=00 6F=00");
+    EXPECT_EQ(writes(),
+              "60=00 61=01 62=00 63=02 64=00 65=03 66=00 67=04 68=00 69=05 6A=00 6B=06 "
+              "6C=00 6D=07 6E=00 6F=08");
+    run("DEVICE SET IOPORT 0x220 , ;");  // a comment after a comma ends the list too
+    EXPECT_EQ(writes(),
+              "60=02 61=20 62=00 63=00 64=00 65=00 66=00 67=00 68=00 69=00 6A=00 6B=00 6C=00 "
+              "6D=00 6E=00 6F=00");
     EXPECT_EQ(errors(), "");
 
     run("DEVICE SET IOPORT 0x220 0x330");
@@ -321,7 +323,7 @@ TEST_F(DeviceConfigTest, IoPorts) {
     run("DEVICE SET IOPORT 0x220 ,");
     run("DEVICE SET IOPORT 0x220 ; 0x330");
     EXPECT_EQ(errors(), "5003 5003 5003");
-    EXPECT_EQ(writes(), "60=02 61=20");   // the last line was fine: only port 0 changes
+    EXPECT_EQ(writes(), "60=02 61=20");  // the last line was fine: only port 0 changes
     run("DEVICE SET IOPORT 0x220 , x");
     EXPECT_EQ(errors(), "7002");
     EXPECT_EQ(writes(), "");
@@ -339,7 +341,7 @@ TEST_F(DeviceConfigTest, Dma) {
     EXPECT_EQ(writes(), "74=01");
     run("DEVICE SET DMA 0 3+2 trailing words are ignored");
     EXPECT_EQ(writes(), "74=03");
-    run("DEVICE SET DMA 1 4");             // 4 on both sides after this one
+    run("DEVICE SET DMA 1 4");  // 4 on both sides after this one
     EXPECT_EQ(writes(), "75=04");
     run("DEVICE SET DMA 1 4");
     EXPECT_EQ(writes(), "");
@@ -357,7 +359,7 @@ TEST_F(DeviceConfigTest, ActiveTurnsRangeCheckOffFirst) {
     dev().rangecheck = 0x01;
     run("DEVICE SET ACTIVE");
     EXPECT_EQ(writes(), "31=00 30=01");
-    dev().rangecheck = 0x02;   // the standard's enable bit
+    dev().rangecheck = 0x02;  // the standard's enable bit
     run("DEVICE SET active");
     EXPECT_EQ(writes(), "31=00 30=01");
     dev().rangecheck = 0x00;
@@ -368,20 +370,20 @@ TEST_F(DeviceConfigTest, ActiveTurnsRangeCheckOffFirst) {
     run("DEVICE SET INACTIVE");
     EXPECT_EQ(writes(), "30=00");
     EXPECT_EQ(dev().activate, 0);
-    EXPECT_EQ(dev().rangecheck, 0x03);   // the record keeps what was captured
+    EXPECT_EQ(dev().rangecheck, 0x03);  // the record keeps what was captured
     EXPECT_EQ(errors(), "");
 }
 
 TEST_F(DeviceConfigTest, TestWritesItsFixedSequenceAndEndsConfigurationMode) {
     begin();
-    PNP_port = 0x20B;                    // TEST uses the port as it is
+    PNP_port = 0x20B;  // TEST uses the port as it is
     Uport = 0x203;
     EXPECT_EQ(run("test"), 1);
     EXPECT_EQ(writes(), "key 00=82 03=01 07=02 60=02 61=01 30=01 02=02");
     EXPECT_EQ(PNP_csn, 1);
     EXPECT_EQ(PNP_csn_idx, 0);
     EXPECT_EQ(PNP_device, 2);
-    EXPECT_EQ(dev(2).io[0], 0);          // the card table is not touched
+    EXPECT_EQ(dev(2).io[0], 0);  // the card table is not touched
     EXPECT_EQ(dev(2).activate, 0);
     EXPECT_EQ(valid_DEVICE(), 0);
     run("DEVICE SET IRQ 0 5");
@@ -417,7 +419,7 @@ TEST_F(DeviceConfigTest, WithoutPortPermissionNothingTouchesTheBus) {
     EXPECT_EQ(errors(), "1003 1003 1003 1003");
     EXPECT_EQ(writes(), "");
     EXPECT_EQ(valid_DEVICE(), 0);
-    EXPECT_EQ(PNP_device, 1);            // TEST did nothing
+    EXPECT_EQ(PNP_device, 1);  // TEST did nothing
     end_DEVICE();
     EXPECT_EQ(writes(), "");
 }

@@ -22,8 +22,7 @@ protected:
     }
     void TearDown() override {
         std::string cmd = "rm -rf '" + dir + "'";
-        if (system(cmd.c_str()) != 0) {
-        }
+        if (system(cmd.c_str()) != 0) {}
     }
     void write(const std::string& name, const std::string& text) {
         std::ofstream(dir + "/" + name, std::ios::binary) << text;

@@ -33,7 +33,7 @@ void as_card_file(const uint8_t* data, size_t size) {
     char err[256];
     long n = read_card_file(path.c_str(), bytes, sizeof bytes, err, sizeof err);
     if (n < 0) return;
-    if (n < 9 || n > CARD_BYTES_MAX) abort();   // the reader promises a card's worth of bytes
+    if (n < 9 || n > CARD_BYTES_MAX) abort();  // the reader promises a card's worth of bytes
     sim_reset();
     sim_add_card(bytes, (unsigned short)n);
     init_PNP();

@@ -38,8 +38,7 @@ const char* fuzz_workdir() {
         made = true;
         atexit([] {
             std::string cmd = std::string("rm -rf '") + dir + "'";
-            if (system(cmd.c_str()) != 0) {
-            }
+            if (system(cmd.c_str()) != 0) {}
         });
         // Reports go nowhere: the fuzzer looks for crashes, hangs and sanitizer reports.
         if (!freopen("/dev/null", "w", stdout)) abort();

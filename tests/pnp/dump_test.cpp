@@ -52,8 +52,8 @@ protected:
 
     // Appends a card record holding exactly these resource bytes (a heap block of that size,
     // so the sanitizer sees any read past it) and makes it current.
-    CARD_TYP& add_card(unsigned short csn, const std::vector<unsigned char>& res,
-                       short ndevs = 0, const char* vendor = "ABC0001", unsigned short serialno = 0x1234) {
+    CARD_TYP& add_card(unsigned short csn, const std::vector<unsigned char>& res, short ndevs = 0,
+                       const char* vendor = "ABC0001", unsigned short serialno = 0x1234) {
         CARD_TYP& c = PNP_cards[PNP_cards_len];
         c.csn = csn;
         c.reslen = (short)res.size();
@@ -102,8 +102,7 @@ TEST_F(DumpTest, SmallItemsPlain) {
     EXPECT_EQ(small({0x09, 0x21}), "  pnpverno_TAG     2.1\n");
     EXPECT_EQ(small({0x1C, 0x41, 0xD0, 0xB0, 0x2F}), "  cmptdevid_TAG    PNPb02f \n");
     EXPECT_EQ(small({0x22, 0x22, 0x00}), "  irq_TAG          ( 1 5 )\n");
-    EXPECT_EQ(small({0x23, 0x38, 0x8E, 0x01}),
-              "  irq_TAG          ( 3 4 5 9 10 11 15 ) Sense: 00000001b\n");
+    EXPECT_EQ(small({0x23, 0x38, 0x8E, 0x01}), "  irq_TAG          ( 3 4 5 9 10 11 15 ) Sense: 00000001b\n");
     EXPECT_EQ(small({0x2A, 0x02, 0x28}), "  dma_TAG          ( 1 ) flg: 00101000b\n");
     EXPECT_EQ(small({0x2A, 0x00, 0x08}), "  dma_TAG          ( ) flg: 00001000b\n");
     EXPECT_EQ(small({0x2A, 0xE0, 0x12}), "  dma_TAG          ( 5 6 7 ) flg: 00010010b\n");
@@ -173,7 +172,7 @@ TEST_F(DumpTest, LargeItemsPlainAndVerbose) {
 }
 
 TEST_F(DumpTest, LargeItemLengthIsSixteenBitsLowByteFirst) {
-    std::vector<unsigned char> item = {0x84, 0x2C, 0x01};   // 300 data bytes
+    std::vector<unsigned char> item = {0x84, 0x2C, 0x01};  // 300 data bytes
     item.resize(3 + 300, 0xAA);
     verbose = 1;
     EXPECT_EQ(large(item), "  lvendor_TAG    * [0004-300] \n");
@@ -188,8 +187,8 @@ TEST_F(DumpTest, CardNeverLoadedShowsHeaderAndOneSeparator) {
 
 TEST_F(DumpTest, SeparatorsAroundLogicalDevices) {
     // PnP version, ANSI string, one logical device, End.
-    add_card(1, {0x0A, 0x10, 0x01, 0x82, 0x02, 0x00, 'A', 'B', 0x15, 0x0E, 0x63, 0x00, 0x00, 0x00,
-                 0x79, 0x00},
+    add_card(1,
+             {0x0A, 0x10, 0x01, 0x82, 0x02, 0x00, 'A', 'B', 0x15, 0x0E, 0x63, 0x00, 0x00, 0x00, 0x79, 0x00},
              1, "CSC4232", 0x0001);
     EXPECT_EQ(dumprcs_PNP(-1), 0);
     EXPECT_EQ(output(),
@@ -204,10 +203,10 @@ TEST_F(DumpTest, SeparatorsAroundLogicalDevices) {
 }
 
 TEST_F(DumpTest, LogicalDeviceAfterHeaderOrEndDependentGetsNoSecondSeparator) {
-    add_card(2, {0x16, 0x04, 0x43, 0x00, 0x01, 0x01, 0x02,   // ABC0001, flags 0x0201
-                 0x30, 0x38,
-                 0x16, 0x04, 0x43, 0x00, 0xE1, 0x00, 0x00,   // ABC00e1
-                 0x79, 0x5A},
+    add_card(2,
+             {0x16, 0x04, 0x43, 0x00, 0x01, 0x01, 0x02,              // ABC0001, flags 0x0201
+              0x30, 0x38, 0x16, 0x04, 0x43, 0x00, 0xE1, 0x00, 0x00,  // ABC00e1
+              0x79, 0x5A},
              2);
     EXPECT_EQ(dumprcs_PNP(-1), 0);
     EXPECT_EQ(output(),
@@ -226,14 +225,16 @@ TEST_F(DumpTest, EndTagStopsTheDumpAndDataEndingOnSeparatorAddsNone) {
     // Bytes after the End tag are not decoded.
     add_card(1, {0x79, 0x11, 0x0A, 0x10});
     EXPECT_EQ(dumprcs_PNP(-1), 0);
-    EXPECT_EQ(output(), "card[01]<000>: ABC0001 x1234\n  ---------------\n"
-                        "  end_TAG          checksum: x11\n  ---------------\n");
+    EXPECT_EQ(output(),
+              "card[01]<000>: ABC0001 x1234\n  ---------------\n"
+              "  end_TAG          checksum: x11\n  ---------------\n");
     // Data that ends (without an End tag) right after End dependent functions, or after a large
     // item that follows the header separator, gets no closing separator.
     add_card(2, {0x38});
     EXPECT_EQ(dumprcs_PNP(-1), 0);
-    EXPECT_EQ(output(), "card[02]<000>: ABC0001 x1234\n  ---------------\n"
-                        "  enddep_TAG       \n  --------------- \n");
+    EXPECT_EQ(output(),
+              "card[02]<000>: ABC0001 x1234\n  ---------------\n"
+              "  enddep_TAG       \n  --------------- \n");
     add_card(3, {0x84, 0x00, 0x00});
     EXPECT_EQ(dumprcs_PNP(-1), 0);
     EXPECT_EQ(output(), "card[03]<000>: ABC0001 x1234\n  ---------------\n  lvendor_TAG    * \n");
@@ -268,40 +269,45 @@ TEST_F(DumpTest, VerboseHeaderShowsTwoSixteenBitHalvesLengthAndCardRegisters) {
 TEST_F(DumpTest, ItemsCutShortAreMarkedAndNothingPastTheDataIsRead) {
     add_card(1, {0x0A, 0x10, 0x01, 0x47, 0x01, 0x20});
     dumprcs_PNP(-1);
-    EXPECT_EQ(output(), "card[01]<000>: ABC0001 x1234\n  ---------------\n"
-                        "  pnpverno_TAG     1.0 - x01\n"
-                        "  ioport_TAG       [x01] [x20] (cut: 2 of 7 data bytes)\n"
-                        "  ---------------\n");
+    EXPECT_EQ(output(),
+              "card[01]<000>: ABC0001 x1234\n  ---------------\n"
+              "  pnpverno_TAG     1.0 - x01\n"
+              "  ioport_TAG       [x01] [x20] (cut: 2 of 7 data bytes)\n"
+              "  ---------------\n");
     add_card(2, {0x79});
     dumprcs_PNP(-1);
-    EXPECT_EQ(output(), "card[02]<000>: ABC0001 x1234\n  ---------------\n"
-                        "  end_TAG          (cut: 0 of 1 data bytes)\n  ---------------\n");
+    EXPECT_EQ(output(),
+              "card[02]<000>: ABC0001 x1234\n  ---------------\n"
+              "  end_TAG          (cut: 0 of 1 data bytes)\n  ---------------\n");
     add_card(3, {0x82, 0x05, 0x00, 'A', 'B'});
     dumprcs_PNP(-1);
-    EXPECT_EQ(output(), "card[03]<000>: ABC0001 x1234\n  ---------------\n"
-                        "  ansistr_TAG    * \"AB\" (cut: 2 of 5 data bytes)\n");
+    EXPECT_EQ(output(),
+              "card[03]<000>: ABC0001 x1234\n  ---------------\n"
+              "  ansistr_TAG    * \"AB\" (cut: 2 of 5 data bytes)\n");
     add_card(4, {0x30, 0x81, 0x09});
     verbose = 1;
     dumprcs_PNP(-1);
-    EXPECT_EQ(output(), "card[04]<000>: ABC0001 x1234 -> 0x0000000000000000 (d=3)\n"
-                        "                00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \n"
-                        "  ---------------\n"
-                        "  startdep_TAG     (x06) [  0] \n"
-                        "  mem_TAG        * [0001-9] (cut: 1 of 2 length bytes)\n"
-                        "  ---------------\n");
+    EXPECT_EQ(output(),
+              "card[04]<000>: ABC0001 x1234 -> 0x0000000000000000 (d=3)\n"
+              "                00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \n"
+              "  ---------------\n"
+              "  startdep_TAG     (x06) [  0] \n"
+              "  mem_TAG        * [0001-9] (cut: 1 of 2 length bytes)\n"
+              "  ---------------\n");
     add_card(5, {0x87, 0x03, 0x00, 0x01});
     dumprcs_PNP(-1);
-    EXPECT_EQ(output(), "card[05]<000>: ABC0001 x1234 -> 0x0000000000000000 (d=4)\n"
-                        "                00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \n"
-                        "  ---------------\n"
-                        "  lrsvd_TAG      *  [x0007-3] (cut: 1 of 3 data bytes)\n");
+    EXPECT_EQ(output(),
+              "card[05]<000>: ABC0001 x1234 -> 0x0000000000000000 (d=4)\n"
+              "                00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \n"
+              "  ---------------\n"
+              "  lrsvd_TAG      *  [x0007-3] (cut: 1 of 3 data bytes)\n");
 }
 
 TEST_F(DumpTest, InvalidCardSelectionQueues1002AndPrintsNothing) {
-    EXPECT_EQ(dumprcs_PNP(-1), 1);   // no current card
-    EXPECT_EQ(dumprcs_PNP(0), 1);    // beyond the records in use
+    EXPECT_EQ(dumprcs_PNP(-1), 1);  // no current card
+    EXPECT_EQ(dumprcs_PNP(0), 1);   // beyond the records in use
     add_card(1, {0x79, 0x00});
-    PNP_cards[0].csn = 0;            // a record that holds no card
+    PNP_cards[0].csn = 0;  // a record that holds no card
     EXPECT_EQ(dumprcs_PNP(0), 1);
     EXPECT_EQ(dumprcs_PNP(-2), 1);
     EXPECT_EQ(output(), "");
@@ -352,8 +358,8 @@ TEST_F(DumpTest, DeviceWithEveryResource) {
         "         IRQ: 5 (he)10 (hl)\n"
         "        DMA0: 1\n";
     EXPECT_EQ(dumpdev_PNP(1, -1), 0);
-    EXPECT_EQ(output(), std::string("  ===========\n  Device 001: ABC0001 (ACTIVE) \n") + body +
-                            "  ===========\n");
+    EXPECT_EQ(output(),
+              std::string("  ===========\n  Device 001: ABC0001 (ACTIVE) \n") + body + "  ===========\n");
     verbose = 1;
     EXPECT_EQ(dumpdev_PNP(1, 0), 0);
     EXPECT_EQ(output(), std::string("  ===========\n  Device 001: ABC0001 (ACTIVE-x81) RANGECHECK=x02\n") +
@@ -368,25 +374,27 @@ TEST_F(DumpTest, IrqTypesAndDmaChannelZero) {
     c.devs[0].irq[1] = {15, 1};
     c.devs[0].dma[1] = 0;
     dumpdev_PNP(0, 0);
-    EXPECT_EQ(output(), "  ===========\n  Device 000: ABC0000 (INACTIVE) \n"
-                        "         IRQ: 15 (ll)\n        DMA1: 0\n  ===========\n");
-    c.devs[0].irq[0] = {3, 4};   // only type & 3 names the kind
+    EXPECT_EQ(output(),
+              "  ===========\n  Device 000: ABC0000 (INACTIVE) \n"
+              "         IRQ: 15 (ll)\n        DMA1: 0\n  ===========\n");
+    c.devs[0].irq[0] = {3, 4};  // only type & 3 names the kind
     dumpdev_PNP(0, 0);
-    EXPECT_EQ(output(), "  ===========\n  Device 000: ABC0000 (INACTIVE) \n"
-                        "         IRQ: 3 (ld)15 (ll)\n        DMA1: 0\n  ===========\n");
+    EXPECT_EQ(output(),
+              "  ===========\n  Device 000: ABC0000 (INACTIVE) \n"
+              "         IRQ: 3 (ld)15 (ll)\n        DMA1: 0\n  ===========\n");
 }
 
 TEST_F(DumpTest, InvalidDeviceSelectionQueues1002AndPrintsNothing) {
-    EXPECT_EQ(dumpdev_PNP(0, -1), 1);          // no current card
+    EXPECT_EQ(dumpdev_PNP(0, -1), 1);  // no current card
     add_card(1, {}, 2);
     PNP_device = -1;
-    EXPECT_EQ(dumpdev_PNP(-1, -1), 1);         // no current device
-    EXPECT_EQ(dumpdev_PNP(2, 0), 1);           // beyond the card's devices
-    EXPECT_EQ(dumpdev_PNP(0, 1), 1);           // beyond the records in use
+    EXPECT_EQ(dumpdev_PNP(-1, -1), 1);  // no current device
+    EXPECT_EQ(dumpdev_PNP(2, 0), 1);    // beyond the card's devices
+    EXPECT_EQ(dumpdev_PNP(0, 1), 1);    // beyond the records in use
     add_card(2, {}, 0);
-    EXPECT_EQ(dumpdev_PNP(0, 1), 1);           // a card without devices
+    EXPECT_EQ(dumpdev_PNP(0, 1), 1);  // a card without devices
     PNP_cards[0].csn = 0;
-    EXPECT_EQ(dumpdev_PNP(0, 0), 1);           // a record that holds no card
+    EXPECT_EQ(dumpdev_PNP(0, 0), 1);  // a record that holds no card
     EXPECT_EQ(output(), "");
     EXPECT_EQ(errhdl_count(), 6);
     for (short i = 0; i < 6; i++) EXPECT_EQ(errhdl_code(i), 1002);
@@ -415,36 +423,27 @@ TEST_F(DumpTest, RealCardsPrintEveryItem) {
     } cases[] = {
         {"dlk2201-dlink-de220p.hex",
          {"  ansistr_TAG    * \"D-Link DE-220P PnP ISA Card\"",
-          "  logdevid_TAG     DLK2201  0000000000000010b (0x3F-31 0=bootable)",
-          "  cmptdevid_TAG    PNP80d6 ",
+          "  logdevid_TAG     DLK2201  0000000000000010b (0x3F-31 0=bootable)", "  cmptdevid_TAG    PNP80d6 ",
           "  ioport_TAG       10 bits x0240-x0380 Align: x20 Len: 32",
-          "  irq_TAG          ( 3 5 9 10 11 12 15 ) Sense: 00000001b",
-          "  end_TAG          checksum: xC3"}},
+          "  irq_TAG          ( 3 5 9 10 11 12 15 ) Sense: 00000001b", "  end_TAG          checksum: xC3"}},
         {"rtl8019-realtek-rtl8019as.hex",
          {"  logdevid_TAG     RTL8019  0000000000000010b (0x3F-31 0=bootable)",
-          "  irq_TAG          ( 3 4 5 9 10 11 12 15 ) Sense: 00000001b",
-          "  end_TAG          checksum: x14"}},
+          "  irq_TAG          ( 3 4 5 9 10 11 12 15 ) Sense: 00000001b", "  end_TAG          checksum: x14"}},
         {"csc4232-crystal-cs4232.hex",
-         {"  fixedio_TAG      10 bits x0388 Len: 4",
-          "  irq_TAG          ( 5 7 9 11 12 15 )",
-          "  dma_TAG          ( 0 1 3 ) flg: 00101000b",
-          "  startdep_TAG     Acceptable Cfg",
+         {"  fixedio_TAG      10 bits x0388 Len: 4", "  irq_TAG          ( 5 7 9 11 12 15 )",
+          "  dma_TAG          ( 0 1 3 ) flg: 00101000b", "  startdep_TAG     Acceptable Cfg",
           "  cmptdevid_TAG    PNPb007 "}},
         {"azt1008-aztech-azt2320.hex",
          {"  ioport_TAG       16 bits x0000-x0000 Align: x08 Len: 0",
-          "  irq_TAG          ( 3 4 5 9 10 11 15 ) Sense: 00000001b",
-          "  ansistr_TAG    * \"GAME PORT\"",
+          "  irq_TAG          ( 3 4 5 9 10 11 15 ) Sense: 00000001b", "  ansistr_TAG    * \"GAME PORT\"",
           "  end_TAG          checksum: xC4"}},
         {"ess0968-ess-es968.hex",
-         {"  startdep_TAG     ",
-          "  logdevid_TAG     PNP0600  0000000000000000b (0x3F-31 0=bootable)",
-          "  irq_TAG          ( 15 )",
-          "  dma_TAG          ( 0 1 3 ) flg: 00000000b"}},
+         {"  startdep_TAG     ", "  logdevid_TAG     PNP0600  0000000000000000b (0x3F-31 0=bootable)",
+          "  irq_TAG          ( 15 )", "  dma_TAG          ( 0 1 3 ) flg: 00000000b"}},
         {"ctl00e4-creative-sb-awe64-ct4520.hex",
          {"  svendor_TAG      [x02] [x45] [x20] ",
           "  logdevid_TAG     CTL7002  0000000000000000b (0x3F-31 0=bootable)",
-          "  dma_TAG          ( 5 6 7 ) flg: 00010010b",
-          "  startdep_TAG     Sub-optimal Cfg",
+          "  dma_TAG          ( 5 6 7 ) flg: 00010010b", "  startdep_TAG     Sub-optimal Cfg",
           "  svendor_TAG      [x01] [x69] [x46] [x35] [x55] "}},
     };
     const std::string dir = std::string(VELKOR_SOURCE_DIR) + "/tests/cards/real/";

@@ -21,7 +21,7 @@ TEST_F(Isolation, KeyTableAndChecksum) {
     // A real card's serial identifier (checksum byte 8 from the card itself).
     unsigned char dlink[9] = {0x11, 0x8B, 0x22, 0x01, 0xC8, 0x48, 0xF3, 0x8D, 0xF0};
     EXPECT_EQ(testserial_PNP(dlink), 0xF0);
-    dlink[7] ^= 0x80;   // the last bit counts too
+    dlink[7] ^= 0x80;  // the last bit counts too
     EXPECT_NE(testserial_PNP(dlink), 0xF0);
 }
 
@@ -60,9 +60,9 @@ TEST_F(Isolation, OneCardGetsTheNextCsn) {
 
 TEST_F(Isolation, CsnOrderFollowsArbitration) {
     // Bit 0 of byte 0 goes first on the wire; a card sending 1 where another sends 0 wins.
-    BYTES a = make_card({0x05, 0, 0, 0, 0, 0, 0, 0}, {});   // bits 0 and 2
-    BYTES b = make_card({0x06, 0, 0, 0, 0, 0, 0, 0}, {});   // bits 1 and 2
-    BYTES c = make_card({0x04, 0, 0, 0, 0, 0, 0, 1}, {});   // bit 2, and the last byte
+    BYTES a = make_card({0x05, 0, 0, 0, 0, 0, 0, 0}, {});  // bits 0 and 2
+    BYTES b = make_card({0x06, 0, 0, 0, 0, 0, 0, 0}, {});  // bits 1 and 2
+    BYTES c = make_card({0x04, 0, 0, 0, 0, 0, 0, 1}, {});  // bit 2, and the last byte
     BYTES d = make_card({0x04, 0, 0, 0, 0, 0, 0, 0}, {});
     add_card(d);
     add_card(b);
@@ -70,10 +70,10 @@ TEST_F(Isolation, CsnOrderFollowsArbitration) {
     add_card(a);
     EXPECT_EQ(isolate_PNP(4), 1);
     EXPECT_EQ(PNP_cards_len, 4);
-    EXPECT_EQ(sim_card_csn(3), 1);   // a
-    EXPECT_EQ(sim_card_csn(1), 2);   // b
-    EXPECT_EQ(sim_card_csn(2), 3);   // c
-    EXPECT_EQ(sim_card_csn(0), 4);   // d
+    EXPECT_EQ(sim_card_csn(3), 1);  // a
+    EXPECT_EQ(sim_card_csn(1), 2);  // b
+    EXPECT_EQ(sim_card_csn(2), 3);  // c
+    EXPECT_EQ(sim_card_csn(0), 4);  // d
     EXPECT_EQ(PNP_cards[0].serial[0], 0x05);
     EXPECT_EQ(PNP_cards[2].serial[7], 0x01);
 }
@@ -175,7 +175,7 @@ TEST_F(Isolation, TraceOfKeyModeAndCsn) {
     }
     EXPECT_EQ(t[292], "out 0279 06");
     EXPECT_EQ(t[293], "out 0A79 01");
-    EXPECT_EQ(t.back(), "out 0A79 02");   // Wait for Key
+    EXPECT_EQ(t.back(), "out 0A79 02");  // Wait for Key
     EXPECT_EQ(t[t.size() - 2], "out 0279 02");
 }
 
@@ -186,7 +186,7 @@ TEST_F(Isolation, ResetModesWaitAndRekey) {
     EXPECT_EQ(t[68], "out 0279 02");
     EXPECT_EQ(t[69], "out 0A79 01");
     EXPECT_EQ(t[70], "delay 750");
-    EXPECT_EQ(t[71], "out 0279 03");   // Wake[0] at once
+    EXPECT_EQ(t[71], "out 0279 03");  // Wake[0] at once
     trace_close();
 
     TRACE_FILE again;
@@ -194,7 +194,7 @@ TEST_F(Isolation, ResetModesWaitAndRekey) {
     t = again.lines();
     EXPECT_EQ(t[69], "out 0A79 07");
     EXPECT_EQ(t[70], "delay 750");
-    EXPECT_EQ(t[71], "out 0279 00");   // the key again
+    EXPECT_EQ(t[71], "out 0279 00");  // the key again
     EXPECT_EQ(t[73], "out 0279 00");
     EXPECT_EQ(t[75], "out 0279 6A");
     EXPECT_EQ(t[71 + 68], "out 0279 03");
@@ -224,10 +224,10 @@ TEST_F(Isolation, MissingDelaysYieldNoData) {
     initkey_PNP();
     EXPECT_EQ(read_serial(750, 250), id);
     EXPECT_NE(read_serial(750, 249), id);
-    EXPECT_NE(read_serial(0, 250), id);     // the first pair 250 us after Wake[0]
-    EXPECT_NE(read_serial(499, 250), id);   // 749 us
+    EXPECT_NE(read_serial(0, 250), id);    // the first pair 250 us after Wake[0]
+    EXPECT_NE(read_serial(499, 250), id);  // 749 us
     EXPECT_EQ(read_serial(0, 0), BYTES(9, 0));
-    EXPECT_EQ(read_serial(500, 250), id);   // the first pair's own wait makes up the 750
+    EXPECT_EQ(read_serial(500, 250), id);  // the first pair's own wait makes up the 750
     // One attempt costs 750 + 72 x 250 microseconds of bus time.
     unsigned long long before = sim_clock();
     wake_PNP(0);

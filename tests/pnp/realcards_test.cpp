@@ -13,10 +13,12 @@ class RealCards : public ProgramTest {};
 TEST_F(RealCards, AllSixOnOneBus) {
     const std::string dir = realcards_dir();
     // Vendor ID and number of Logical Device ID items of each dump.
-    const std::map<std::string, short> devices = {
-        {"azt1008-aztech-azt2320.hex", 4}, {"csc4232-crystal-cs4232.hex", 4},
-        {"ctl00e4-creative-sb-awe64-ct4520.hex", 3}, {"dlk2201-dlink-de220p.hex", 1},
-        {"ess0968-ess-es968.hex", 3}, {"rtl8019-realtek-rtl8019as.hex", 1}};
+    const std::map<std::string, short> devices = {{"azt1008-aztech-azt2320.hex", 4},
+                                                  {"csc4232-crystal-cs4232.hex", 4},
+                                                  {"ctl00e4-creative-sb-awe64-ct4520.hex", 3},
+                                                  {"dlk2201-dlink-de220p.hex", 1},
+                                                  {"ess0968-ess-es968.hex", 3},
+                                                  {"rtl8019-realtek-rtl8019as.hex", 1}};
     std::map<std::string, short> want;
     for (const auto& d : devices) {
         static unsigned char bytes[CARD_BYTES_MAX];

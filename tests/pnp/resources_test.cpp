@@ -14,12 +14,19 @@ protected:
 
 // Small item: I/O port descriptor at base.
 static BYTES ioport(unsigned short base) {
-    return {0x47, 0x01, (unsigned char)base, (unsigned char)(base >> 8), (unsigned char)base,
-            (unsigned char)(base >> 8), 0x01, 0x08};
+    return {0x47,
+            0x01,
+            (unsigned char)base,
+            (unsigned char)(base >> 8),
+            (unsigned char)base,
+            (unsigned char)(base >> 8),
+            0x01,
+            0x08};
 }
 
 TEST_F(Resources, LoadFillsTheRecord) {
-    BYTES items = cat({{0x0A, 0x10, 0x10}, ldid("ABC0101"), ioport(0x220), ldid("ABC0102"), {0x22, 0x20, 0x00}});
+    BYTES items =
+        cat({{0x0A, 0x10, 0x10}, ldid("ABC0101"), ioport(0x220), ldid("ABC0102"), {0x22, 0x20, 0x00}});
     BYTES card = make_card(serial_of("ABC0001", 0x4321), items);
     add_card(card);
     ASSERT_EQ(isolate_all(), 1);
@@ -55,7 +62,7 @@ TEST_F(Resources, RegistersAreReadFromTheirOwnAddresses) {
     BYTES mem32 = {0x85, 0x11, 0x00, 0x00};
     mem32.resize(mem32.size() + 16, 0);
     add_card(make_card(serial_of("ABC0001", 1), cat({ldid("ABC0101"), ldid("ABC0102"), mem24, mem32})));
-    sim_preset_reg(0, 1, 0x31, 0x01);   // an I/O range check left on
+    sim_preset_reg(0, 1, 0x31, 0x01);  // an I/O range check left on
     sim_preset_reg(0, 1, 0x60, 0x02);
     sim_preset_reg(0, 1, 0x61, 0x20);
     sim_preset_reg(0, 1, 0x70, 0x05);
@@ -70,7 +77,7 @@ TEST_F(Resources, RegistersAreReadFromTheirOwnAddresses) {
     sim_preset_reg(0, 1, 0xF0, 0xEE);
     sim_preset_reg(0, 1, 0xFE, 0xEF);
     sim_preset_reg(0, 0, 0x30, 0x01);
-    sim_preset_reg(0, 0, 0x2F, 0x77);   // card level
+    sim_preset_reg(0, 0, 0x2F, 0x77);  // card level
     ASSERT_EQ(isolate_all(), 1);
     ASSERT_EQ(loadcard_PNP(1), 1);
     const CARD_TYP& r = PNP_cards[0];
@@ -84,14 +91,14 @@ TEST_F(Resources, RegistersAreReadFromTheirOwnAddresses) {
     EXPECT_EQ(d.dma[1], 1);
     EXPECT_EQ(d.mem[0].base, 0xC800);
     EXPECT_EQ(d.mem[0].limit, 0x0040);
-    EXPECT_EQ(d.mem[0].control, 0x01);   // upper-limit decode
+    EXPECT_EQ(d.mem[0].control, 0x01);  // upper-limit decode
     EXPECT_EQ(d.mem[3].control, 0x01);
     EXPECT_EQ(d.mem32[0].base, 0x12345678UL);
     EXPECT_EQ(d.mem32[0].limit, 0x9AUL);
-    EXPECT_EQ(d.mem32[0].control, 0x00);   // range length
+    EXPECT_EQ(d.mem32[0].control, 0x00);  // range length
     EXPECT_EQ(d.vendorregs[0], 0xEE);
     EXPECT_EQ(d.vendorregs[14], 0xEF);
-    EXPECT_EQ(r.devs[0].mem[0].control, 0x00);   // device 0 has no memory descriptor
+    EXPECT_EQ(r.devs[0].mem[0].control, 0x00);  // device 0 has no memory descriptor
     PNP_port = 0x203;
     initkey_PNP();
     wake_PNP(1);
@@ -136,7 +143,7 @@ TEST_F(Resources, StatusThatNeverComes) {
     wake_PNP(1);
     EXPECT_EQ(getresdata_PNP(ok), 0);
     EXPECT_EQ(ok, 0);
-    TRACE_FILE trace;   // once ok is clear, no port is touched
+    TRACE_FILE trace;  // once ok is clear, no port is touched
     EXPECT_EQ(getresdata_PNP(ok), 0);
     EXPECT_TRUE(trace.lines().empty());
 }
@@ -144,7 +151,7 @@ TEST_F(Resources, StatusThatNeverComes) {
 TEST_F(Resources, CardThatStopsHalfway) {
     add_card(make_card(serial_of("ABC0001", 1), cat({ldid("ABC0101"), ldid("ABC0102"), ldid("ABC0103")})));
     ASSERT_EQ(isolate_all(), 1);
-    sim_card_stop_after(0, 9 + 6 + 3);   // stops inside the second device ID
+    sim_card_stop_after(0, 9 + 6 + 3);  // stops inside the second device ID
     EXPECT_EQ(loadcard_PNP(1), 0);
     // The devices whose ID item was reached are counted, and keep their "no DMA" value.
     ASSERT_EQ(PNP_cards[0].ndevs, 2);
@@ -169,7 +176,7 @@ TEST_F(Resources, CardWithoutLogicalDevices) {
 static BYTES large_items(std::initializer_list<int> sizes) {
     BYTES items;
     for (int n : sizes) {
-        items.push_back(0x84);   // vendor defined, large
+        items.push_back(0x84);  // vendor defined, large
         items.push_back((unsigned char)n);
         items.push_back((unsigned char)(n >> 8));
         items.insert(items.end(), (size_t)n, 0x11);

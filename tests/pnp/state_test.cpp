@@ -21,7 +21,7 @@ TEST_F(State, PermissionAtStartUp) {
     EXPECT_EQ(ports_PNP(), 0);
     EXPECT_EQ(errhdl_count(), 2);
     defaultport_PNP(0x203);
-    clean_PNP();   // without permission no port is asked for or given back
+    clean_PNP();  // without permission no port is asked for or given back
     EXPECT_EQ(bus_log(), "permit 0279 1\n");
 
     clr_errhdl();
@@ -40,11 +40,12 @@ TEST_F(State, PermissionAtStartUp) {
     EXPECT_EQ(ports_PNP(), 1);
     // The read port: the old one is given back before the new one is asked for.
     defaultport_PNP(0);
-    defaultport_PNP(0x203);   // unchanged: no request
+    defaultport_PNP(0x203);  // unchanged: no request
     defaultport_PNP(0x213);
     clean_PNP();
-    EXPECT_EQ(bus_log(), "permit 0279 1\nprivilege 3\npermit 0203 1\npermit 0203 0\npermit 0213 1\npermit 0279 0\n"
-                         "permit 0213 0\n");
+    EXPECT_EQ(bus_log(),
+              "permit 0279 1\nprivilege 3\npermit 0203 1\npermit 0203 0\npermit 0213 1\npermit 0279 0\n"
+              "permit 0213 0\n");
     EXPECT_EQ(PNP_port, 0x213);
 }
 
@@ -52,7 +53,7 @@ TEST_F(State, CurrentCardAndDevice) {
     EXPECT_EQ(testcsn_PNP(0), 0);
     EXPECT_EQ(testdev_PNP(0), 0);
     EXPECT_EQ(errhdl_count(), 0);
-    PNP_csn = 3;   // assigned by a script while no card was selected
+    PNP_csn = 3;  // assigned by a script while no card was selected
     EXPECT_EQ(testcsn_PNP(1), 0);
     EXPECT_EQ(errhdl_code(0), 1002);
 
@@ -63,7 +64,7 @@ TEST_F(State, CurrentCardAndDevice) {
     PNP_device = 7;
     EXPECT_EQ(current_PNP(9), 1);
     EXPECT_EQ(PNP_csn_idx, -1);
-    EXPECT_EQ(current_PNP(-1), 0);   // the card of PNP_csn; no devices: the device stays
+    EXPECT_EQ(current_PNP(-1), 0);  // the card of PNP_csn; no devices: the device stays
     EXPECT_EQ(PNP_csn_idx, 0);
     EXPECT_EQ(PNP_device, 7);
     EXPECT_EQ(current_PNP(4), 0);
@@ -74,11 +75,11 @@ TEST_F(State, CurrentCardAndDevice) {
     EXPECT_EQ(findcard_PNP(4), 1);
     EXPECT_EQ(findcard_PNP(0), -1);
     EXPECT_EQ(usedcard_PNP(1), &PNP_cards[1]);
-    PNP_cards[0].csn = 0;   // a record that holds no card, one past the end, none
+    PNP_cards[0].csn = 0;  // a record that holds no card, one past the end, none
     EXPECT_EQ(usedcard_PNP(0), nullptr);
     EXPECT_EQ(usedcard_PNP(2), nullptr);
     EXPECT_EQ(usedcard_PNP(-1), nullptr);
-    PNP_cards[1].ndevs = 0;   // nothing was allocated
+    PNP_cards[1].ndevs = 0;  // nothing was allocated
 }
 
 TEST_F(State, IdentifierAndBitTexts) {
@@ -99,11 +100,11 @@ TEST_F(State, IdentifierAndBitTexts) {
 TEST_F(State, TraceLines) {
     TRACE_FILE trace;
     PNP_port = 0x20B;
-    writereg_PNP(0x107, 0x1FF);   // only the low bytes go out
+    writereg_PNP(0x107, 0x1FF);  // only the low bytes go out
     readreg_PNP(0x06);
     udelay(250);
-    EXPECT_EQ(trace.lines(),
-              (std::vector<std::string>{"out 0279 07", "out 0A79 FF", "out 0279 06", "in 020B FF", "delay 250"}));
+    EXPECT_EQ(trace.lines(), (std::vector<std::string>{"out 0279 07", "out 0A79 FF", "out 0279 06",
+                                                       "in 020B FF", "delay 250"}));
     trace_close();
     EXPECT_EQ(trace_open("/nonexistent-dir/trace"), 0);
 }
@@ -114,7 +115,7 @@ static void on_alarm(int) { alarms++; }
 TEST(HardwareBus, DelayResumesAfterASignal) {
     struct sigaction sa, old;
     memset(&sa, 0, sizeof sa);
-    sa.sa_handler = on_alarm;   // no SA_RESTART: nanosleep returns EINTR
+    sa.sa_handler = on_alarm;  // no SA_RESTART: nanosleep returns EINTR
     sigaction(SIGALRM, &sa, &old);
     struct itimerval tick = {{0, 5000}, {0, 5000}}, off = {{0, 0}, {0, 0}};
     alarms = 0;

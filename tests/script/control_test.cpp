@@ -34,10 +34,10 @@ TEST_F(Control, OneLineLoopKeepsTheRestOfItsLineBelowIt) {
     EXPECT_EQ(frames(), "text[ PRINT done] loop[X = 1 ] if[ (1) ]");
     input.pop();
     input.pop();
-    run(exec_while);   // inner braces are counted and kept
+    run(exec_while);  // inner braces are counted and kept
     EXPECT_EQ(frames(), "loop[{ } ] if[ (1) ]");
     input.pop();
-    run(exec_while);   // an empty body; a comment after the brace is no command
+    run(exec_while);  // an empty body; a comment after the brace is no command
     EXPECT_EQ(frames(), "loop[] if[ (1) ]");
     input.pop();
     run(exec_while);
@@ -46,8 +46,8 @@ TEST_F(Control, OneLineLoopKeepsTheRestOfItsLineBelowIt) {
 }
 
 TEST_F(Control, ForSplitsItsHeader) {
-    script({"FOR (I = 0, J = 10;", "  ($I < 3) # comment", "; I = $I + (1), J = $J - 1)", "  {",
-            "  A", "    B }"});
+    script({"FOR (I = 0, J = 10;", "  ($I < 3) # comment", "; I = $I + (1), J = $J - 1)", "  {", "  A",
+            "    B }"});
     run(exec_for);
     // The init statements on top, the loop with condition and step, continuation blanks kept.
     EXPECT_EQ(frames(),
@@ -68,12 +68,12 @@ TEST_F(Control, ForWithEmptyPartsPushesNoEmptyFrames) {
 TEST_F(Control, TooLargeConstructsAreRefusedWhole) {
     std::string line(4000, 'x');
     script({"WHILE (1) {", line, line, "}", "FOR (A = 1; 1; " + line + ", " + line + ") { B }",
-            "WHILE (" + std::string(2050, '1') + ") { C }",
-            "WHILE (1) { D } " + std::string(1100, 'y'), "NEXT"});
+            "WHILE (" + std::string(2050, '1') + ") { C }", "WHILE (1) { D } " + std::string(1100, 'y'),
+            "NEXT"});
     EXPECT_EQ(run(exec_while), 1);
     EXPECT_EQ(queued_errors(), "6004");
     EXPECT_EQ(frames(), "");
-    EXPECT_EQ(next_script_line().substr(0, 3), "FOR");   // the whole body was read
+    EXPECT_EQ(next_script_line().substr(0, 3), "FOR");  // the whole body was read
     clr_errhdl();
     EXPECT_EQ(run(exec_for), 1);
     EXPECT_EQ(queued_errors(), "6004");
@@ -82,7 +82,7 @@ TEST_F(Control, TooLargeConstructsAreRefusedWhole) {
     EXPECT_EQ(run(exec_while), 1);
     EXPECT_EQ(queued_errors(), "6004");
     clr_errhdl();
-    EXPECT_EQ(run(exec_while), 1);   // the rest of the line does not fit smallbuf
+    EXPECT_EQ(run(exec_while), 1);  // the rest of the line does not fit smallbuf
     EXPECT_EQ(queued_errors(), "6004");
     EXPECT_EQ(frames(), "");
     EXPECT_EQ(next_script_line(), "NEXT");
@@ -114,9 +114,9 @@ TEST_F(Control, ConstructNeverReadsPastTheEndOfALoopBody) {
     P.get(0);
     EXPECT_EQ(exec_if(), 1);
     EXPECT_EQ(queued_errors(), "7006");
-    EXPECT_EQ(input.depth, 3);            // the loop stays, at the end of its body
-    EXPECT_EQ(input.frames[2]->steplen, 6);   // its step is due
-    EXPECT_EQ(input.setup("", 1), 0);     // and goes on with its step
+    EXPECT_EQ(input.depth, 3);               // the loop stays, at the end of its body
+    EXPECT_EQ(input.frames[2]->steplen, 6);  // its step is due
+    EXPECT_EQ(input.setup("", 1), 0);        // and goes on with its step
     EXPECT_EQ(input.setup("", 1), 1);
     EXPECT_STREQ(P.line, "STEP");
 }
@@ -139,7 +139,7 @@ TEST_F(Control, BreakAndContinueOnlyInsideTheLoopBody) {
     EXPECT_EQ(run(exec_loopctl), 1);
     EXPECT_EQ(queued_errors(), "5002 5002");
     clr_errhdl();
-    EXPECT_EQ(run_line(exec_loopctl, "BREAK"), 1);   // the script's frame is used up: the keyboard is on top
+    EXPECT_EQ(run_line(exec_loopctl, "BREAK"), 1);  // the script's frame is used up: the keyboard is on top
     EXPECT_EQ(queued_errors(), "5002");
 
     EXPECT_EQ(run_line(exec_loopctl, "BREAKS"), 0);
@@ -154,11 +154,11 @@ TEST_F(Control, ContinueEndsThePassAndBreakTheLoop) {
     input.frames[1]->endbrace = 1;
     EXPECT_EQ(run_line(exec_loopctl, "continue and text that is ignored"), 1);
     EXPECT_EQ(input.frames[1]->endbrace, 0);
-    EXPECT_EQ(input.setup("", 0), 0);   // THIRD is skipped: the step is due
+    EXPECT_EQ(input.setup("", 0), 0);  // THIRD is skipped: the step is due
     EXPECT_EQ(input.setup("", 0), 1);
     EXPECT_STREQ(P.line, "STEP");
     EXPECT_EQ(input.setup("", 0), 0);
-    EXPECT_EQ(input.setup("", 0), 1);   // condition again, then the first line
+    EXPECT_EQ(input.setup("", 0), 1);  // condition again, then the first line
     EXPECT_STREQ(P.line, "FIRST");
     EXPECT_EQ(run_line(exec_loopctl, "Break"), 1);
     EXPECT_EQ(input.depth, 1);
@@ -166,12 +166,12 @@ TEST_F(Control, ContinueEndsThePassAndBreakTheLoop) {
 }
 
 TEST_F(Control, IfRunsOrSkipsItsBlock) {
-    script({"IF (1) {", "IF (2 > 1) { A = 1", "IF (0) {", "  X { nested }", "} ELSE {",
-            "IF (0) { A } B", "IF (0) { A } ; comment", "IF (1) ; the brace comes", "{"});
+    script({"IF (1) {", "IF (2 > 1) { A = 1", "IF (0) {", "  X { nested }", "} ELSE {", "IF (0) { A } B",
+            "IF (0) { A } ; comment", "IF (1) ; the brace comes", "{"});
     EXPECT_EQ(run(exec_if), 1);
     EXPECT_EQ(held(), "-");
     EXPECT_EQ(run(exec_if), 1);
-    EXPECT_EQ(held(), " A = 1");   // the rest of the line runs as the block's first command
+    EXPECT_EQ(held(), " A = 1");  // the rest of the line runs as the block's first command
     input.hold = 0;
     EXPECT_EQ(run(exec_if), 1);
     EXPECT_EQ(held(), " ELSE {");  // the skipped block ends on this line
@@ -215,18 +215,18 @@ TEST_F(Control, TooLongIfConditionSkipsTheBlockAndItsElse) {
     EXPECT_EQ(queued_errors(), "6004");
     EXPECT_EQ(held(), " ELSE {");
     ASSERT_EQ(resume(), 1);
-    EXPECT_EQ(exec_ifctl(), 1);   // skipped as if its IF had run
+    EXPECT_EQ(exec_ifctl(), 1);  // skipped as if its IF had run
     EXPECT_EQ(next_script_line(), "NEXT");
 }
 
 TEST_F(Control, ClosingBraceMarksTheFrame) {
-    script({"}  ELSE { A }", "ELSE", "   ", "# comment", "IF (1) {", "}", "ELSE IF (1) {", "  B",
-            "} else {", "C }", "ELSE ; { D", "} ELSE ; { E }", "NEXT"});
-    EXPECT_EQ(run(exec_if), 1);           // "}" is exec_ifctl's
+    script({"}  ELSE { A }", "ELSE", "   ", "# comment", "IF (1) {", "}", "ELSE IF (1) {", "  B", "} else {",
+            "C }", "ELSE ; { D", "} ELSE ; { E }", "NEXT"});
+    EXPECT_EQ(run(exec_if), 1);  // "}" is exec_ifctl's
     EXPECT_EQ(input.frames[1]->endbrace, 1);
     EXPECT_EQ(held(), "  ELSE { A }");
     ASSERT_EQ(resume(), 1);
-    EXPECT_EQ(exec_ifctl(), 1);           // a block ran: this ELSE is skipped
+    EXPECT_EQ(exec_ifctl(), 1);  // a block ran: this ELSE is skipped
     EXPECT_EQ(input.frames[1]->endbrace, 1);
     EXPECT_EQ(held(), "-");
     input.frames[1]->endbrace = 0;
@@ -235,20 +235,20 @@ TEST_F(Control, ClosingBraceMarksTheFrame) {
     EXPECT_EQ(run(exec_if), 1);
     EXPECT_EQ(std::string(P.line), "IF (1) {");
     EXPECT_EQ(held(), "-");
-    EXPECT_EQ(run(exec_if), 1);           // "}": the ELSE IF's block ran
-    EXPECT_EQ(resume(), 0);               // nothing after it on its line
-    EXPECT_EQ(run(exec_if), 1);           // the ELSE IF with its block is skipped
+    EXPECT_EQ(run(exec_if), 1);  // "}": the ELSE IF's block ran
+    EXPECT_EQ(resume(), 0);      // nothing after it on its line
+    EXPECT_EQ(run(exec_if), 1);  // the ELSE IF with its block is skipped
     EXPECT_EQ(held(), " else {");
     ASSERT_EQ(resume(), 1);
-    EXPECT_EQ(exec_ifctl(), 1);           // and so is the last ELSE
+    EXPECT_EQ(exec_ifctl(), 1);  // and so is the last ELSE
     input.frames[1]->endbrace = 0;
-    EXPECT_EQ(run(exec_if), 1);           // ';' is dropped like any word: the '{' after it counts
+    EXPECT_EQ(run(exec_if), 1);  // ';' is dropped like any word: the '{' after it counts
     EXPECT_EQ(std::string(P.line), "ELSE ; { D");
     EXPECT_EQ(held(), " D");
     input.hold = 0;
-    EXPECT_EQ(run(exec_if), 1);           // "}": the block ran
+    EXPECT_EQ(run(exec_if), 1);  // "}": the block ran
     ASSERT_EQ(resume(), 1);
-    EXPECT_EQ(exec_ifctl(), 1);           // skipped up to the brace after ';', not into NEXT
+    EXPECT_EQ(exec_ifctl(), 1);  // skipped up to the brace after ';', not into NEXT
     EXPECT_EQ(held(), "-");
     EXPECT_EQ(next_script_line(), "NEXT");
     EXPECT_EQ(queued_errors(), "");
@@ -258,9 +258,9 @@ TEST_F(Control, OtherCommandsClearTheMark) {
     script({"}", "PRINT x", "ELSE {"});
     run(exec_if);
     input.hold = 0;
-    EXPECT_EQ(run(exec_if), 0);   // PRINT: not ours, but the mark is gone
+    EXPECT_EQ(run(exec_if), 0);  // PRINT: not ours, but the mark is gone
     EXPECT_EQ(input.frames[1]->endbrace, 0);
-    EXPECT_EQ(run(exec_if), 1);   // so this ELSE runs
+    EXPECT_EQ(run(exec_if), 1);  // so this ELSE runs
     EXPECT_EQ(input.hold, 1);
 }
 

@@ -44,7 +44,7 @@ TEST_F(Functions, BodyIsStoredWithReferencesAsBytes) {
     script({"FUNCTION add( 2 )", "{", "   SUM = $1 + $2 $X $", "   PRINT $12abc  ; $1", "}"});
     EXPECT_EQ(run(exec_deffunct), 1);
     EXPECT_EQ(stored("ADD"), "   SUM = <1> + <2> $X $|   PRINT $12abc  ; <1>||| (2)");
-    EXPECT_EQ(symtab.find("add")->length, 43);   // the last line's NUL, then the brace's and the block's
+    EXPECT_EQ(symtab.find("add")->length, 43);  // the last line's NUL, then the brace's and the block's
     EXPECT_EQ(queued_errors(), "");
 }
 
@@ -76,7 +76,7 @@ TEST_F(Functions, ReferenceNumbers) {
 }
 
 TEST_F(Functions, BadDeclarations) {
-    define({"FUNCTION f( 32 ) { A }"});       // references could no longer be told from text
+    define({"FUNCTION f( 32 ) { A }"});  // references could no longer be told from text
     define({"FUNCTION f( x ) { A }"});
     define({"FUNCTION f 1 ) { A }"});
     define({"FUNCTION f( 1 ] { A }"});
@@ -123,7 +123,7 @@ TEST_F(Functions, ArgumentsAcrossLines) {
     input.pop();
     input.pop();
     script({"CALL three", "# the list follows", "(x,", "z)"});
-    run(exec_call);   // the line end after ',' ends an (empty) argument
+    run(exec_call);  // the line end after ',' ends an (empty) argument
     EXPECT_EQ(frames(), "text[ x//z ]");
     EXPECT_EQ(queued_errors(), "");
 }
@@ -139,8 +139,8 @@ TEST_F(Functions, InnerParenthesesStayInTheirArgument) {
 TEST_F(Functions, WrongArgumentCounts) {
     define({"FUNCTION none() { A }"});
     define({"FUNCTION two( 2 ) { $1 $2 }"});
-    script({"CALL none(1)", "CALL none(,)", "CALL none(())", "CALL two(1)", "CALL two(1, 2, 3)",
-            "CALL two()", "CALL none(  ) X"});
+    script({"CALL none(1)", "CALL none(,)", "CALL none(())", "CALL two(1)", "CALL two(1, 2, 3)", "CALL two()",
+            "CALL none(  ) X"});
     for (int i = 0; i < 6; i++) EXPECT_EQ(run(exec_call), 1);
     EXPECT_EQ(queued_errors(), "7015 7015 7015 7015 7015 7015");
     EXPECT_EQ(frames(), "");
@@ -197,7 +197,7 @@ TEST_F(Functions, ControlCharactersInTheBodyAreNoReferences) {
 
 TEST_F(Functions, EndOfInputAbandonsTheCall) {
     define({"FUNCTION f( 2 ) { A }"});
-    script({"CALL f(1,"});   // the first argument and an empty one, then no more input
+    script({"CALL f(1,"});  // the first argument and an empty one, then no more input
     EXPECT_EQ(run(exec_call), 1);
     EXPECT_EQ(input.depth, 1);
     EXPECT_EQ(queued_errors(), "");

@@ -42,7 +42,8 @@ protected:
 
     // Runs line through the six handlers; returns what it printed on the standard output.
     static std::string run(const char* line) {
-        return run_line_output({exec_debug, echo_handler, exec_quote, exec_file, exec_print, exec_shell}, line);
+        return run_line_output({exec_debug, echo_handler, exec_quote, exec_file, exec_print, exec_shell},
+                               line);
     }
     std::string content(const char* name) {
         std::ifstream f(dir + "/" + name);
@@ -75,7 +76,7 @@ TEST_F(Output, ReopeningClosesThePreviousFile) {
     run("PRINT -o -n data");
     run("FILE second");
     EXPECT_EQ(content("first"), "data");  // flushed and closed, not left buffered
-    run("FILE second");  // the same name again: written anew
+    run("FILE second");                   // the same name again: written anew
     run("PRINT -o x");
     run("FILE bad/name");
     EXPECT_EQ(content("second"), "x\n");
@@ -126,7 +127,7 @@ TEST_F(Output, ShellCommandEndedByCtrlCInterrupts) {
     dfl.sa_handler = SIG_DFL;
     sigaction(SIGINT, &dfl, &old);
     sig_interrupt = 0;
-    EXPECT_EQ(run("SHELL exit 130"), "Error: -32256\n");   // a shell's "interrupted" exit code, 130
+    EXPECT_EQ(run("SHELL exit 130"), "Error: -32256\n");  // a shell's "interrupted" exit code, 130
     EXPECT_EQ(sig_interrupt, 0);
     EXPECT_EQ(run("SHELL kill -TERM $$"), "Error: 15\n");
     EXPECT_EQ(sig_interrupt, 0);

@@ -31,10 +31,13 @@ protected:
 };
 
 TEST_F(Strings, NamesAbbreviateInTableOrder) {
-    struct { const char* word; const char* name; } cases[] = {
-        {"DT_DATE", "DT_DATE"},     {"$dt_date", "DT_DATE"},   {"D", "DT_DATE"},
-        {"DT_DATEY", "DT_DATEY2"},  {"DT_DATEY4", "DT_DATEY4"}, {"DT_T", "DT_TIME"},
-        {"DT_DATET", "DT_DATETIME"}, {"S", "SYS_ENV"},          {"$sys_env", "SYS_ENV"},
+    struct {
+        const char* word;
+        const char* name;
+    } cases[] = {
+        {"DT_DATE", "DT_DATE"},      {"$dt_date", "DT_DATE"},    {"D", "DT_DATE"},
+        {"DT_DATEY", "DT_DATEY2"},   {"DT_DATEY4", "DT_DATEY4"}, {"DT_T", "DT_TIME"},
+        {"DT_DATET", "DT_DATETIME"}, {"S", "SYS_ENV"},           {"$sys_env", "SYS_ENV"},
     };
     for (auto& c : cases) {
         const BUILTIN_TYP* b = get_builtin(c.word);
@@ -65,13 +68,13 @@ TEST_F(Strings, TimeForms) {
 }
 
 TEST_F(Strings, DateTimeCalls) {
-    struct { const char* line; const char* text; } cases[] = {
-        {"$DT_DATETIME(0)", "JAN-01-70 00:00:00"},
-        {"$DT_TIME(3600)", "01:00:00"},
-        {"$DT_DATEY4(946684800)", "JAN 01, 2000"},
-        {"DT_DATE(946684800)", "JAN-01-00"},
-        {"$DT_DATEY2(0x3A4FC880)", "JAN-01-01"},
-        {"$D(0) $DT_T(59)", "JAN-01-7000:00:59"},
+    struct {
+        const char* line;
+        const char* text;
+    } cases[] = {
+        {"$DT_DATETIME(0)", "JAN-01-70 00:00:00"},         {"$DT_TIME(3600)", "01:00:00"},
+        {"$DT_DATEY4(946684800)", "JAN 01, 2000"},         {"DT_DATE(946684800)", "JAN-01-00"},
+        {"$DT_DATEY2(0x3A4FC880)", "JAN-01-01"},           {"$D(0) $DT_T(59)", "JAN-01-7000:00:59"},
         {"\"at \" + $DT_DATE(915541665)", "at JAN-05-99"},
     };
     for (auto& c : cases) {
@@ -131,21 +134,20 @@ TEST_F(Strings, LengthLimit) {
 }
 
 TEST_F(Strings, FailuresKeepWhatWasAppended) {
-    struct { const char* line; short code; } cases[] = {
-        {"\"ab\" $DT_DATE", 7015},          // no brackets
-        {"\"ab\" $DT_DATE 5", 7015},        // no "("
-        {"\"ab\" $DT_DATE(0 0)", 7015},     // not closed
-        {"\"ab\" $DT_DATE(x)", 7002},       // not a number
-        {"\"ab\" $SYS_ENV(HOME)", 7015},    // the name must be quoted
-        {"\"ab\" $SYS_ENV()", 7015},
-        {"\"ab\" $SYS_ENV('HOME' x)", 7015},
-        {"\"ab\" hello", 7009},             // a bare word has no text
-        {"\"ab\" $UNKNOWN", 7009},
-        {"\"ab\" $DT_DATE(5", 0},           // the line ends inside the call
-        {"\"ab\" $DT_DATE(", 0},
-        {"\"ab\" $SYS_ENV('HOME", 0},
-        {"\"ab\" $SYS_ENV('HOME'", 0},
-        {"\"ab\" \"cd", 0},                 // or inside a quoted text
+    struct {
+        const char* line;
+        short code;
+    } cases[] = {
+        {"\"ab\" $DT_DATE", 7015},        // no brackets
+        {"\"ab\" $DT_DATE 5", 7015},      // no "("
+        {"\"ab\" $DT_DATE(0 0)", 7015},   // not closed
+        {"\"ab\" $DT_DATE(x)", 7002},     // not a number
+        {"\"ab\" $SYS_ENV(HOME)", 7015},  // the name must be quoted
+        {"\"ab\" $SYS_ENV()", 7015},     {"\"ab\" $SYS_ENV('HOME' x)", 7015},
+        {"\"ab\" hello", 7009},                                     // a bare word has no text
+        {"\"ab\" $UNKNOWN", 7009},       {"\"ab\" $DT_DATE(5", 0},  // the line ends inside the call
+        {"\"ab\" $DT_DATE(", 0},         {"\"ab\" $SYS_ENV('HOME", 0},
+        {"\"ab\" $SYS_ENV('HOME'", 0},   {"\"ab\" \"cd", 0},  // or inside a quoted text
     };
     for (auto& c : cases) {
         clr_errhdl();

@@ -46,8 +46,8 @@ protected:
 TEST_F(Subst, Values) {
     EXPECT_EQ(subst("PRINT $X $Y $x"), "PRINT 5 -70000 5");
     EXPECT_EQ(subst("$C,$C[1],$C [1],$C[0x0]"), "ab,b,b,a");
-    EXPECT_EQ(subst("$C  x"), "ab  x");        // blanks not followed by '[' stay
-    EXPECT_EQ(subst("$C[5]|"), "|");           // a NUL element gives nothing
+    EXPECT_EQ(subst("$C  x"), "ab  x");              // blanks not followed by '[' stay
+    EXPECT_EQ(subst("$C[5]|"), "|");                 // a NUL element gives nothing
     EXPECT_EQ(subst("$Z $1 $ $_9"), "$Z $1 $ $_9");  // not variables: left as written
     EXPECT_EQ(errhdl_count(), 0);
 }
@@ -131,7 +131,10 @@ TEST_F(Subst, ReferencesThatNeverSettleAreBounded) {
 }
 
 TEST_F(Subst, DroppedLines) {
-    struct { const char* line; short code; } cases[] = {
+    struct {
+        const char* line;
+        short code;
+    } cases[] = {
         {"PRINT $C[1", 6005},
         {"PRINT $C[10]", 7008},
         {"PRINT $C[-1]", 7008},

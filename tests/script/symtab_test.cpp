@@ -17,8 +17,7 @@ class Symtab : public ProgramTest {};
 // Declares an INT holding value.
 short add_int(const char* name, short value) { return add_symbol(name, T_INT, 2, &value); }
 
-TEST_F(Symtab, KeepsNamesSortedAndFindsThemWithoutCase)
-{
+TEST_F(Symtab, KeepsNamesSortedAndFindsThemWithoutCase) {
     add_int("GAMMA", 3);
     add_int("ALPHA", 1);
     add_int("BETA", 2);
@@ -36,15 +35,14 @@ TEST_F(Symtab, KeepsNamesSortedAndFindsThemWithoutCase)
     EXPECT_EQ(queued_errors(), "");
 }
 
-TEST_F(Symtab, RemoveKeepsOrderAndEmptiesTheIndex)
-{
+TEST_F(Symtab, RemoveKeepsOrderAndEmptiesTheIndex) {
     add_int("A", 1);
     add_int("B", 2);
     add_int("C", 3);
     EXPECT_EQ(symtab.remove("b"), 1);
     EXPECT_EQ(symtab_serial(), "A:INT=1 C:INT=3");
     EXPECT_EQ(symtab.find("C"), symtab.index[1]);
-    EXPECT_EQ(symtab.remove("B"), 0);   // absent: nothing queued, the caller reports it
+    EXPECT_EQ(symtab.remove("B"), 0);  // absent: nothing queued, the caller reports it
     EXPECT_EQ(queued_errors(), "");
     EXPECT_EQ(symtab.remove("A"), 1);
     EXPECT_EQ(symtab.remove("C"), 1);
@@ -55,20 +53,18 @@ TEST_F(Symtab, RemoveKeepsOrderAndEmptiesTheIndex)
     EXPECT_EQ(queued_errors(), "3001");
 }
 
-TEST_F(Symtab, BoundVariableKeepsItsGlobal)
-{
+TEST_F(Symtab, BoundVariableKeepsItsGlobal) {
     static short setting = 0x203;
     SYMBOL_TYP proto;
     proto.make("PNP_PORT", T_INT, 0, 2, &setting, 0);
     ASSERT_EQ(symtab.insert(&proto), 1);
-    proto.unmake();   // must not free the global (ASan would report it)
+    proto.unmake();  // must not free the global (ASan would report it)
     EXPECT_EQ(symtab.find("pnp_port")->value, &setting);
     EXPECT_EQ(symtab.remove("PNP_PORT"), 1);
     EXPECT_EQ(setting, 0x203);
 }
 
-TEST_F(Symtab, CopyTakesOverTheValueBlock)
-{
+TEST_F(Symtab, CopyTakesOverTheValueBlock) {
     SYMBOL_TYP source, copy;
     source.make("X", T_INT32, 1, 4, calloc(1, 4), 0);
     ASSERT_EQ(copy.make(&source), 1);
@@ -76,15 +72,14 @@ TEST_F(Symtab, CopyTakesOverTheValueBlock)
     EXPECT_EQ(copy.owns_value, 1);
     EXPECT_NE(copy.name, source.name);
     EXPECT_STREQ(copy.name, "X");
-    source.unmake();   // the block survives: the copy owns it now
+    source.unmake();  // the block survives: the copy owns it now
     EXPECT_EQ(copy.length, 4);
-    copy.unmake();     // and frees it exactly once
+    copy.unmake();  // and frees it exactly once
     EXPECT_EQ(copy.name, nullptr);
     EXPECT_EQ(copy.owns_value, 1);
 }
 
-TEST_F(Symtab, HoldsAtMost8191Symbols)
-{
+TEST_F(Symtab, HoldsAtMost8191Symbols) {
     char name[16];
     for (int i = 0; i < 8191; i++) {
         snprintf(name, sizeof name, "V%05d", i);

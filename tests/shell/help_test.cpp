@@ -23,7 +23,9 @@ protected:
     static std::string help(const char* line, short* taken = nullptr) {
         return run_line_output(exec_help, line, taken);
     }
-    static std::string summary_text(const char* bad) { return stdout_of([=] { summary(bad); }); }
+    static std::string summary_text(const char* bad) {
+        return stdout_of([=] { summary(bad); });
+    }
     // The line of text that names a topic's syntax (its first "FMT:" line, or its first line).
     static std::string title(const std::string& text) {
         size_t at = text.find("FMT:");

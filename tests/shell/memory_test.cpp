@@ -76,7 +76,7 @@ std::string outcomes(const std::function<void(long)>& act, const std::function<s
 
 class OutOfMemory : public ScriptTest {
 protected:
-    short r = 0;   // what the action returned
+    short r = 0;  // what the action returned
     std::string result() { return std::to_string(r); }
     // outcomes() of the first line of a script run through handler, the allocations counted
     // from the handler on.
@@ -129,7 +129,8 @@ TEST_F(OutOfMemory, FailedPushAddsNoFrame) {
                       r = input.push("BODY\0\0", 6, "1", 1, "STEP\0\0", 6);
                   },
                   [this] {
-                      std::string left = result() + " | depth " + std::to_string(input.depth) + " | " + take_errors();
+                      std::string left =
+                          result() + " | depth " + std::to_string(input.depth) + " | " + take_errors();
                       if (!r) left += " | then " + (input.setup("", 1) ? std::string(P.line) : "-");
                       return left;
                   }),
@@ -147,7 +148,9 @@ TEST_F(OutOfMemory, FailedPushAddsNoFrame) {
                       mem_fail_at(n);
                       r = input.push(path, ".pnp");
                   },
-                  [this] { return result() + " | depth " + std::to_string(input.depth) + " | " + queued_errors(); }),
+                  [this] {
+                      return result() + " | depth " + std::to_string(input.depth) + " | " + queued_errors();
+                  }),
               "[0 | depth 1 | 1001] [1 | depth 2 | ]");
     remove(with_ext.c_str());
 }
@@ -169,13 +172,15 @@ TEST_F(OutOfMemory, SymbolTableStaysWhole) {
                       proto.unmake();
                   },
                   [&] {
-                      return result() + " | " + symtab_serial() + " | " + queued_errors() + " | block of the " + owner;
+                      return result() + " | " + symtab_serial() + " | " + queued_errors() +
+                             " | block of the " + owner;
                   }),
               "[0 | A:INT=1 | 1001 | block of the prototype] [1 | A:INT=1 B:INT=0 |  | block of the table]");
     EXPECT_EQ(outcomes(
                   [this](long n) {
                       short values[3] = {1, 2, 3};
-                      for (const char* name : {"A", "B", "C"}) add_symbol(name, T_INT, 2, &values[name[0] - 'A']);
+                      for (const char* name : {"A", "B", "C"})
+                          add_symbol(name, T_INT, 2, &values[name[0] - 'A']);
                       mem_fail_at(n);
                       r = symtab.remove("B");
                   },
@@ -186,7 +191,8 @@ TEST_F(OutOfMemory, SymbolTableStaysWhole) {
                       left += " | then " + symtab_serial();
                       return symtab.find("c") == symtab.index[0] ? left : left + " lost C";
                   }),
-              "[0 | A:INT=1 C:INT=3 | 1001 | then C:INT=3 D:INT=0] [1 | A:INT=1 C:INT=3 |  | then C:INT=3 D:INT=0]");
+              "[0 | A:INT=1 C:INT=3 | 1001 | then C:INT=3 D:INT=0] [1 | A:INT=1 C:INT=3 |  | then C:INT=3 "
+              "D:INT=0]");
 }
 
 // Declarations: the names before the failing one stay declared, the failing one and those
@@ -200,23 +206,26 @@ TEST_F(OutOfMemory, DeclarationStopsAtTheFailingName) {
                   [this] { return result() + " | " + symtab_serial() + " | " + queued_errors(); }),
               "[0 |  | 1001] [1 |  | 1001] [1 | A:INT=0 | 1001] [1 | A:INT=0 B:INT=0 | ]");
     // The value block of a CHAR, and of the name after it.
-    EXPECT_EQ(outcomes(
-                  [](long n) {
-                      run_line(exec_defvar, "INT old");
-                      P.command("CHAR s[10], t");
-                      P.get(0);
-                      mem_fail_at(n);
-                      exec_defvar();
-                  },
-                  [] { return symtab_serial() + " | " + queued_errors(); }),
-              "[OLD:INT=0 | 1001] [OLD:INT=0 S:CHAR[10]='' | 1001] [OLD:INT=0 S:CHAR[10]='' T:CHAR[80]='' | ]");
+    EXPECT_EQ(
+        outcomes(
+            [](long n) {
+                run_line(exec_defvar, "INT old");
+                P.command("CHAR s[10], t");
+                P.get(0);
+                mem_fail_at(n);
+                exec_defvar();
+            },
+            [] { return symtab_serial() + " | " + queued_errors(); }),
+        "[OLD:INT=0 | 1001] [OLD:INT=0 S:CHAR[10]='' | 1001] [OLD:INT=0 S:CHAR[10]='' T:CHAR[80]='' | ]");
 }
 
 // A function definition that fails defines nothing, whichever of its allocations fails: the
 // name (its lines then run as commands, as those of any refused definition), the body copy, the
 // symbol or the index.
 TEST_F(OutOfMemory, FunctionDefinitionDefinesAllOrNothing) {
-    auto left = [this] { return symtab_serial() + " | " + queued_errors() + " | then " + next_script_line(); };
+    auto left = [this] {
+        return symtab_serial() + " | " + queued_errors() + " | then " + next_script_line();
+    };
     EXPECT_EQ(outcomes_of({"FUNCTION f( 1 ) { A $1 }", "NEXT"}, exec_deffunct, left),
               "[ | 1001 | then NEXT] [F:FUNCTION(1) |  | then NEXT]");
 }
@@ -233,8 +242,8 @@ TEST_F(OutOfMemory, LineOfAConstructThatCannotBeLoaded) {
         return symtab_serial() + body + " | " + queued_errors() + " | then " + next_script_line();
     };
     EXPECT_EQ(outcomes_of({"FUNCTION f( 1 ) {", "  A $1", "}", "NEXT"}, exec_deffunct, function_left),
-              "[ | 1001 | then   A $1] "                          // the name: the lines run as commands
-              "[F:FUNCTION(1) of 2 bytes | 1001 | then NEXT] "   // "  A $1": defined without it
+              "[ | 1001 | then   A $1] "                        // the name: the lines run as commands
+              "[F:FUNCTION(1) of 2 bytes | 1001 | then NEXT] "  // "  A $1": defined without it
               "[ | 1001 | then -] "                             // "}": the definition runs on to the end
               "[ | 1001 | then NEXT] "                          // the body copy, the symbol, the index
               "[F:FUNCTION(1) of 8 bytes |  | then NEXT]");
@@ -253,7 +262,7 @@ TEST_F(OutOfMemory, CallPushesAllOrNothing) {
     EXPECT_EQ(outcomes(
                   [this](long n) {
                       script({"FUNCTION f( 2 ) { A $1 $2 }", "CALL f(x, y) REST"});
-                      run(exec_deffunct);   // defined before the switch is set
+                      run(exec_deffunct);  // defined before the switch is set
                       run(exec_call, n);
                   },
                   [this] { return frames() + " | " + queued_errors(); }),
@@ -282,8 +291,9 @@ TEST_F(OutOfMemory, CardRecordThatCannotGrow) {
                       r = loadcard_PNP(1);
                   },
                   [this] {
-                      return result() + " | " + card_table() + " | data " + std::to_string(PNP_cards[0].reslen) +
-                             (PNP_cards[0].resdata ? "" : " none") + " | " + queued_errors() +
+                      return result() + " | " + card_table() + " | data " +
+                             std::to_string(PNP_cards[0].reslen) + (PNP_cards[0].resdata ? "" : " none") +
+                             " | " + queued_errors() +
                              (sim_card_state(0) == SIM_WAIT_FOR_KEY ? "" : " | card awake");
                   }),
               "[0 | 1:ABC0001:0 | data 0 none | 1001] [0 | 1:ABC0001:1 | data 0 none | 1001] "

@@ -23,8 +23,8 @@ protected:
     // Types line and waits for prompt to be shown after it.
     void step(const std::string& line, const std::string& prompt) {
         term.type(line + "\n");
-        ASSERT_TRUE(term.expect(prompt, WAIT_MS))
-            << "after \"" << line << "\" no \"" << prompt << "\" in:\n" << term.seen.substr(term.mark);
+        ASSERT_TRUE(term.expect(prompt, WAIT_MS)) << "after \"" << line << "\" no \"" << prompt << "\" in:\n"
+                                                  << term.seen.substr(term.mark);
     }
     PTY_DRIVER term;
 };
@@ -57,14 +57,14 @@ TEST_F(Prompts, FunctionsAndCalls) {
 TEST_F(Prompts, ConditionalsAndElse) {
     step("INT Z", "PnP> ");
     step("IF (0)", "IF> ");
-    step("{", "IF> ");          // a false block is read and thrown away
+    step("{", "IF> ");  // a false block is read and thrown away
     step("Z = 1", "IF> ");
     step("}", "PnP> ");
-    step("ELSE", "ELSE> ");     // the block before it was skipped: this part runs
+    step("ELSE", "ELSE> ");  // the block before it was skipped: this part runs
     step("{", "PnP> ");
     step("Z = $Z + 2", "PnP> ");
     step("}", "PnP> ");
-    step("ELSE", "ELSE> ");     // a block ran: this part is skipped up to its '}'
+    step("ELSE", "ELSE> ");  // a block ran: this part is skipped up to its '}'
     step("{ Z = 10", "ELSE> ");
     step("}", "PnP> ");
     step("PRINT Z is $Z", "Z is 2");

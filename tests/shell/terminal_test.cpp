@@ -76,7 +76,7 @@ TEST_F(Terminal, CtrlCStopsALoopOfShellCommands) {
     term.type("SHELL sleep 0.5\n");
     expect("WHILE> ");
     term.type("}\n");
-    usleep(300 * 1000);   // within the first sleep
+    usleep(300 * 1000);  // within the first sleep
     term.type("\x03");
     expect("Error: 2\r\n");
     expect("PnP> ");

@@ -34,13 +34,13 @@ TEST_F(SimCard, WaitForKeyIgnoresEveryCommand) {
     EXPECT_EQ(sim_card_state(0), SIM_WAIT_FOR_KEY);
     EXPECT_EQ(sim_card_reg(0, 0, 0x00), 0);
     PNP_port = 0x203;
-    EXPECT_EQ(reg(0x05), 0xFF);   // nobody drives the bus
+    EXPECT_EQ(reg(0x05), 0xFF);  // nobody drives the bus
 }
 
 TEST_F(SimCard, WakeStates) {
     add_card(make_card(serial_of("ABC0001", 1), {}));
     add_card(make_card(serial_of("ABC0002", 2), {}));
-    isolate_PNP(4);   // CSNs 1 and 2
+    isolate_PNP(4);  // CSNs 1 and 2
     add_card(make_card(serial_of("ABC0003", 3), {}));
     key();
     EXPECT_EQ(sim_card_state(2), SIM_SLEEP);
@@ -61,18 +61,18 @@ TEST_F(SimCard, ReadPortAndConfigRegisters) {
     isolate_PNP(4);
     key();
     PNP_port = 0x20B;
-    setrdport_PNP();   // accepted in Sleep
+    setrdport_PNP();  // accepted in Sleep
     wake_PNP(1);
     EXPECT_EQ(reg(0x06), 1);
     PNP_port = 0x203;
-    EXPECT_EQ(reg(0x06), 0xFF);   // no longer answering there
+    EXPECT_EQ(reg(0x06), 0xFF);  // no longer answering there
     PNP_port = 0x20B;
     logdev_PNP(1);
     EXPECT_EQ(reg(0x07), 1);
-    logdev_PNP(2);   // not below the device count: ignored
+    logdev_PNP(2);  // not below the device count: ignored
     EXPECT_EQ(reg(0x07), 1);
     writereg_PNP(0x60, 0x03);
-    writereg_PNP(0x42, 0xFF);   // bit 0 is read-only: no memory descriptor, range length
+    writereg_PNP(0x42, 0xFF);  // bit 0 is read-only: no memory descriptor, range length
     EXPECT_EQ(reg(0x60), 0x03);
     EXPECT_EQ(reg(0x42), 0xFE);
     logdev_PNP(0);
@@ -103,17 +103,17 @@ TEST_F(SimCard, ConfigControlBitsAreIndependent) {
     writereg_PNP(0x30, 0x01);
     writereg_PNP(0x70, 0x05);
     writereg_PNP(0x74, 0x01);
-    writereg_PNP(0x02, 0x01);   // reset: registers back to power-up, CSN, state and read port kept
+    writereg_PNP(0x02, 0x01);  // reset: registers back to power-up, CSN, state and read port kept
     EXPECT_EQ(sim_card_reg(0, 0, 0x30), 0x00);
     EXPECT_EQ(sim_card_reg(0, 0, 0x70), 0x00);
     EXPECT_EQ(sim_card_reg(0, 0, 0x74), 4);
     EXPECT_EQ(sim_card_state(0), SIM_CONFIG);
     EXPECT_EQ(reg(0x06), 1);
-    writereg_PNP(0x02, 0x04);   // CSN 0, state kept
+    writereg_PNP(0x02, 0x04);  // CSN 0, state kept
     EXPECT_EQ(sim_card_csn(0), 0);
     EXPECT_EQ(sim_card_state(0), SIM_CONFIG);
     writereg_PNP(0x30, 0x01);
-    writereg_PNP(0x02, 0x03);   // reset and Wait for Key at once
+    writereg_PNP(0x02, 0x03);  // reset and Wait for Key at once
     EXPECT_EQ(sim_card_reg(0, 0, 0x30), 0x00);
     EXPECT_EQ(sim_card_state(0), SIM_WAIT_FOR_KEY);
 }
@@ -126,7 +126,7 @@ TEST_F(SimCard, MemoryControlDecodeBit) {
                        cat({ldid("ABC0101"), mem24len, mem24, ldid("ABC0102"), fixed32, ldid("ABC0103")})));
     EXPECT_EQ(sim_card_devices(0), 3);
     for (unsigned char r : {0x42, 0x4A, 0x52, 0x5A}) {
-        EXPECT_EQ(sim_card_reg(0, 0, r), 0x00) << (int)r;   // the first 24-bit descriptor decides
+        EXPECT_EQ(sim_card_reg(0, 0, r), 0x00) << (int)r;  // the first 24-bit descriptor decides
         EXPECT_EQ(sim_card_reg(0, 1, r), 0x00) << (int)r;
     }
     for (unsigned char r : {0x7A, 0x84, 0x94, 0xA4}) {

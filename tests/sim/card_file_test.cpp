@@ -56,7 +56,7 @@ TEST_F(CardFile, MalformedTextNamesTheLine) {
     EXPECT_EQ(read("04 43 00\n# short\n"), -1);
     EXPECT_EQ(std::string(err), path + ":2: 3 byte values, fewer than the 9 of a serial identifier");
     EXPECT_EQ(read(""), -1);
-    EXPECT_EQ(read(std::string(65, 'A')), -1);   // one 65-digit word
+    EXPECT_EQ(read(std::string(65, 'A')), -1);  // one 65-digit word
     std::string many;
     for (int i = 0; i < 65; i++) many += "00 ";
     EXPECT_EQ(read(many), -1);

@@ -23,8 +23,8 @@
 #include "support/recording_bus.h"
 
 namespace {
-FILE* keyboard;   // what readline reads
-FILE* screen;     // where readline echoes: nowhere
+FILE* keyboard;  // what readline reads
+FILE* screen;    // where readline echoes: nowhere
 
 void remake_keyboard(const char* text) {
     if (keyboard) fclose(keyboard);

@@ -53,7 +53,7 @@ bool PTY_DRIVER::pump(int wait_ms) {
     if (r <= 0) return r == 0 || errno == EINTR;
     char buf[1024];
     ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) return false;   // the program closed the terminal (EIO on Linux)
+    if (n <= 0) return false;  // the program closed the terminal (EIO on Linux)
     seen.append(buf, (size_t)n);
     return true;
 }

@@ -8,10 +8,10 @@
 
 class PTY_DRIVER {
 public:
-    int fd = -1;        // the terminal's master side
-    pid_t pid = -1;     // the program
-    std::string seen;   // everything the program has shown so far
-    size_t mark = 0;    // expect looks after this position
+    int fd = -1;       // the terminal's master side
+    pid_t pid = -1;    // the program
+    std::string seen;  // everything the program has shown so far
+    size_t mark = 0;   // expect looks after this position
 
     // Starts program with args on a new pseudo-terminal (TERM=dumb). false when no terminal can
     // be opened or the program cannot be started.

@@ -63,14 +63,16 @@ std::string register_writes(const std::string& log) {
         if (i + 34 <= writes.size() && writes[i].first == PNP_ADDRESS) {
             bool key = writes[i].second == 0 && writes[i + 1].second == 0;
             for (size_t k = 0; key && k < 34; k++)
-                key = writes[i + k].first == PNP_ADDRESS && (k < 2 || writes[i + k].second == initdata[k - 2]);
+                key =
+                    writes[i + k].first == PNP_ADDRESS && (k < 2 || writes[i + k].second == initdata[k - 2]);
             if (key) {
                 s += s.empty() ? "key" : " key";
                 i += 34;
                 continue;
             }
         }
-        if (writes[i].first == PNP_ADDRESS && i + 1 < writes.size() && writes[i + 1].first == PNP_WRITE_DATA) {
+        if (writes[i].first == PNP_ADDRESS && i + 1 < writes.size() &&
+            writes[i + 1].first == PNP_WRITE_DATA) {
             snprintf(buf, sizeof buf, "%02X=%02X", writes[i].second, writes[i + 1].second);
             i += 2;
         } else {

@@ -18,7 +18,8 @@ short run_line(HANDLER handler, const char* line);
 
 // What running the line printed on the standard output. *taken, when given, receives run_line's
 // result; without it a line that no handler takes fails the test.
-std::string run_line_output(std::initializer_list<HANDLER> handlers, const char* line, short* taken = nullptr);
+std::string run_line_output(std::initializer_list<HANDLER> handlers, const char* line,
+                            short* taken = nullptr);
 std::string run_line_output(HANDLER handler, const char* line, short* taken = nullptr);
 
 // What body printed on the standard output.

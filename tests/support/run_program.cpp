@@ -43,11 +43,11 @@ RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& s
     r.out = slurp(d + "/stdout");
     r.err = slurp(d + "/stderr");
     std::string cmd = "rm -rf '" + d + "'";
-    if (system(cmd.c_str()) != 0) {
-    }
+    if (system(cmd.c_str()) != 0) {}
     return r;
 }
 
 std::string banner() {
-    return "\n" + std::string(14, ' ') + "VELKOR V2.10\n" + std::string(14, ' ') + std::string(52, '-') + "\n\n";
+    return "\n" + std::string(14, ' ') + "VELKOR V2.10\n" + std::string(14, ' ') + std::string(52, '-') +
+           "\n\n";
 }

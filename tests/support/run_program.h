@@ -8,7 +8,7 @@
 struct RUN_RESULT {
     std::string out;
     std::string err;
-    int status;   // exit status, or -1 when the program did not exit normally
+    int status;  // exit status, or -1 when the program did not exit normally
 };
 
 // Runs VELKOR_BINARY with args in a fresh temporary directory, stdin_text as its standard input.
