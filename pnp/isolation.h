@@ -2,7 +2,7 @@
 #ifndef VELKOR_PNP_ISOLATION_H
 #define VELKOR_PNP_ISOLATION_H
 
-// The initiation key of the Plug and Play ISA Specification, 0x6A first.
+// The initiation key of the Plug and Play ISA standard, 0x6A first.
 extern const unsigned char initdata[32];
 
 // Sends the initiation key to ADDRESS (two zero writes reset the cards' detectors, then the 32

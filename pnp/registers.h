@@ -1,6 +1,6 @@
-// The Plug and Play ISA register map and its three ports, named as the Plug and Play ISA
-// Specification 1.0a names them: one list for the protocol, the device configuration and the
-// simulated card. A register that spans several addresses holds its high byte at the lowest.
+// The Plug and Play ISA register map and its three ports, named as the public Plug and Play ISA
+// standard names them: one list for the protocol, the device configuration and the simulated
+// card. A register that spans several addresses holds its high byte at the lowest.
 #ifndef VELKOR_PNP_REGISTERS_H
 #define VELKOR_PNP_REGISTERS_H
 

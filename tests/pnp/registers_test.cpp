@@ -1,4 +1,4 @@
-// The register map against the Plug and Play ISA Specification 1.0a.
+// The register map against the numbers of the public Plug and Play ISA standard.
 #include <gtest/gtest.h>
 
 #include <cstdio>
