@@ -138,23 +138,23 @@ short INPUT_TYP::push(const char* name, const char* ext) {
     // The whole name is used (a cut name could open another file than the one meant).
     f->fp = open_command_file(name);
     int reason = errno;
-    if (!f->fp && ext) {
+    // Out of file descriptors (a file that runs itself) the name with the extension fails too.
+    bool no_descriptor = !f->fp && (reason == EMFILE || reason == ENFILE);
+    if (!f->fp && ext && !no_descriptor) {
         size_t n = strlen(name), e = strlen(ext);
         char* full = (char*)mem_alloc(n + e + 1);
-        if (!full) reason = ENOMEM;  // the name with the extension was never tried
-        if (full) {
+        if (!full) {
+            reason = ENOMEM;  // the name with the extension was never tried
+        } else {
             memcpy(full, name, n);
             memcpy(full + n, ext, e + 1);
             f->fp = open_command_file(full);
-            if (!f->fp && (reason != EMFILE && reason != ENFILE)) reason = errno;
             free(full);
         }
     }
     if (!f->fp) {
-        // Out of file descriptors (a file that runs itself): the stack is full, the file is there.
-        set_errhdl(reason == EMFILE || reason == ENFILE ? ERR_STACK_OVERFLOW
-                   : reason == ENOMEM                   ? ERR_MEMORY
-                                                        : ERR_NO_FILE);
+        // No descriptor left is a full stack: the file itself is there.
+        set_errhdl(no_descriptor ? ERR_STACK_OVERFLOW : reason == ENOMEM ? ERR_MEMORY : ERR_NO_FILE);
         deallocate();
         return 0;
     }
