@@ -9,16 +9,15 @@
 
 #include "app/application.h"
 #include "input/input_stack.h"
-#include "pnp/isolation.h"
 #include "pnp/ports.h"
 #include "script/output.h"
 #include "script/substitution.h"
 #include "app/command_loop.h"
+#include "app/sim_setup.h"
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
 #include "shell/signals.h"
 #include "sim/bus.h"
-#include "sim/card_file.h"
 
 namespace {
 
@@ -103,39 +102,6 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
     return -1;
 }
 
-// Puts the simulated bus in place with its cards. Returns -1 to go on, else the exit status.
-int setup_sim(const OPTIONS_TYP& o) {
-    use_bus(&sim_bus);
-    sim_reset();
-    if (o.sim) sim_add_builtin_cards();
-    std::vector<unsigned char> bytes(CARD_BYTES_MAX);
-    for (const char* path : o.cards) {
-        char err[512];
-        // n is at most CARD_BYTES_MAX (a longer file is refused), so it fits the card's 16-bit length.
-        long n = read_card_file(path, bytes.data(), bytes.size(), err, sizeof err);
-        if (n < 0) {
-            fprintf(stderr, "velkor: %s\n", err);
-            return 2;
-        }
-        if (n < 9) {
-            fprintf(stderr, "velkor: %s: %ld bytes: a card needs at least its 9-byte serial identifier\n",
-                    path, n);
-            return 2;
-        }
-        unsigned char sum = testserial_PNP(bytes.data());
-        if (sum != bytes[8])
-            fprintf(stderr,
-                    "velkor: warning: %s: serial identifier checksum is %02X, the file gives %02X: "
-                    "the card will fail isolation\n",
-                    path, sum, bytes[8]);
-        if (sim_add_card(bytes.data(), (unsigned short)n) < 0) {
-            fprintf(stderr, "velkor: %s: no room for another card on the simulated bus\n", path);
-            return 2;
-        }
-    }
-    return -1;
-}
-
 }  // namespace
 
 int velkor_main(int argc, char** argv) {
@@ -143,8 +109,8 @@ int velkor_main(int argc, char** argv) {
     int status = parse_options(argc, argv, o);
     if (status >= 0) return status;
     if (o.sim || !o.cards.empty()) {
-        status = setup_sim(o);
-        if (status >= 0) return status;
+        use_bus(&sim_bus);
+        if (!load_sim_cards(o.sim, o.cards.data(), (int)o.cards.size(), "velkor")) return 2;
     }
     if (o.trace && !trace_open(o.trace)) {
         fprintf(stderr, "velkor: cannot open trace file '%s': %s\n", o.trace, strerror(errno));

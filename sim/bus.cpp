@@ -38,7 +38,8 @@ struct SIM_CARD {
     short iso_phase;               // 0: the next read is the first of a pair, 1: the second
     short iso_valid;               // the pair under way is in time and within the 72 bits
     unsigned char iso_first;       // what the card saw on the bus at the first read of the pair
-    unsigned long long iso_ready;  // virtual time from which the next pair may start
+    unsigned long long iso_ready;  // time from which the next pair may start
+    unsigned long long iso_since;  // when the wait for that began (the pair before, or Wake[0])
     // Fault injection.
     short no_status;
     long stop_after;  // -1: answers for ever
@@ -47,8 +48,14 @@ struct SIM_CARD {
 static SIM_CARD cards[SIM_MAXCARDS];
 static short ncards;
 static unsigned long long clock_us;
+static unsigned long long (*clock_source)();  // null: the virtual clock_us
+static long timing_faults;
+static SIM_TIMING_FAULT last_fault;
 static unsigned short foreign_port;  // 0: none
 static unsigned char key[32];
+
+// The time the cards see now, in microseconds.
+static unsigned long long now_us() { return clock_source ? clock_source() : clock_us; }
 
 // The key as a card's own detector computes it: an LFSR seeded with 0x6A.
 static void make_key() {
@@ -154,6 +161,15 @@ void sim_reset() {
     ncards = 0;
     clock_us = 0;
     foreign_port = 0;
+    timing_faults = 0;
+    last_fault = SIM_TIMING_FAULT{};
+}
+
+void sim_use_clock(unsigned long long (*now)()) { clock_source = now; }
+
+long sim_timing_faults(SIM_TIMING_FAULT* last) {
+    if (last) *last = last_fault;
+    return timing_faults;
 }
 
 short sim_add_card(const unsigned char* bytes, unsigned short len) {
@@ -182,7 +198,7 @@ short sim_add_card(const unsigned char* bytes, unsigned short len) {
 
 short sim_card_count() { return ncards; }
 
-unsigned long long sim_clock() { return clock_us; }
+unsigned long long sim_clock() { return now_us(); }
 
 static SIM_CARD* card_at(short card) { return card >= 0 && card < ncards ? &cards[card] : nullptr; }
 
@@ -249,7 +265,8 @@ static void wake(SIM_CARD* c, unsigned char value) {
         c->state = SIM_ISOLATION;
         c->iso_bit = 0;
         c->iso_phase = 0;
-        c->iso_ready = clock_us + ISOLATION_SETTLE;
+        c->iso_since = now_us();
+        c->iso_ready = c->iso_since + ISOLATION_SETTLE;
     } else if (value != 0 && value == c->csn) {
         c->state = SIM_CONFIG;
     } else {
@@ -340,13 +357,23 @@ static unsigned char sim_in(unsigned short port) {
     if (foreign_port != 0 && port == foreign_port) value = 0x00;
 
     // Serial isolation: cards whose current bit is 1 drive 0x55 then 0xAA; a pair read less
-    // than 250 microseconds after the one before brings no data.
+    // than 250 microseconds after the one before (750 after Wake[0]) brings no data, and counts
+    // as a broken timing rule.
+    unsigned long long now = now_us();
     for (short i = 0; i < ncards; i++) {
         SIM_CARD* c = &cards[i];
         if (!isolating(c, port)) continue;
         if (c->iso_phase == 0) {
-            c->iso_valid = clock_us >= c->iso_ready && c->iso_bit < SERIAL_BITS;
-            c->iso_ready = clock_us + PAIR_GAP;
+            c->iso_valid = now >= c->iso_ready && c->iso_bit < SERIAL_BITS;
+            if (now < c->iso_ready && c->iso_bit < SERIAL_BITS) {
+                timing_faults++;
+                last_fault.card = i;
+                last_fault.waited = (long)(now - c->iso_since);
+                last_fault.needed = (long)(c->iso_ready - c->iso_since);
+                last_fault.first_pair = c->iso_bit == 0;
+            }
+            c->iso_since = now;
+            c->iso_ready = now + PAIR_GAP;
         }
         if (c->iso_valid && serial_bit(c, c->iso_bit))
             value &= c->iso_phase == 0 ? PNP_ISOLATION_ONE_FIRST : PNP_ISOLATION_ONE_SECOND;

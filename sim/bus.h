@@ -15,8 +15,26 @@ short sim_add_card(const unsigned char* bytes, unsigned short len);
 short sim_card_count();
 // Adds the built-in sample cards (a sound card with three logical devices, a modem).
 void sim_add_builtin_cards();
-// Virtual time in microseconds.
+// The time the cards keep, in microseconds: the virtual clock, which only the bus's delays
+// advance, unless sim_use_clock gave another.
 unsigned long long sim_clock();
+// Makes the cards read the time from now() (microseconds, never going back) at every access
+// instead of the virtual clock; null goes back to the virtual clock. The port trap runs the
+// cards on the real monotonic clock this way, so that real waits are held to the card's rules.
+void sim_use_clock(unsigned long long (*now)());
+
+// A timing rule a card saw broken: a bit pair of the serial isolation started before the card
+// was ready, waited microseconds after the pair before (or after Wake[0], for the first pair of
+// an attempt) where it needs needed.
+struct SIM_TIMING_FAULT {
+    short card;
+    short first_pair;
+    long waited;
+    long needed;
+};
+// How many timing rules were broken since sim_reset; the last one is copied to last (when not
+// null; all zero when none was).
+long sim_timing_faults(SIM_TIMING_FAULT* last);
 
 // Card-side inspection for tests.
 unsigned char sim_card_csn(short card);
