@@ -22,8 +22,8 @@ short load_sim_cards(short builtin, const char* const* paths, int npaths, const 
             return 0;
         }
         if (n < 9) {
-            fprintf(stderr, "%s: %s: %ld bytes: a card needs at least its 9-byte serial identifier\n", program,
-                    path, n);
+            fprintf(stderr, "%s: %s: %ld bytes: a card needs at least its 9-byte serial identifier\n",
+                    program, path, n);
             return 0;
         }
         unsigned char sum = testserial_PNP(bytes.data());

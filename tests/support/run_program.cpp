@@ -16,8 +16,12 @@ std::string slurp(const std::string& path) {
 }
 
 RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& stdin_text) {
+    return run_binary(VELKOR_BINARY, args, stdin_text);
+}
+
+RUN_RESULT run_binary(const char* path, const std::vector<std::string>& args, const std::string& stdin_text) {
     char dir[] = "/tmp/velkor-run-XXXXXX";
-    RUN_RESULT r{"", "", -1};
+    RUN_RESULT r{"", "", -1, 0};
     if (!mkdtemp(dir)) return r;
     std::string d(dir);
     {
@@ -31,15 +35,16 @@ RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& s
         freopen("stdout", "w", stdout);
         freopen("stderr", "w", stderr);
         std::vector<char*> argv;
-        argv.push_back((char*)VELKOR_BINARY);
+        argv.push_back((char*)path);
         for (const std::string& a : args) argv.push_back((char*)a.c_str());
         argv.push_back(nullptr);
-        execv(VELKOR_BINARY, argv.data());
+        execv(path, argv.data());
         _exit(127);
     }
     int st = 0;
     waitpid(pid, &st, 0);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.signal = WIFSIGNALED(st) ? WTERMSIG(st) : 0;
     r.out = slurp(d + "/stdout");
     r.err = slurp(d + "/stderr");
     std::string cmd = "rm -rf '" + d + "'";

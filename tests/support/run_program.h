@@ -9,9 +9,15 @@ struct RUN_RESULT {
     std::string out;
     std::string err;
     int status;  // exit status, or -1 when the program did not exit normally
+    int signal;  // the signal that ended it, or 0
 };
 
-// Runs VELKOR_BINARY with args in a fresh temporary directory, stdin_text as its standard input.
+// Runs the program at path with args in a fresh temporary directory, stdin_text as its standard
+// input.
+RUN_RESULT run_binary(const char* path, const std::vector<std::string>& args,
+                      const std::string& stdin_text = "");
+
+// run_binary of VELKOR_BINARY.
 RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& stdin_text = "");
 
 // The whole content of the file at path; empty when it cannot be read.
