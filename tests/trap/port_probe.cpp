@@ -4,10 +4,12 @@
 //   out80 VALUE   in80   (the immediate forms, port 0x80)   outw PORT VALUE   (16-bit)
 //   key   (the initiation key, without waits)   sleep USEC   segv   exit N
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sys/mman.h>
 
 #if defined(__x86_64__)
 #include <sys/io.h>
@@ -55,7 +57,11 @@ int main(int argc, char** argv) {
             struct timespec t = {us / 1000000, (us % 1000000) * 1000};
             while (nanosleep(&t, &t) != 0 && errno == EINTR) {}
         } else if (!strcmp(a, "segv")) {
-            *(volatile int*)nullptr = 1;
+            // A write to a page that allows none: a real fault, which the sanitizers do not catch
+            // first once their handler is gone.
+            signal(SIGSEGV, SIG_DFL);
+            void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (page != MAP_FAILED) *(volatile int*)page = 1;
         } else if (!strcmp(a, "exit") && i + 1 < argc) {
             return atoi(argv[++i]);
         } else {
