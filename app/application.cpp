@@ -1,6 +1,11 @@
 // Application hooks: start-up of the PnP layer and the bound variables, and clean-up.
 #include "app/application.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
 #include "app/device_config.h"
 #include "app/help_texts.h"
 #include "pnp/registers.h"
@@ -22,10 +27,42 @@ const BOUND_TYP bound[] = {
 };
 }  // namespace
 
+void permission_advice(int err, const char* call, int euid, char* text, size_t n) {
+    if (!call) call = "ioperm";
+    if (err == 0) {
+        snprintf(text, n, "velkor: port access refused; use --sim for the simulated bus");
+    } else if (err == ENOSYS) {
+        snprintf(text, n,
+                 "velkor: this kernel has no raw port access (%s: %s): it was built without it, or it runs "
+                 "in a virtual machine or container that hides it; run velkor on a kernel with port access "
+                 "on the machine that holds the cards, or use --sim for the simulated bus",
+                 call, strerror(err));
+    } else if ((err == EPERM || err == EACCES) && euid != 0) {
+        snprintf(text, n,
+                 "velkor: no permission for the PnP ports (%s: %s): raw port access needs root; run velkor "
+                 "as root, or use --sim for the simulated bus",
+                 call, strerror(err));
+    } else if (err == EPERM) {
+        snprintf(text, n,
+                 "velkor: the kernel refuses raw port access even to root (%s: %s): it is locked down "
+                 "(Secure Boot, or lockdown= on its command line); boot it without lockdown to configure "
+                 "the cards, or use --sim for the simulated bus",
+                 call, strerror(err));
+    } else {
+        snprintf(text, n, "velkor: port access refused (%s: %s); use --sim for the simulated bus", call,
+                 strerror(err));
+    }
+}
+
 unsigned short init_APP() {
     SYMBOL_TYP rec;
     rec.make();
-    init_PNP();  // a refusal has queued 1003, reported at the first prompt
+    // A refusal has queued 1003, reported at the first prompt; standard error says why now.
+    if (init_PNP() != 0) {
+        char why[512];
+        permission_advice(PNP_refusal_errno, PNP_refusal_call, (int)geteuid(), why, sizeof why);
+        fprintf(stderr, "%s\n", why);
+    }
     setup_HLP();
     defaultport_PNP(PNP_READ_DATA_FIRST);
     Uport = PNP_port;

@@ -31,12 +31,15 @@ const char* const usage_text =
     "  -c, --card FILE    put the card FILE describes on the simulated bus (repeatable;\n"
     "                     after the built-in cards when --sim is given too)\n"
     "      --trace FILE   append every port access and delay to FILE\n"
+    "  -e, --exit-on-error  end the run at the first error report, with exit status 1\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "      --             end of options\n"
     "\n"
     "Without --sim or --card the program uses the PnP ports of the machine, which needs\n"
     "permission for raw port I/O (run as root).\n"
+    "Exit status: 0; 1 when output was lost or, with -e, a command failed; 2 for a bad\n"
+    "option, card file or trace file.\n"
     "Type HELP at the PnP> prompt for the commands.\n";
 
 struct OPTIONS_TYP {
@@ -68,6 +71,10 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         }
         if (!strcmp(a, "-s") || !strcmp(a, "--sim")) {
             o.sim = 1;
+            continue;
+        }
+        if (!strcmp(a, "-e") || !strcmp(a, "--exit-on-error")) {
+            exit_on_error = 1;
             continue;
         }
         const char* value = nullptr;
@@ -124,6 +131,7 @@ int velkor_main(int argc, char** argv) {
     if (!init_APP()) {
         errhdl("ERROR", stdout);
         printf("\n");
+        if (exit_on_error) stopped_on_error = 1;
     } else {
         process();
     }
@@ -131,6 +139,7 @@ int velkor_main(int argc, char** argv) {
     close_outfile();
     trace_close();
     check_outputs();
-    // A boot script learns from the status that a report or trace is incomplete.
-    return output_lost() ? 1 : 0;
+    // A boot script learns from the status that a report or trace is incomplete, or (with -e)
+    // that a command failed.
+    return output_lost() || stopped_on_error ? 1 : 0;
 }

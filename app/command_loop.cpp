@@ -24,6 +24,8 @@
 const char* const PROMPT = "PnP> ";
 unsigned short echo_flag;
 long loop_turn_budget = -1;
+short exit_on_error;
+short stopped_on_error;
 
 namespace {
 
@@ -68,6 +70,7 @@ void report_errors() {
     if (errhdl_code(0) != 0) {
         errhdl("ERROR", stdout);
         printf("\n");
+        if (exit_on_error) stopped_on_error = 1;
     }
     check_outputs();
 }
@@ -109,6 +112,7 @@ void run_loop() {
         if (sig_terminate) break;
         if (sig_interrupt) interrupt_to_keyboard();
         report_errors();
+        if (stopped_on_error) return;  // -e: the first error report ends the run
         FRAME_KIND kind = top_kind();
         if (!input.setup(PROMPT, 1)) {
             // End of keyboard input ends the program as EXIT does.

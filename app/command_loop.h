@@ -12,6 +12,10 @@ void load_localdefs();
 // Turns the loop may still run before it stops as on SIGTERM; negative: no limit (fuzzing).
 extern long loop_turn_budget;
 
+// -e: the first error report ends the loop, right after it is printed (stopped_on_error 1).
+extern short exit_on_error;
+extern short stopped_on_error;
+
 // Runs the loop without the banner and predefined lines (tests, fuzzing).
 void run_loop();
 

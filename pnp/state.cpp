@@ -1,6 +1,7 @@
 // PnP state: permission, read port, card table, current card and device, register primitives.
 #include "pnp/state.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,8 @@ short Uport;
 CARD_TYP PNP_cards[PNP_MAXCARDS];
 // -1 not tried yet, 0 refused, 1 granted (ports_PNP treats everything but 1 as refused).
 short PNP_permitted = -1;
+int PNP_refusal_errno;
+const char* PNP_refusal_call;
 
 // The read port the kernel granted us and we still hold, 0 for none: only that one is given back.
 static unsigned short held_port;
@@ -68,12 +71,20 @@ short init_PNP() {
     Uport = 0;
     held_port = 0;
     PNP_permitted = 0;
+    PNP_refusal_errno = 0;
+    PNP_refusal_call = nullptr;
+    errno = 0;
     if (port_permit(PNP_ADDRESS, 1) != 0) {
+        PNP_refusal_errno = errno;
+        PNP_refusal_call = "ioperm";
         set_errhdl(ERR_PERMISSION);
         return 1;
     }
     // 0xA79 lies above 0x3FF, where ioperm grants nothing: WRITE_DATA needs iopl(3).
+    errno = 0;
     if (port_privilege(3) != 0) {
+        PNP_refusal_errno = errno;
+        PNP_refusal_call = "iopl";
         set_errhdl(ERR_PERMISSION);
         port_permit(PNP_ADDRESS, 0);
         return 1;

@@ -64,6 +64,10 @@ extern CARD_TYP PNP_cards[PNP_MAXCARDS];
 // 1 when start-up obtained port permission, 0 when not: no port instruction is issued then.
 // -1 before init_PNP has asked.
 extern short PNP_permitted;
+// Why init_PNP was refused: the errno of the call that failed (0 when the bus gave none) and
+// that call ("ioperm" or "iopl"); 0 and null when permission was granted.
+extern int PNP_refusal_errno;
+extern const char* PNP_refusal_call;
 
 // The register primitives: one register access each, with no delay, no check and no error
 // (they need port permission: callers ask ports_PNP first). Register numbers and values are

@@ -1,9 +1,12 @@
 // The command line and the program's life from start to end of input.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
+#include "app/application.h"
 #include "support/run_program.h"
 
 namespace {
@@ -81,3 +84,25 @@ TEST(CommandLine, CardFileRefusedWithItsReason) {
 }
 
 }  // namespace
+
+// Why port permission was refused, from the refused call's errno and the user, with what to do.
+TEST(PermissionAdvice, SaysWhyAndWhatToDo) {
+    char text[512];
+    permission_advice(ENOSYS, "ioperm", 0, text, sizeof text);
+    EXPECT_NE(strstr(text, "velkor: this kernel has no raw port access (ioperm: Function not implemented)"),
+              nullptr)
+        << text;
+    permission_advice(EPERM, "ioperm", 1000, text, sizeof text);
+    EXPECT_NE(strstr(text, "needs root; run velkor as root"), nullptr) << text;
+    permission_advice(EPERM, "iopl", 0, text, sizeof text);
+    EXPECT_NE(strstr(text, "even to root (iopl: Operation not permitted): it is locked down"), nullptr)
+        << text;
+    permission_advice(EIO, "iopl", 0, text, sizeof text);
+    EXPECT_NE(strstr(text, "port access refused (iopl: Input/output error)"), nullptr) << text;
+    for (int err : {0, ENOSYS, EPERM, EIO}) {
+        permission_advice(err, nullptr, 1000, text, 24);  // cut to the buffer, still a string
+        EXPECT_EQ(strlen(text), 23u);
+        permission_advice(err, nullptr, 1000, text, sizeof text);
+        EXPECT_NE(strstr(text, "--sim"), nullptr) << text;
+    }
+}
