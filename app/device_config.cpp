@@ -1,6 +1,8 @@
 // Device configuration commands: DEVICE BEGIN/SET/END and TEST.
 #include "app/device_config.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -20,6 +22,26 @@ short inited;
 CARD_TYP* card;
 DEVICE_TYP* dev;
 
+// The warnings of the SET being parsed, said on standard error just before its write pass, so
+// that a refused line says none. Each is one line after "velkor: warning: ".
+enum { SET_WARNINGS = 16, SET_WARNING_LEN = 256 };
+char pending[SET_WARNINGS][SET_WARNING_LEN];
+short npending;
+
+__attribute__((format(printf, 1, 2))) void warn_before_write(const char* fmt, ...) {
+    if (npending >= SET_WARNINGS) return;
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(pending[npending++], SET_WARNING_LEN, fmt, ap);
+    va_end(ap);
+}
+
+// The write pass is about to start: the warnings are said.
+void say_warnings() {
+    for (short k = 0; k < npending; k++) fprintf(stderr, "velkor: warning: %s\n", pending[k]);
+    npending = 0;
+}
+
 // Takes the next token of the line. 1 when there was one, 0 at the end of the line.
 short next_token() { return P.get(0) == 0 ? 1 : 0; }
 
@@ -38,8 +60,10 @@ short token_value(long* out) { return toINT(out, P.token, nullptr); }
 
 // Converts the current token as an unsigned 32-bit value: the literal forms of toINT, but
 // without its saturation at 0x7FFFFFFF, so a 32-bit address such as 0xFEC00000 keeps its value.
-// Values above 0xFFFFFFFF saturate there. 1, or 0 with the conversion's error queued.
-short token_value32(unsigned long* out) {
+// Values above 0xFFFFFFFF saturate there, and a negative value is taken modulo 2^32: both are
+// warned about as a cut, with what is written (what names the value: "MEM32 base"). 1, or 0 with
+// the conversion's error queued.
+short token_value32(unsigned long* out, const char* what) {
     long checked;
     *out = 0;
     if (!toINT(&checked, P.token, nullptr)) return 0;  // validates the literal, queues errors
@@ -47,6 +71,9 @@ short token_value32(unsigned long* out) {
     while (*s == ' ') s++;
     if (*s == '\'' || *s == '+' || *s == '-') {  // character literal or signed: as is
         *out = (unsigned long)checked & 0xFFFFFFFFul;
+        if (checked < 0)
+            warn_before_write("%s %ld does not fit its 32-bit register: 0x%08lX is written", what, checked,
+                              *out);
         return 1;
     }
     unsigned long long v;
@@ -55,7 +82,42 @@ short token_value32(unsigned long* out) {
     else
         v = strtoull(s, nullptr, 0);
     *out = v > 0xFFFFFFFFull ? 0xFFFFFFFFul : (unsigned long)v;
+    if (v > 0xFFFFFFFFull)
+        warn_before_write("%s 0x%llX does not fit its 32-bit register: 0x%08lX is written", what, v, *out);
     return 1;
+}
+
+// A value as the warnings show it: hexadecimal, or signed decimal when negative.
+void value_text(long value, char* text, size_t n) {
+    if (value < 0)
+        snprintf(text, n, "%ld", value);
+    else
+        snprintf(text, n, "0x%lX", (unsigned long)value);
+}
+
+// A value that its register cuts: said before the write, with the byte or word written (what
+// names the value, "I/O port"; bits is the register's width; the token is the value as typed).
+// note is said after the register (null: nothing).
+void warn_cut(long value, long max, unsigned long written, short digits, const char* what, const char* note) {
+    if (value >= 0 && value <= max) return;
+    char text[24];
+    value_text(value, text, sizeof text);
+    warn_before_write("%s %s does not fit its %d-bit register%s: 0x%0*lX is written", what, text, digits * 4,
+                      note ? note : "", digits, written);
+}
+
+// An IRQ level or DMA channel outside what its register holds (0..max): the low byte is
+// written, of which the card reads the low bits (mask).
+void warn_level(long value, long max, unsigned char mask, const char* what, const char* unit) {
+    if (value >= 0 && value <= max) return;
+    unsigned char written = (unsigned char)value;
+    unsigned char seen = written & mask;
+    if (!strcmp(what, "DMA") && seen == PNP_DMA_NONE)
+        warn_before_write("%s %ld is not 0 to %ld: 0x%02X is written, which the card reads as no channel",
+                          what, value, max, written);
+    else
+        warn_before_write("%s %ld is not 0 to %ld: 0x%02X is written, which the card reads as %s %u", what,
+                          value, max, written, unit, seen);
 }
 
 // Reads "n" from the current token: a descriptor number, at most max (compared unsigned).
@@ -88,8 +150,9 @@ struct WIDTH_TYP {
     unsigned char bits;  // control bits it sets
 };
 struct MEM_KIND_TYP {
+    const char* name;  // "MEM", "MEM32"
     short count;
-    short (*convert)(unsigned long* out);       // the current token as a base or limit
+    short (*convert)(unsigned long* out, const char* what);  // the current token as a base or limit
     const WIDTH_TYP* widths;                    // ORDER: tested in this order; ends with a null word
     unsigned char width_mask;                   // control bits a width keyword replaces
     MEM32_DESC (*get)(short k);                 // descriptor k of dev
@@ -97,11 +160,12 @@ struct MEM_KIND_TYP {
 };
 
 // A 24-bit memory base or limit: the token's value, cut to the record's 16 bits (address bits
-// 23..8). 1, or 0 with the conversion's error queued.
-short token_value16(unsigned long* out) {
+// 23..8), with a warning when that changes it. 1, or 0 with the conversion's error queued.
+short token_value16(unsigned long* out, const char* what) {
     long value;
     if (!token_value(&value)) return 0;
     *out = (unsigned short)value;
+    warn_cut(value, 0xFFFF, *out, 4, what, " (address bits 23..8)");
     return 1;
 }
 
@@ -132,9 +196,10 @@ void put_mem32(short k, const MEM32_DESC& m) {
 const WIDTH_TYP mem24_widths[] = {{"8BIT", 0}, {"16BIT", PNP_MEM_16BIT}, {nullptr, 0}};
 const WIDTH_TYP mem32_widths[] = {
     {"8BIT", 0}, {"16BIT", PNP_MEM32_16BIT}, {"32BIT", PNP_MEM32_32BIT}, {nullptr, 0}};
-const MEM_KIND_TYP mem24 = {PNP_MEM_DESCS, token_value16, mem24_widths, PNP_MEM_16BIT, get_mem, put_mem};
-const MEM_KIND_TYP mem32 = {PNP_MEM32_DESCS, token_value32, mem32_widths,
-                            PNP_MEM32_WIDTH, get_mem32,     put_mem32};
+const MEM_KIND_TYP mem24 = {"MEM",         PNP_MEM_DESCS, token_value16, mem24_widths,
+                            PNP_MEM_16BIT, get_mem,       put_mem};
+const MEM_KIND_TYP mem32 = {"MEM32",         PNP_MEM32_DESCS, token_value32, mem32_widths,
+                            PNP_MEM32_WIDTH, get_mem32,       put_mem32};
 
 // 1 when the current token is CLEAR (abbreviation): the setter writes its empty state.
 short is_clear() { return WC::streq(P.token, "CLEAR"); }
@@ -150,9 +215,12 @@ void set_memory(const MEM_KIND_TYP& kind) {
     if (!is_clear()) {
         if (!descriptor((unsigned long)kind.count - 1, &n)) return;
         unsigned long base, limit;
-        if (!need_token() || !kind.convert(&base)) return;
+        char what[24];
+        snprintf(what, sizeof what, "%s base", kind.name);
+        if (!need_token() || !kind.convert(&base, what)) return;
         if (!next_token()) return;  // no limit: nothing to write, and no error
-        if (!kind.convert(&limit)) return;
+        snprintf(what, sizeof what, "%s limit", kind.name);
+        if (!kind.convert(&limit, what)) return;
         MEM32_DESC& m = work[n];
         m.base = base;
         m.limit = limit;
@@ -166,6 +234,7 @@ void set_memory(const MEM_KIND_TYP& kind) {
             m.control = (unsigned char)((m.control & ~kind.width_mask) | w->bits);
         }
     }
+    say_warnings();
     for (short k = 0; k < kind.count; k++) {
         if (n >= 0 && n != k) continue;
         if (kind.get(k).base == 0 && work[k].base == 0) continue;
@@ -245,6 +314,7 @@ void ioport_USR() {
                 set_errhdl(ERR_SETTINGS);
                 return;
             }
+            warn_cut(value, 0xFFFF, (unsigned short)value, 4, "I/O port", nullptr);
             work[count++] = (unsigned short)value;
             if (!next_token() || is_comment()) break;
             if (strcmp(P.token, ",") != 0) {
@@ -255,6 +325,7 @@ void ioport_USR() {
             if (is_comment()) break;
         }
     }
+    say_warnings();
     for (short k = 0; k < PNP_IO_DESCS; k++) {
         if (dev->io[k] == 0 && work[k] == 0) continue;
         dev->io[k] = work[k];
@@ -271,6 +342,7 @@ void irq_USR() {
         long level;
         if (!descriptor_and_value(PNP_IRQ_DESCS - 1, &n, &level)) return;
         IRQ_DESC& q = work[n];
+        warn_level(level, 15, 0x0F, "IRQ", "IRQ");
         q.level = (unsigned char)level;
         while (next_token() && !is_comment()) {
             if (WC::streq(P.token, "HIGH"))
@@ -287,6 +359,7 @@ void irq_USR() {
             }
         }
     }
+    say_warnings();
     for (short k = 0; k < PNP_IRQ_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->irq[k].level == 0 && work[k].level == 0) continue;
@@ -304,8 +377,10 @@ void dma_USR() {
     if (!is_clear()) {
         long channel;
         if (!descriptor_and_value(PNP_DMA_DESCS - 1, &n, &channel)) return;
+        warn_level(channel, 7, 0x07, "DMA", "channel");
         work[n] = (unsigned char)channel;
     }
+    say_warnings();
     for (short k = 0; k < PNP_DMA_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->dma[k] == PNP_DMA_NONE && work[k] == PNP_DMA_NONE) continue;
@@ -341,6 +416,7 @@ void exec_set() {
         return;
     }
     if (!need_token()) return;
+    npending = 0;
 
     // ORDER: the keywords are tested in this order, exactly (any case).
     static const struct {
