@@ -1,0 +1,322 @@
+// Host resources: holders of ports, memory, IRQs and DMA channels in the machines of tests/host,
+// made files that are malformed or huge, the kernel's ISA PnP cards, and the root rule.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "pnp/host_resources.h"
+
+namespace {
+
+std::string machine(const char* name) { return std::string(VELKOR_SOURCE_DIR) + "/tests/host/" + name; }
+
+// The conflict text of one query: kind 'i' I/O, 'm' memory, 'q' IRQ, 'd' DMA; "" when none.
+std::string conflict(const std::string& root, char kind, unsigned long lo, unsigned long hi = 0) {
+    char text[HOST_TEXT_SIZE] = "left";
+    short r = 0;
+    switch (kind) {
+    case 'i': r = host_io_conflict(root.c_str(), lo, hi, text, sizeof text); break;
+    case 'm': r = host_mem_conflict(root.c_str(), lo, hi, text, sizeof text); break;
+    case 'q': r = host_irq_conflict(root.c_str(), (short)lo, text, sizeof text); break;
+    case 'd': r = host_dma_conflict(root.c_str(), (short)lo, text, sizeof text); break;
+    }
+    EXPECT_EQ(r, text[0] ? 1 : 0) << text;
+    return text;
+}
+
+struct CASE {
+    const char* machine;
+    char kind;
+    unsigned long lo, hi;
+    const char* text;
+};
+
+const CASE cases[] = {
+    // In use, nested below the PCI window, and named with the range asked about.
+    {"pc-serial", 'i', 0x3f8, 0x3ff, "I/O 0x03F8-0x03FF is in use by serial (/proc/ioports)"},
+    {"pc-serial", 'i', 0x2f0, 0x2fb, "I/O 0x02F0-0x02FB is in use by serial (/proc/ioports)"},
+    {"pc-serial", 'i', 0x60, 0x60, "I/O 0x0060 is in use by keyboard (/proc/ioports)"},
+    {"pc-serial", 'i', 0x177, 0x170, "I/O 0x0170-0x0177 is in use by ata_piix (/proc/ioports)"},
+    {"pc-serial", 'i', 0x404, 0x405, "I/O 0x0404-0x0405 is in use by ACPI PM1a_CNT_BLK (/proc/ioports)"},
+    {"pc-serial", 'i', 0x410, 0x41f, "I/O 0x0410-0x041F is in use by pnp 00:09 (/proc/ioports)"},
+    {"pc-serial", 'i', 0xd000, 0xd007, "I/O 0xD000-0xD007 is in use by 0000:01:00.0 (/proc/ioports)"},
+    // Only bus windows there.
+    {"pc-serial", 'i', 0x300, 0x31f, ""},
+    {"pc-serial", 'i', 0xd100, 0xd1ff, ""},
+    {"pc-serial", 'i', 0x220, 0x22f, ""},
+    // The ISA PnP interface's own ports hold nothing; a real holder beside them still does.
+    {"pc-sound", 'i', 0x208, 0x20f, ""},
+    {"pc-sound", 'i', 0x279, 0x279, ""},
+    {"pc-sound", 'i', 0xa79, 0xa79, ""},
+    {"pc-sound", 'i', 0x20b, 0x220, "I/O 0x020B-0x0220 is in use by soundblaster (/proc/ioports)"},
+    {"pc-sound", 'i', 0x388, 0x38b, "I/O 0x0388-0x038B is in use by OPL3 (/proc/ioports)"},
+    {"pc-sound", 'i', 0x240, 0x24f, ""},
+    {"pc-serial", 'm', 0xc8000, 0xcbfff,
+     "memory 0x000C8000-0x000CBFFF is in use by Adapter ROM (/proc/iomem)"},
+    {"pc-serial", 'm', 0xa0000, 0xa0fff,
+     "memory 0x000A0000-0x000A0FFF is in use by Video RAM area (/proc/iomem)"},
+    {"pc-serial", 'm', 0xf0000, 0xf7fff,
+     "memory 0x000F0000-0x000F7FFF is in use by System ROM (/proc/iomem)"},
+    {"pc-serial", 'm', 0x1000000, 0x1000fff,
+     "memory 0x01000000-0x01000FFF is in use by Kernel code (/proc/iomem)"},
+    {"pc-serial", 'm', 0xfec00000, 0xfec003ff,
+     "memory 0xFEC00000-0xFEC003FF is in use by IOAPIC 0 (/proc/iomem)"},
+    {"pc-serial", 'm', 0xd0000, 0xd3fff, ""},
+    {"pc-sound", 'm', 0xd0000, 0xd3fff, ""},
+    // Newer rows: counts of two CPUs, the chip, the pin kind; a chip alone is no holder.
+    {"pc-serial", 'q', 4, 0, "IRQ 4 is in use by ttyS0 (/proc/interrupts)"},
+    {"pc-serial", 'q', 0, 0, "IRQ 0 is in use by timer (/proc/interrupts)"},
+    {"pc-serial", 'q', 16, 0, "IRQ 16 is in use by uhci_hcd:usb1, 8139too (/proc/interrupts)"},
+    {"pc-serial", 'q', 7, 0, ""},
+    {"pc-serial", 'q', 2, 0, ""},
+    {"pc-serial", 'q', 5, 0, ""},
+    // Older rows: one CPU, XT-PIC, no pin kind.
+    {"pc-sound", 'q', 5, 0, "IRQ 5 is in use by snd_sb16 (/proc/interrupts)"},
+    {"pc-sound", 'q', 2, 0, "IRQ 2 is in use by cascade (/proc/interrupts)"},
+    {"pc-sound", 'q', 3, 0, ""},
+    {"pc-sound", 'd', 1, 0, "DMA 1 is in use by SoundBlaster8 (/proc/dma)"},
+    {"pc-sound", 'd', 4, 0, "DMA 4 is in use by cascade (/proc/dma)"},
+    {"pc-sound", 'd', 5, 0, "DMA 5 is in use by SoundBlaster16 (/proc/dma)"},
+    {"pc-sound", 'd', 3, 0, ""},
+    {"pc-serial", 'd', 1, 0, ""},
+    // Files absent, or zeroed for a reader without privilege: nothing known. The other files
+    // of that reader still tell.
+    {"pc-isapnp-proc", 'i', 0x3f8, 0x3ff, ""},
+    {"pc-isapnp-proc", 'm', 0xc0000, 0xc7fff, ""},
+    {"pc-isapnp-proc", 'q', 4, 0, ""},
+    {"pc-isapnp-proc", 'd', 4, 0, ""},
+    {"unprivileged", 'i', 0, 0, ""},
+    {"unprivileged", 'i', 0x3f8, 0x3ff, ""},
+    {"unprivileged", 'm', 0, 0xfffff, ""},
+    {"unprivileged", 'q', 4, 0, "IRQ 4 is in use by ttyS0 (/proc/interrupts)"},
+};
+
+TEST(HostConflicts, EveryMachine) {
+    for (const CASE& c : cases)
+        EXPECT_EQ(conflict(machine(c.machine), c.kind, c.lo, c.hi), c.text)
+            << c.machine << " " << c.kind << " " << std::hex << c.lo << "-" << c.hi;
+}
+
+TEST(HostConflicts, AnswersTellUnknownFromFreeAndGiveTheHolder) {
+    HOST_HOLDER h = {"kept", 1, 2, nullptr};
+    EXPECT_EQ(host_io_holder(machine("pc-serial").c_str(), 0x300, 0x31f, &h), HOST_FREE);
+    EXPECT_EQ(host_io_holder(machine("unprivileged").c_str(), 0x3f8, 0x3ff, &h), HOST_UNKNOWN);
+    EXPECT_EQ(host_io_holder(machine("pc-isapnp-proc").c_str(), 0x3f8, 0x3ff, &h), HOST_UNKNOWN);
+    EXPECT_EQ(host_irq_holder(machine("pc-isapnp-proc").c_str(), 4, &h), HOST_UNKNOWN);
+    EXPECT_EQ(host_dma_holder(machine("pc-serial").c_str(), 3, &h), HOST_FREE);
+    EXPECT_STREQ(h.name, "kept");
+    for (short (*f)(const char*, unsigned long, unsigned long, HOST_HOLDER*) :
+         {host_io_holder, host_mem_holder})
+        EXPECT_EQ(f(nullptr, 0, 0xffffffff, &h), HOST_UNKNOWN);
+    EXPECT_EQ(host_irq_holder(nullptr, 4, &h), HOST_UNKNOWN);
+    EXPECT_EQ(host_dma_holder(nullptr, 4, &h), HOST_UNKNOWN);
+
+    ASSERT_EQ(host_io_holder(machine("pc-serial").c_str(), 0x2f0, 0x2fb, &h), HOST_IN_USE);
+    EXPECT_STREQ(h.name, "serial");
+    EXPECT_EQ(h.lo, 0x2f8ul);
+    EXPECT_EQ(h.hi, 0x2fful);
+    EXPECT_STREQ(h.file, "/proc/ioports");
+    ASSERT_EQ(host_mem_holder((machine("pc-serial") + "/").c_str(), 0xfee00000, 0xfee00000, &h), HOST_IN_USE);
+    EXPECT_STREQ(h.name, "Reserved");
+    EXPECT_EQ(h.hi, 0xfee00ffful);
+    EXPECT_STREQ(h.file, "/proc/iomem");
+    EXPECT_EQ(host_dma_holder(machine("pc-sound").c_str(), 4, nullptr), HOST_IN_USE);
+
+    char small[12];
+    EXPECT_EQ(host_irq_conflict(machine("pc-serial").c_str(), 4, small, sizeof small), 1);
+    EXPECT_STREQ(small, "IRQ 4 is in");
+}
+
+// A root of made files, removed after the test.
+class MadeHost : public ::testing::Test {
+protected:
+    std::string root;
+    void SetUp() override {
+        char dir[] = "/tmp/velkor-host-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        root = dir;
+    }
+    void TearDown() override { std::filesystem::remove_all(root); }
+    void write(const std::string& rel, const std::string& text) {
+        std::filesystem::path p = root + "/" + rel;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p) << text;
+    }
+    void link(const std::string& target, const std::string& rel) {
+        std::filesystem::create_directories(std::filesystem::path(root + "/" + rel).parent_path());
+        std::filesystem::create_directory_symlink(target, root + "/" + rel);
+    }
+};
+
+TEST_F(MadeHost, MalformedAndHugeLinesAreSkipped) {
+    const std::string huge(100 * 1024, 'x');
+    write("proc/ioports",
+          "garbage\n-\n0000-00zz : half\n03f8-03f0 : backwards\n03f8 : one\n"
+          "03f8-03ff serial\n03f8-03ff :  \n00000000000000000003f8-03ff : digits\n"
+          "  03f8-03ff : " +
+              huge + "\n0100-0107 : after\n0108-010f : bad\033[2Jname");
+    write("proc/dma", " 2: " + huge + "\nx: foo\n 3 cascade\n 6:\n 7: after\n");
+    EXPECT_EQ(conflict(root, 'i', 0x3f8, 0x3ff), "");
+    EXPECT_EQ(conflict(root, 'i', 0x100, 0x100), "I/O 0x0100 is in use by after (/proc/ioports)");
+    EXPECT_EQ(conflict(root, 'i', 0x10f, 0x10f), "I/O 0x010F is in use by bad?[2Jname (/proc/ioports)");
+    EXPECT_EQ(conflict(root, 'd', 2), "");
+    EXPECT_EQ(conflict(root, 'd', 3), "");
+    EXPECT_EQ(conflict(root, 'd', 6), "");
+    EXPECT_EQ(conflict(root, 'd', 7), "DMA 7 is in use by after (/proc/dma)");
+
+    write("proc/ioports", "");
+    EXPECT_EQ(host_io_holder(root.c_str(), 0, 0xffff, nullptr), HOST_UNKNOWN);
+    std::filesystem::create_directory(root + "/proc/iomem");
+    EXPECT_EQ(host_mem_holder(root.c_str(), 0, 0xffff, nullptr), HOST_UNKNOWN);
+}
+
+TEST_F(MadeHost, InterruptRowsOfManyCpusAndHugeNames) {
+    std::string header, counts;
+    for (int i = 0; i < 1000; i++) header += "       CPU" + std::to_string(i), counts += " 123456789";
+    const std::string huge(100 * 1024, 'y');
+    write("proc/interrupts", header + "\n  5:" + counts +
+                                 "   IO-APIC   5-edge      snd_sb16, eth0\n"
+                                 "  6:" +
+                                 counts + "   XT-PIC  " + huge +
+                                 "\n:\n 99999999: 1 XT-PIC big\n"
+                                 "  9:" +
+                                 counts + "\n 10: 1 XT-PIC  after");
+    EXPECT_EQ(conflict(root, 'q', 5), "IRQ 5 is in use by snd_sb16, eth0 (/proc/interrupts)");
+    HOST_HOLDER h;
+    ASSERT_EQ(host_irq_holder(root.c_str(), 6, &h), HOST_IN_USE);
+    EXPECT_EQ(std::string(h.name), std::string(HOST_NAME_SIZE - 1, 'y'));
+    EXPECT_EQ(conflict(root, 'q', 9), "");
+    EXPECT_EQ(conflict(root, 'q', 10), "IRQ 10 is in use by after (/proc/interrupts)");
+}
+
+TEST(KernelPnp, SysfsLayoutNamesCardsDevicesAndDrivers) {
+    KERNEL_PNP k;
+    ASSERT_EQ(kernel_pnp_read(machine("pc-sound").c_str(), &k), 2);
+    EXPECT_EQ(k.source, KPNP_SYSFS);
+    ASSERT_EQ(k.kept, 2);
+    EXPECT_STREQ(k.cards[0].id, "CTL00e4");
+    ASSERT_EQ(k.cards[0].ndevs, 3);
+    const char* ids[] = {"CTL0031", "CTL0021", "CTL7002"};
+    const char* drivers[] = {"snd-sbawe", "", ""};
+    for (short i = 0; i < 3; i++) {
+        EXPECT_EQ(k.cards[0].devs[i].number, i);
+        EXPECT_STREQ(k.cards[0].devs[i].id, ids[i]);
+        EXPECT_STREQ(k.cards[0].devs[i].driver, drivers[i]);
+    }
+    EXPECT_EQ(k.cards[1].number, 2);
+    EXPECT_STREQ(k.cards[1].id, "RTL8019");
+    EXPECT_STREQ(k.cards[1].devs[0].driver, "ne");
+
+    char lines[4][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 4), 3);
+    EXPECT_STREQ(lines[0],
+                 "the kernel's ISA PnP driver manages 2 cards (CTL00e4, RTL8019); ISOLATE renumbers them");
+    EXPECT_STREQ(lines[1],
+                 "device CTL0031 of card CTL00e4 is bound to driver snd-sbawe: DEVICE SET moves its "
+                 "resources under it");
+    EXPECT_STREQ(
+        lines[2],
+        "device RTL8019 of card RTL8019 is bound to driver ne: DEVICE SET moves its resources under it");
+    EXPECT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 1), 1);
+    EXPECT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 0), 0);
+}
+
+TEST(KernelPnp, ProcfsLayoutCountsCardsWithoutNames) {
+    KERNEL_PNP k;
+    ASSERT_EQ(kernel_pnp_read(machine("pc-isapnp-proc").c_str(), &k), 2);
+    EXPECT_EQ(k.source, KPNP_PROCFS);
+    EXPECT_EQ(k.cards[0].ndevs, 2);
+    EXPECT_EQ(k.cards[1].ndevs, 1);
+    char lines[4][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(machine("pc-isapnp-proc").c_str(), lines, 4), 1);
+    EXPECT_STREQ(lines[0],
+                 "the kernel's ISA PnP driver manages 2 cards (card 1, card 2); ISOLATE renumbers them");
+
+    for (const char* none : {"pc-serial", "unprivileged"}) {
+        EXPECT_EQ(kernel_pnp_read(machine(none).c_str(), &k), 0) << none;
+        EXPECT_EQ(k.source, KPNP_NONE);
+        EXPECT_EQ(kernel_pnp_warnings(machine(none).c_str(), lines, 4), 0);
+    }
+    EXPECT_EQ(kernel_pnp_warnings(nullptr, lines, 4), 0);
+}
+
+TEST_F(MadeHost, KernelCardsBeyondTheTableAndMissingFiles) {
+    // Plain directories, no card_id above them, one without an id file; an ACPI device; then
+    // more cards than are kept, each with more devices than are kept.
+    write("sys/bus/pnp/devices/01:0a.00/id", "ABC1234\n");
+    write("sys/bus/pnp/devices/01:0b.00/uevent", "");
+    write("sys/bus/pnp/devices/00:0a/id", "PNP0c02\n");
+    link("/nonexistent/drivers/long-driver-name-that-is-cut-here", "sys/bus/pnp/devices/01:0b.00/driver");
+    KERNEL_PNP k;
+    ASSERT_EQ(kernel_pnp_read(root.c_str(), &k), 2);
+    EXPECT_STREQ(k.cards[0].id, "card 10");
+    EXPECT_STREQ(k.cards[0].devs[0].id, "ABC1234");
+    EXPECT_STREQ(k.cards[1].devs[0].id, "01:0b.00");
+    EXPECT_STREQ(k.cards[1].devs[0].driver, "long-driver-name-that-is-cut-he");
+
+    for (int card = 0x20; card < 0x34; card++)
+        for (int dev = 0; dev < 10; dev++) {
+            char name[16];
+            snprintf(name, sizeof name, "01:%02x.%02x", card, dev);
+            write(std::string("sys/bus/pnp/devices/") + name + "/id", "XYZ0001\n");
+        }
+    ASSERT_EQ(kernel_pnp_read(root.c_str(), &k), 22);
+    EXPECT_EQ(k.kept, KPNP_MAXCARDS);
+    EXPECT_EQ(k.cards[KPNP_MAXCARDS - 1].number, 0x2d);
+    EXPECT_EQ(k.cards[2].ndevs, KPNP_MAXDEVS);
+    EXPECT_EQ(k.cards[2].devs[KPNP_MAXDEVS - 1].number, KPNP_MAXDEVS - 1);
+    char lines[2][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 2);
+    EXPECT_NE(strstr(lines[0], "manages 22 cards (card 10, card 11, card 32,"), nullptr) << lines[0];
+    EXPECT_NE(strstr(lines[0], "card 45, ...); ISOLATE renumbers them"), nullptr) << lines[0];
+}
+
+TEST_F(MadeHost, ProcfsServesWhenSysfsHasNoIsaPnpDevice) {
+    write("sys/bus/pnp/devices/00:0a/id", "PNP0c02\n");
+    write("proc/bus/isapnp/01/00", "");
+    write("proc/bus/isapnp/01/zz", "");
+    write("proc/bus/isapnp/1/00", "");
+    write("proc/bus/isapnp/devices", "");
+    char lines[2][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 1);
+    EXPECT_STREQ(lines[0], "the kernel's ISA PnP driver manages 1 card (card 1); ISOLATE renumbers them");
+}
+
+// Sets or clears VELKOR_SYSROOT for one test, and puts back what was there.
+class SysrootEnv : public ::testing::Test {
+protected:
+    std::string old;
+    bool had = false;
+    void SetUp() override {
+        const char* v = getenv("VELKOR_SYSROOT");
+        had = v != nullptr;
+        if (had) old = v;
+    }
+    void TearDown() override {
+        if (had)
+            setenv("VELKOR_SYSROOT", old.c_str(), 1);
+        else
+            unsetenv("VELKOR_SYSROOT");
+    }
+};
+
+TEST_F(SysrootEnv, HostRootOnBothBuses) {
+    unsetenv("VELKOR_SYSROOT");
+    EXPECT_STREQ(host_root(1), "/");
+    EXPECT_EQ(host_root(0), nullptr);
+    setenv("VELKOR_SYSROOT", "", 1);
+    EXPECT_STREQ(host_root(1), "/");
+    EXPECT_EQ(host_root(0), nullptr);
+    setenv("VELKOR_SYSROOT", machine("pc-sound").c_str(), 1);
+    EXPECT_EQ(std::string(host_root(1)), machine("pc-sound"));
+    EXPECT_EQ(std::string(host_root(0)), machine("pc-sound"));
+    EXPECT_EQ(conflict(host_root(0), 'd', 1), "DMA 1 is in use by SoundBlaster8 (/proc/dma)");
+}
+
+}  // namespace
