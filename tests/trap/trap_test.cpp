@@ -144,19 +144,23 @@ std::vector<std::string> isolation(const std::vector<std::string>& then) {
                 then);
 }
 
+// The cards' clock runs 20 times slower here (the rules ask 15 ms after Wake[0], 5 ms between
+// pairs), so that back-to-back reads stay too soon even on a loaded machine.
 TEST(PortTrap, HoldsRealWaitsToTheCardsTiming) {
-    RUN_RESULT r = trap({"--sim"}, VELKOR_PROBE, isolation({"in", "203"}));
+    const std::vector<std::string> slow = {"--sim", "--slow", "20"};
+    RUN_RESULT r = trap(slow, VELKOR_PROBE, isolation({"in", "203"}));
     SKIP_WHEN_UNTRACEABLE(r);
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("first bit pair"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Wake[0]; the card needs 750 us"), std::string::npos) << r.err;
 
-    r = trap({"--sim"}, VELKOR_PROBE, isolation({"sleep", "800", "in", "203", "in", "203", "in", "203"}));
+    r = trap(slow, VELKOR_PROBE, isolation({"sleep", "16000", "in", "203", "in", "203", "in", "203"}));
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("the pair before; the card needs 250 us"), std::string::npos) << r.err;
 
-    r = trap({"--sim"}, VELKOR_PROBE,
-             isolation({"sleep", "800", "in", "203", "in", "203", "sleep", "300", "in", "203", "in", "203"}));
+    r = trap(
+        slow, VELKOR_PROBE,
+        isolation({"sleep", "16000", "in", "203", "in", "203", "sleep", "6000", "in", "203", "in", "203"}));
     EXPECT_EQ(r.status, 0) << r.err;
 
     // With no card in isolation nothing keeps time.

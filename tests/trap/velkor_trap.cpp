@@ -47,6 +47,8 @@ const char* const usage_text =
     "  --card FILE      the card FILE describes (repeatable; after the built-in cards)\n"
     "  --log FILE       write every permission call and port access, with its time, to FILE\n"
     "  --refuse[=ERRNO] refuse every ioperm and iopl (EPERM, or ENOSYS, EINVAL)\n"
+    "  --slow N         the cards' clock runs N times slower, so their timing rules ask\n"
+    "                   N times longer waits (the trap's own tests, on a loaded machine)\n"
     "\n"
     "Exit status: PROGRAM's; 2 bad usage; 3 PROGRAM broke a rule; 4 cannot trace.\n";
 
@@ -57,19 +59,22 @@ struct TRAP_OPTIONS {
     std::vector<const char*> cards;
     const char* log = nullptr;
     int refuse = 0;  // 0: grant; otherwise the errno every permission call fails with
+    long slow = 1;   // the cards' clock is the monotonic clock divided by this
     int first_arg = 0;
 };
 
 FILE* logfp;
 struct timespec start_time;
 unsigned char granted[PORTS];  // ioperm's bits, one byte a port
-int io_level;                  // iopl's level: 3 opens every port
+long clock_divisor = 1;
+int io_level;  // iopl's level: 3 opens every port
 pid_t child;
 
 unsigned long long monotonic_us() {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return (unsigned long long)t.tv_sec * 1000000ULL + (unsigned long long)t.tv_nsec / 1000;
+    unsigned long long us = (unsigned long long)t.tv_sec * 1000000ULL + (unsigned long long)t.tv_nsec / 1000;
+    return us / (unsigned long long)clock_divisor;
 }
 
 // Starts a log line with the time since the trap started.
@@ -111,6 +116,13 @@ int parse_options(int argc, char** argv, TRAP_OPTIONS& o) {
                 o.cards.push_back(argv[++i]);
             else
                 o.log = argv[++i];
+        } else if (!strcmp(a, "--slow")) {
+            char* end = nullptr;
+            o.slow = i + 1 < argc ? strtol(argv[++i], &end, 10) : 0;
+            if (!end || *end || o.slow < 1 || o.slow > 1000) {
+                fprintf(stderr, "velkor-trap: --slow needs a whole number from 1 to 1000\n");
+                return EXIT_USAGE;
+            }
         } else if (!strcmp(a, "--refuse")) {
             o.refuse = EPERM;
         } else if (!strncmp(a, "--refuse=", 9)) {
@@ -404,6 +416,7 @@ int main(int argc, char** argv) {
     if (status >= 0) return status;
     clock_gettime(CLOCK_MONOTONIC, &start_time);
     if (!load_sim_cards(o.sim, o.cards.data(), (int)o.cards.size(), "velkor-trap")) return EXIT_USAGE;
+    clock_divisor = o.slow;
     sim_use_clock(monotonic_us);
     if (o.log) {
         logfp = fopen(o.log, "we");
