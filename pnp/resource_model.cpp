@@ -1,6 +1,7 @@
-// Resource data read into logical devices and their resource sets.
+// Resource data read into logical devices and their resource sets, and the queries on them.
 #include "pnp/resource_model.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -276,6 +277,156 @@ const RES_SET* locate(const RES_DEVICE* dev, short f, short kind, short k, short
 
 short mem_kind(short bits) { return bits == 32 ? RES_KIND_MEM32 : RES_KIND_MEM; }
 
+// A text being filled, bounded by its buffer.
+struct TEXT {
+    char* buf;
+    size_t size;
+    size_t used;
+};
+
+TEXT text_start(char* buf, size_t size) {
+    if (buf && size) buf[0] = '\0';
+    return {buf, buf ? size : 0, 0};
+}
+
+__attribute__((format(printf, 2, 3))) void text_add(TEXT* t, const char* format, ...) {
+    if (t->used + 1 >= t->size) return;
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(t->buf + t->used, t->size - t->used, format, args);
+    va_end(args);
+    if (n > 0) t->used = t->used + n < t->size ? t->used + n : t->size - 1;
+}
+
+// The descriptors asked for: the index-th of kind in every configuration, or all of them when
+// index is negative.
+struct WALK {
+    const RES_DEVICE* dev;
+    short kind, index;
+    short f, k;  // where the next one is looked for
+};
+
+short walk_next(WALK* w, short* f, short* k) {
+    for (; w->f < res_choices(w->dev); w->f++, w->k = 0) {
+        short n = res_count(w->dev, w->f, w->kind);
+        short end = w->index < 0 ? n : w->index < n ? (short)(w->index + 1) : 0;
+        if (w->k < w->index) w->k = w->index;
+        if (w->k < end) {
+            *f = w->f;
+            *k = w->k++;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+const char* const kind_nouns[] = {"I/O", "IRQ", "DMA", "memory", "32-bit memory"};
+
+// Says in t when there is no descriptor of kind at index in any configuration, and returns 1
+// then; 0 when there is one.
+short nothing_offered(const RES_DEVICE* dev, short kind, short index, TEXT* t) {
+    short most = 0;
+    for (short f = 0; f < res_choices(dev); f++) {
+        short n = res_count(dev, f, kind);
+        if (n > most) most = n;
+    }
+    if (index < most) return 0;
+    if (!most)
+        text_add(t, "offers no %s", kind_nouns[kind]);
+    else
+        text_add(t, "offers only %d %s descriptor%s", most, kind_nouns[kind], most == 1 ? "" : "s");
+    return 1;
+}
+
+// Ranges of bases: I/O and memory descriptors alike.
+struct RANGE {
+    unsigned long min, max, align, len;
+};
+
+RANGE range_at(const RES_DEVICE* dev, short kind, short f, short k) {
+    if (kind == RES_KIND_IO) {
+        const RES_IO* io = res_io_at(dev, f, k);
+        return {io->min, io->max, io->align, io->len};
+    }
+    const RES_MEM* m = res_mem_at(dev, kind == RES_KIND_MEM32 ? 32 : 24, f, k);
+    return {m->min, m->max, m->align, m->len};
+}
+
+short range_has(const RANGE& r, unsigned long v) {
+    if (v < r.min || v > r.max) return 0;
+    return r.align ? (v - r.min) % r.align == 0 : v == r.min;
+}
+
+short same_bases(const RANGE& a, const RANGE& b) {
+    if (a.min != b.min || a.max != b.max) return 0;
+    return a.min == a.max || a.align == b.align;
+}
+
+enum { LISTED_MAX = 16 };  // distinct ranges a text names; more end it with ", ..."
+
+// The fit of value (0: always) to the ranges of kind at index, listed in t after noun with
+// digits hexadecimal digits each. *len gets the length of the first range that has it.
+short range_fits(const RES_DEVICE* dev, short kind, short index, unsigned long value, int digits,
+                 unsigned long* len, TEXT* t) {
+    *len = 0;
+    short fits = value == 0;
+    if (nothing_offered(dev, kind, index, t)) return fits;
+    text_add(t, "%s", kind_nouns[kind]);
+    RANGE listed[LISTED_MAX];
+    short nlisted = 0, more = 0;
+    WALK w = {dev, kind, index, 0, 0};
+    for (short f, k; walk_next(&w, &f, &k);) {
+        RANGE r = range_at(dev, kind, f, k);
+        if (!fits && range_has(r, value)) {
+            fits = 1;
+            *len = r.len;
+        }
+        short seen = 0;
+        for (short i = 0; i < nlisted && !seen; i++) seen = same_bases(listed[i], r);
+        if (seen) continue;
+        if (nlisted == LISTED_MAX) {
+            if (!more++) text_add(t, ", ...");
+            continue;
+        }
+        listed[nlisted] = r;
+        text_add(t, "%s 0x%0*lX", nlisted++ ? "," : "", digits, r.min);
+        if (r.max != r.min) text_add(t, "-0x%0*lX step 0x%lX", digits, r.max, r.align);
+    }
+    return fits;
+}
+
+unsigned mask_at(const RES_DEVICE* dev, short kind, short f, short k) {
+    if (kind == RES_KIND_IRQ) return res_irq_at(dev, f, k)->mask;
+    return res_dma_at(dev, f, k)->mask;
+}
+
+// The fit of bit number value (none: always) to the masks of kind at index, listed in t.
+short mask_fits(const RES_DEVICE* dev, short kind, short index, unsigned value, unsigned none, TEXT* t) {
+    short fits = value == none;
+    if (nothing_offered(dev, kind, index, t)) return fits;
+    unsigned all = 0;
+    WALK w = {dev, kind, index, 0, 0};
+    for (short f, k; walk_next(&w, &f, &k);) all |= mask_at(dev, kind, f, k);
+    if (value < 16 && all >> value & 1) fits = 1;
+    text_add(t, "%s", kind_nouns[kind]);
+    for (unsigned bit = 0; bit < 16; bit++)
+        if (all >> bit & 1) text_add(t, " %u", bit);
+    return fits;
+}
+
+// The IRQ types: information bit, type register value (bit 1 high, bit 0 level), keywords.
+// ORDER: information bit order, which is the order the keywords are listed in.
+struct IRQ_TYPE {
+    unsigned char info, type;
+    const char* keywords;
+};
+const IRQ_TYPE irq_types[] = {
+    {RES_IRQ_HIGH_EDGE, PNP_IRQ_HIGH, "HIGH EDGE"},
+    {RES_IRQ_LOW_EDGE, 0, "LOW EDGE"},
+    {RES_IRQ_HIGH_LEVEL, PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED, "HIGH LEVEL"},
+    {RES_IRQ_LOW_LEVEL, PNP_IRQ_LEVEL_TRIGGERED, "LOW LEVEL"},
+};
+
 }  // namespace
 
 short res_decode(const unsigned char* data, long len, RES_CARD* out) {
@@ -347,4 +498,53 @@ const RES_MEM* res_mem_at(const RES_DEVICE* dev, short bits, short f, short k) {
 unsigned char res_irq_types(const RES_IRQ* irq) {
     unsigned char types = irq->has_info ? irq->info & 0x0F : 0;
     return types ? types : (unsigned char)RES_IRQ_HIGH_EDGE;
+}
+
+short res_io_fits(const RES_DEVICE* dev, short index, unsigned short base, unsigned short* len, char* text,
+                  size_t size) {
+    TEXT t = text_start(text, size);
+    unsigned long got;
+    short fits = range_fits(dev, RES_KIND_IO, index, base, 4, &got, &t);
+    if (len) *len = (unsigned short)got;
+    return fits;
+}
+
+short res_irq_fits(const RES_DEVICE* dev, short index, unsigned char level, char* text, size_t size) {
+    TEXT t = text_start(text, size);
+    return mask_fits(dev, RES_KIND_IRQ, index, level, 0, &t);
+}
+
+short res_irq_type_fits(const RES_DEVICE* dev, short index, unsigned char level, unsigned char type,
+                        char* text, size_t size) {
+    TEXT t = text_start(text, size);
+    if (nothing_offered(dev, RES_KIND_IRQ, index, &t)) return 1;
+    unsigned char with_level = 0, any = 0;
+    WALK w = {dev, RES_KIND_IRQ, index, 0, 0};
+    for (short f, k; walk_next(&w, &f, &k);) {
+        const RES_IRQ* irq = res_irq_at(dev, f, k);
+        any |= res_irq_types(irq);
+        if (level < 16 && irq->mask >> level & 1) with_level |= res_irq_types(irq);
+    }
+    unsigned char offered = with_level ? with_level : any, wanted = 0;
+    short shown = 0;
+    for (const IRQ_TYPE& row : irq_types) {
+        if (row.type == (type & (PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED))) wanted = row.info;
+        if (offered & row.info) text_add(&t, "%s%s", shown++ ? " or " : "", row.keywords);
+    }
+    return level == 0 || (offered & wanted) != 0;
+}
+
+short res_dma_fits(const RES_DEVICE* dev, short index, unsigned char channel, char* text, size_t size) {
+    TEXT t = text_start(text, size);
+    return mask_fits(dev, RES_KIND_DMA, index, channel, PNP_DMA_NONE, &t);
+}
+
+short res_mem_fits(const RES_DEVICE* dev, short bits, short index, unsigned long base, unsigned long* len,
+                   char* text, size_t size) {
+    TEXT t = text_start(text, size);
+    unsigned long address = bits == 32 ? base & 0xFFFFFFFFul : (base & 0xFFFFul) << 8;
+    unsigned long got;
+    short fits = range_fits(dev, mem_kind(bits), index, address, bits == 32 ? 8 : 6, &got, &t);
+    if (len) *len = got;
+    return fits;
 }

@@ -1,6 +1,6 @@
-// One structured reading of a card's resource data: its logical devices and the resources each of
-// them offers (the fixed ones and every dependent function's). Nothing here prints, allocates or
-// touches a port.
+// One structured reading of a card's resource data: its logical devices, the resources each of
+// them offers (the fixed ones and every dependent function's), and queries that say whether a
+// register value is one the device offers. Nothing here prints, allocates or touches a port.
 //
 // Register order: the k-th descriptor of a kind (I/O, IRQ, DMA, 24-bit or 32-bit memory) of a
 // configuration is the one its k-th register set takes. A configuration is one dependent
@@ -10,6 +10,8 @@
 // pair k) belongs to the k-th I/O descriptor, and DEVICE SET IRQ n to the n-th IRQ descriptor.
 #ifndef VELKOR_PNP_RESOURCE_MODEL_H
 #define VELKOR_PNP_RESOURCE_MODEL_H
+
+#include <cstddef>
 
 #include "pnp/registers.h"
 
@@ -133,5 +135,39 @@ const RES_MEM* res_mem_at(const RES_DEVICE* dev, short bits, short f, short k);
 // The IRQ types (RES_IRQ_HIGH_EDGE ...) a descriptor offers: its information byte's low four
 // bits; high-true edge when it has no information byte or one that offers no type.
 unsigned char res_irq_types(const RES_IRQ* irq);
+
+// The queries. Each asks whether a value written to descriptor index of a kind is one the device
+// offers there: the index-th descriptor of some configuration (index < 0: any descriptor of that
+// kind) allows it. Each returns 1 when it does, 0 when not, and fills text (size bytes, NUL
+// ended, cut to fit; nothing when text is null or size 0) with what the device offers there:
+//   "offers no IRQ"                  no descriptor of the kind in any configuration
+//   "offers only 1 IRQ descriptor"   some, but no configuration has an index-th one
+//   or the list of what the index-th descriptors allow, as below.
+// The value that means "not used" always fits: I/O base 0, IRQ level 0, DMA channel 4 (no
+// channel), memory base 0.
+
+// I/O base register pair: base within min..max at the alignment (a fixed descriptor: equal).
+// *len (when not null) gets the port count of the first descriptor that allows it, else 0.
+// Text: "I/O 0x0220-0x0280 step 0x20, 0x0388", each range once.
+short res_io_fits(const RES_DEVICE* dev, short index, unsigned short base, unsigned short* len, char* text,
+                  size_t size);
+// Interrupt level register: level in the mask. Text: "IRQ 5 7 9 10", ascending, each once.
+short res_irq_fits(const RES_DEVICE* dev, short index, unsigned char level, char* text, size_t size);
+// Interrupt type register (PNP_IRQ_HIGH, PNP_IRQ_LEVEL_TRIGGERED; other bits ignored) written
+// with level: whether a descriptor that allows level offers that type (when none allows it,
+// any descriptor at index). Level 0 always fits, and so does any type when there is no
+// descriptor. Text: the DEVICE SET IRQ keywords of the types offered, "HIGH EDGE or LOW LEVEL";
+// when there is no descriptor, as above.
+short res_irq_type_fits(const RES_DEVICE* dev, short index, unsigned char level, unsigned char type,
+                        char* text, size_t size);
+// DMA channel select: channel in the mask. Text: "DMA 0 1 3", ascending, each once.
+short res_dma_fits(const RES_DEVICE* dev, short index, unsigned char channel, char* text, size_t size);
+// Memory base of a 32-bit (bits 32: base is the address) or 24-bit (any other bits: base is the
+// register value, address bits 23..8, of which its low 16 bits count) memory descriptor: the
+// address within min..max at the alignment. *len (when not null) gets the byte count of the
+// first descriptor that allows it, else 0. Text: "memory 0x0C8000-0x0DC000 step 0x4000" or
+// "32-bit memory 0x000E0000", byte addresses.
+short res_mem_fits(const RES_DEVICE* dev, short bits, short index, unsigned long base, unsigned long* len,
+                   char* text, size_t size);
 
 #endif

@@ -1,5 +1,5 @@
 // The structured reading of resource data: the real and the built-in cards, cut and malformed
-// data, the bounds.
+// data, the bounds, and the queries the DEVICE SET warnings ask.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -98,6 +98,9 @@ std::string config(const RES_DEVICE& dev, short f) {
 BYTES irq_item(unsigned short mask, int info = -1) {
     if (info < 0) return {0x22, (unsigned char)mask, (unsigned char)(mask >> 8)};
     return {0x23, (unsigned char)mask, (unsigned char)(mask >> 8), (unsigned char)info};
+}
+BYTES le32(unsigned long v) {
+    return {(unsigned char)v, (unsigned char)(v >> 8), (unsigned char)(v >> 16), (unsigned char)(v >> 24)};
 }
 const BYTES START_GOOD = {0x31, 0x00}, START_ACCEPTABLE = {0x31, 0x01}, END_DEP = {0x38}, END = {0x79, 0x00};
 
@@ -272,6 +275,136 @@ TEST(ResBounds, DevicesFunctionsAndDescriptorsBeyondTheBoundsAreCounted) {
     EXPECT_EQ(res_count(&decoded.devices[0], 0, RES_KIND_IO), PNP_IO_DESCS);
     EXPECT_EQ(res_count(&decoded.devices[0], 0, RES_KIND_IRQ), PNP_IRQ_DESCS);
     EXPECT_EQ(decoded.truncated, 2);
+}
+
+// ---- The queries
+
+// A query's answer, the length it gave (when not 0) and its text as one string, such as
+// "fits len 0x10: I/O 0x0220" or "no: offers no IRQ".
+std::string said(short fits, unsigned long len, const char* text) {
+    char head[40];
+    snprintf(head, sizeof head, len ? "%s len 0x%lX: " : "%s: ", fits ? "fits" : "no", len);
+    return head + std::string(text);
+}
+char text[120];
+std::string io(const RES_DEVICE* dev, short index, unsigned short base) {
+    unsigned short len = 99;
+    short fits = res_io_fits(dev, index, base, &len, text, sizeof text);
+    return said(fits, len, text);
+}
+std::string mem(const RES_DEVICE* dev, short bits, short index, unsigned long base) {
+    unsigned long len = 99;
+    short fits = res_mem_fits(dev, bits, index, base, &len, text, sizeof text);
+    return said(fits, len, text);
+}
+std::string irq(const RES_DEVICE* dev, short i, unsigned level) {
+    return said(res_irq_fits(dev, i, level, text, sizeof text), 0, text);
+}
+std::string dma(const RES_DEVICE* dev, short i, unsigned ch) {
+    return said(res_dma_fits(dev, i, ch, text, sizeof text), 0, text);
+}
+std::string irq_type(const RES_DEVICE* dev, unsigned level, unsigned type) {
+    return said(res_irq_type_fits(dev, 0, level, type, text, sizeof text), 0, text);
+}
+const unsigned char HIGH_EDGE = PNP_IRQ_HIGH, LOW_EDGE = 0,
+                    HIGH_LEVEL = PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED, LOW_LEVEL = PNP_IRQ_LEVEL_TRIGGERED;
+
+TEST(ResQueries, IoBasesPerDescriptor) {
+    decode_real("ctl00e4-creative-sb-awe64-ct4520.hex");
+    const RES_DEVICE* audio = &decoded.devices[0];
+    const std::string first = "I/O 0x0220, 0x0220-0x0280 step 0x20";
+    EXPECT_EQ(io(audio, 0, 0x240), "fits len 0x10: " + first);
+    EXPECT_EQ(io(audio, 0, 0x230), "no: " + first);  // not on a step
+    EXPECT_EQ(io(audio, 0, 0x2A0), "no: " + first);  // past the maximum
+    // The second descriptor: 0x310 only on the last function's step of 0x10.
+    EXPECT_EQ(io(audio, 1, 0x310),
+              "fits len 0x2: I/O 0x0330, 0x0300-0x0330 step 0x30, 0x0300-0x0330 step 0x10");
+    // A base the device offers, but at another descriptor; any descriptor; one there is not.
+    EXPECT_EQ(res_io_fits(audio, 1, 0x220, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(res_io_fits(audio, -1, 0x220, nullptr, nullptr, 0), 1);
+    EXPECT_EQ(io(audio, 3, 0x220), "no: offers only 3 I/O descriptors");
+    EXPECT_EQ(io(audio, 3, 0), "fits: offers only 3 I/O descriptors");  // 0: not used
+    // Fixed I/O after End Dependent Functions is the second and third descriptor of each.
+    decode_real("ess0968-ess-es968.hex");
+    EXPECT_EQ(io(&decoded.devices[0], 1, 0x388), "fits len 0x4: I/O 0x0388");
+    EXPECT_EQ(io(&decoded.devices[0], 1, 0x38C), "no: I/O 0x0388");
+    EXPECT_EQ(io(&decoded.devices[0], 2, 0x330), "fits len 0x2: I/O 0x0330");
+    // The text is cut to its buffer.
+    memset(text, 'x', sizeof text);
+    res_io_fits(&decoded.devices[0], 0, 0x220, nullptr, text, 9);
+    EXPECT_EQ(std::string(text, 10), std::string("I/O 0x02\0x", 10));
+}
+
+TEST(ResQueries, IrqLevelsAndDmaChannels) {
+    decode_real("ctl00e4-creative-sb-awe64-ct4520.hex");
+    const RES_DEVICE* audio = &decoded.devices[0];
+    // Gathered over every function, each once and ascending.
+    EXPECT_EQ(irq(audio, 0, 7), "fits: IRQ 5 7 9 10");
+    EXPECT_EQ(irq(audio, 0, 11), "no: IRQ 5 7 9 10");
+    EXPECT_EQ(irq(audio, 0, 37), "no: IRQ 5 7 9 10");
+    EXPECT_EQ(irq(audio, 1, 5), "no: offers only 1 IRQ descriptor");
+    EXPECT_EQ(irq(&decoded.devices[1], 0, 5), "no: offers no IRQ");
+    EXPECT_EQ(irq(&decoded.devices[1], 0, 0), "fits: offers no IRQ");  // 0: none
+    EXPECT_EQ(dma(audio, 0, 3), "fits: DMA 0 1 3");
+    EXPECT_EQ(dma(audio, 0, 5), "no: DMA 0 1 3");
+    EXPECT_EQ(dma(audio, 1, 6), "fits: DMA 5 6 7");
+    EXPECT_EQ(dma(audio, 1, 4), "fits: DMA 5 6 7");  // 4: no channel
+    EXPECT_EQ(dma(audio, -1, 0), "fits: DMA 0 1 3 5 6 7");
+    EXPECT_EQ(dma(&decoded.devices[1], 0, 1), "no: offers no DMA");
+}
+
+TEST(ResQueries, IrqTypesOfferedAndTheirKeywords) {
+    // Without an information byte only high-true edge is offered.
+    decode_real("csc4232-crystal-cs4232.hex");
+    EXPECT_EQ(irq_type(&decoded.devices[0], 5, HIGH_EDGE), "fits: HIGH EDGE");
+    EXPECT_EQ(irq_type(&decoded.devices[0], 5, LOW_EDGE), "no: HIGH EDGE");
+    EXPECT_EQ(irq_type(&decoded.devices[0], 0, LOW_LEVEL), "fits: HIGH EDGE");  // no IRQ: any type
+    // Function 0 offers level 5 high edge, function 1 level 7 low edge or low level; an
+    // information byte that offers no type reads as high edge.
+    ASSERT_EQ(decode(cat({ldid("ABC0001"), START_GOOD, irq_item(1 << 5, 0x01), START_ACCEPTABLE,
+                          irq_item(1 << 7, 0x0A), START_ACCEPTABLE, irq_item(1 << 3, 0x00), END_DEP, END})),
+              1);
+    const RES_DEVICE* dev = &decoded.devices[0];
+    EXPECT_EQ(irq_type(dev, 7, LOW_LEVEL), "fits: LOW EDGE or LOW LEVEL");
+    EXPECT_EQ(irq_type(dev, 7, LOW_EDGE), "fits: LOW EDGE or LOW LEVEL");
+    EXPECT_EQ(irq_type(dev, 7, HIGH_EDGE), "no: LOW EDGE or LOW LEVEL");  // high edge only with 5 and 3
+    EXPECT_EQ(irq_type(dev, 5, HIGH_EDGE | 0xF0), "fits: HIGH EDGE");
+    EXPECT_EQ(irq_type(dev, 3, HIGH_EDGE), "fits: HIGH EDGE");
+    // A level no descriptor offers is held against every descriptor's types.
+    EXPECT_EQ(irq_type(dev, 9, HIGH_EDGE), "fits: HIGH EDGE or LOW EDGE or LOW LEVEL");
+    EXPECT_EQ(irq_type(dev, 9, HIGH_LEVEL), "no: HIGH EDGE or LOW EDGE or LOW LEVEL");
+    // No IRQ descriptor: nothing to hold the type against.
+    ASSERT_EQ(decode(cat({ldid("ABC0001"), END})), 1);
+    EXPECT_EQ(irq_type(&decoded.devices[0], 5, LOW_EDGE), "fits: offers no IRQ");
+}
+
+TEST(ResQueries, MemoryBasesTwentyFourAndThirtyTwoBit) {
+    BYTES mem24 = {0x81, 0x09, 0x00, 0x15, 0x80, 0x0C, 0xC0, 0x0D, 0x00, 0x40, 0x40, 0x00};  // C8000-DC000
+    BYTES mem32 =
+        cat({{0x85, 0x11, 0x00, 0x06}, le32(0x100000), le32(0x1F0000), le32(0x10000), le32(0x8000)});
+    BYTES fixed32 = cat({{0x86, 0x09, 0x00, 0x06}, le32(0xE0000000ul), le32(0x1000)});
+    BYTES align0 = {0x81, 0x09, 0x00, 0x00, 0x00, 0x01, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};  // 0: 0x10000
+    ASSERT_EQ(decode(cat({ldid("ABC0001"), mem24, mem32, fixed32, ldid("ABC0002"), align0, END})), 1);
+    const RES_DEVICE* dev = &decoded.devices[0];
+    EXPECT_EQ(config(*dev, 0),
+              "mem C8000-DC000/4000:4000; mem32 100000-1F0000/10000:8000 =E0000000-E0000000/1:1000");
+    // 24-bit values are address bits 23..8; only 16 bits count.
+    const std::string range = "memory 0x0C8000-0x0DC000 step 0x4000";
+    EXPECT_EQ(mem(dev, 24, 0, 0xD00), "fits len 0x4000: " + range);
+    EXPECT_EQ(mem(dev, 24, 0, 0xCA0), "no: " + range);  // not on a step
+    EXPECT_EQ(mem(dev, 24, 0, 0xE00), "no: " + range);
+    EXPECT_EQ(mem(dev, 24, 0, 0x10C80), "fits len 0x4000: " + range);
+    EXPECT_EQ(mem(dev, 24, 0, 0), "fits: " + range);
+    EXPECT_EQ(mem(dev, 24, 1, 0xD00), "no: offers only 1 memory descriptor");
+    const std::string range32 = "32-bit memory 0x00100000-0x001F0000 step 0x10000";
+    EXPECT_EQ(mem(dev, 32, 0, 0x1F0000), "fits len 0x8000: " + range32);
+    EXPECT_EQ(mem(dev, 32, 0, 0x108000), "no: " + range32);
+    EXPECT_EQ(mem(dev, 32, 1, 0xE0000000ul), "fits len 0x1000: 32-bit memory 0xE0000000");
+    EXPECT_EQ(mem(dev, 32, 1, 0xE0001000ul), "no: 32-bit memory 0xE0000000");
+    dev = &decoded.devices[1];
+    EXPECT_EQ(mem(dev, 24, 0, 0x200), "fits len 0x100: memory 0x010000-0x030000 step 0x10000");
+    EXPECT_EQ(mem(dev, 24, 0, 0x180), "no: memory 0x010000-0x030000 step 0x10000");
+    EXPECT_EQ(mem(dev, 32, 0, 0x10000), "no: offers no 32-bit memory");
 }
 
 }  // namespace
