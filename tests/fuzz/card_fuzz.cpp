@@ -1,5 +1,6 @@
-// Fuzz target: arbitrary bytes as a card file, then as a card on the simulated bus (isolated, read
-// and dumped), and as stored resource data handed straight to the decoder.
+// Fuzz target: arbitrary bytes as a card file, then as a card on the simulated bus (isolated, read,
+// dumped and read into the resource model), and as stored resource data handed straight to the
+// decoders.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "input/input_stack.h"
 #include "pnp/dump.h"
 #include "pnp/isolation.h"
+#include "pnp/resource_model.h"
 #include "pnp/resources.h"
 #include "pnp/state.h"
 #include "sim/bus.h"
@@ -20,6 +22,12 @@ namespace {
 void dump_card(short index) {
     if (dumprcs_PNP(index) == 0)
         for (short d = 0; d < PNP_cards[index].ndevs; d++) dumpdev_PNP(d, index);
+    static RES_CARD model;
+    const CARD_TYP& card = PNP_cards[index];
+    res_decode(card.resdata, card.resdata ? card.reslen : 0, &model);
+    if (model.ndevices > RES_MAX_DEVICES || (card.devs && model.ndevices > card.ndevs)) abort();
+    for (short d = 0; d < model.ndevices; d++)
+        if (model.devices[d].nfunctions > RES_MAX_FUNCTIONS) abort();
 }
 
 // The card reader, then the protocol and the dumps on a bus holding that card.

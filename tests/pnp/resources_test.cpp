@@ -13,16 +13,7 @@ protected:
 };
 
 // Small item: I/O port descriptor at base.
-static BYTES ioport(unsigned short base) {
-    return {0x47,
-            0x01,
-            (unsigned char)base,
-            (unsigned char)(base >> 8),
-            (unsigned char)base,
-            (unsigned char)(base >> 8),
-            0x01,
-            0x08};
-}
+static BYTES ioport(unsigned short base) { return io_item(base, base, 0x01, 0x08); }
 
 TEST_F(Resources, LoadFillsTheRecord) {
     BYTES items =

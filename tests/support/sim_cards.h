@@ -55,6 +55,18 @@ inline BYTES ldid(const char* id) {
     return item;
 }
 
+// Small item: I/O port descriptor with 16-bit decode.
+inline BYTES io_item(unsigned short min, unsigned short max, unsigned char align, unsigned char len) {
+    return {0x47,
+            0x01,
+            (unsigned char)min,
+            (unsigned char)(min >> 8),
+            (unsigned char)max,
+            (unsigned char)(max >> 8),
+            align,
+            len};
+}
+
 inline BYTES cat(std::initializer_list<BYTES> parts) {
     BYTES all;
     for (const BYTES& p : parts) all.insert(all.end(), p.begin(), p.end());
