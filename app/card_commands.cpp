@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "app/device_config.h"
+#include "app/host_checks.h"
 #include "pnp/isolation.h"
 #include "pnp/registers.h"
 #include "pnp/resources.h"
@@ -38,6 +39,7 @@ short exec_isolate() {
             return 1;
         }
     }
+    warn_kernel_pnp_once();
     short found = isolate_PNP(mode);
     drop_DEVICE();  // isolation has left every card in Wait for Key
     if (found) {
@@ -64,6 +66,7 @@ short exec_detect() {
             return 1;
         }
     }
+    warn_kernel_pnp_once();
     defaultport_PNP(Uport);
     if (findcard_PNP((short)csn) < 0 && PNP_cards_len >= PNP_MAXCARDS) {
         set_errhdl(ERR_DEVICE);  // no record left for a new card

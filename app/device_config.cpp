@@ -7,7 +7,10 @@
 #include <cstring>
 #include <strings.h>
 
+#include "app/host_checks.h"
+#include "pnp/host_resources.h"
 #include "pnp/isolation.h"
+#include "pnp/resource_model.h"
 #include "pnp/registers.h"
 #include "pnp/state.h"
 #include "script/expression.h"
@@ -21,6 +24,11 @@ namespace {
 short inited;
 CARD_TYP* card;
 DEVICE_TYP* dev;
+// The card's resource data as read at BEGIN, and the device's part of it (null when the card
+// was not loaded or the data holds no such device): what the device offers, for the warnings.
+RES_CARD res_card;
+const RES_DEVICE* res_dev;
+short res_devno;
 
 // The warnings of the SET being parsed, said on standard error just before its write pass, so
 // that a refused line says none. Each is one line after "velkor: warning: ".
@@ -40,6 +48,117 @@ __attribute__((format(printf, 1, 2))) void warn_before_write(const char* fmt, ..
 void say_warnings() {
     for (short k = 0; k < npending; k++) fprintf(stderr, "velkor: warning: %s\n", pending[k]);
     npending = 0;
+}
+
+// The host's use of what a SET writes, warned about before the write; nothing when the run has
+// no host to look at. The texts name the holder and the host file.
+void check_host_io(unsigned short base, unsigned short len) {
+    const char* root = host_checks_root();
+    char text[HOST_TEXT_SIZE];
+    if (!root || base == 0) return;
+    unsigned long hi = (unsigned long)base + (len ? len : 1) - 1;
+    if (host_io_conflict(root, base, hi > 0xFFFF ? 0xFFFF : hi, text, sizeof text))
+        warn_before_write("%s", text);
+}
+
+void check_host_irq(unsigned char level) {
+    const char* root = host_checks_root();
+    char text[HOST_TEXT_SIZE];
+    if (root && level > 0 && level <= 15 && host_irq_conflict(root, level, text, sizeof text))
+        warn_before_write("%s", text);
+}
+
+void check_host_dma(unsigned char channel) {
+    const char* root = host_checks_root();
+    char text[HOST_TEXT_SIZE];
+    if (root && channel <= 7 && channel != PNP_DMA_NONE &&
+        host_dma_conflict(root, channel, text, sizeof text))
+        warn_before_write("%s", text);
+}
+
+// lo..hi are byte addresses.
+void check_host_mem(unsigned long lo, unsigned long hi) {
+    const char* root = host_checks_root();
+    char text[HOST_TEXT_SIZE];
+    if (root && lo != 0 && host_mem_conflict(root, lo, hi, text, sizeof text)) warn_before_write("%s", text);
+}
+
+// What the device's own resource data offers, warned about before the write. text is a
+// query's answer: "offers no IRQ" is said as it stands, a list ("IRQ 5 7 9 10") after the value
+// with its kind word (prefix) taken off.
+void warn_not_offered(const char* value, const char* prefix, const char* text) {
+    if (!strncmp(text, "offers", 6)) {
+        warn_before_write("device %d (%s) %s", res_devno, res_dev->idtext, text);
+        return;
+    }
+    size_t n = strlen(prefix);
+    if (!strncmp(text, prefix, n) && text[n] == ' ') text += n + 1;
+    warn_before_write("device %d (%s) %s is not among %s", res_devno, res_dev->idtext, value, text);
+}
+
+// The I/O base written to descriptor k: the device and the host. The host check covers the
+// ports of the descriptor that allows it, or the single port.
+void check_io(short k, unsigned short base) {
+    unsigned short len = 0;
+    char text[HOST_TEXT_SIZE], value[16];
+    if (base == 0) return;
+    if (res_dev && !res_io_fits(res_dev, k, base, &len, text, sizeof text)) {
+        snprintf(value, sizeof value, "I/O 0x%04X", base);
+        warn_not_offered(value, "I/O", text);
+    }
+    check_host_io(base, len ? len : 1);
+}
+
+const char* const irq_type_names[4] = {"low-true edge", "low-true level", "high-true edge",
+                                       "high-true level"};
+
+void check_irq(short k, const IRQ_DESC& q) {
+    char text[HOST_TEXT_SIZE], value[16];
+    if (q.level == 0) return;
+    if (res_dev) {
+        snprintf(value, sizeof value, "IRQ %u", q.level);
+        // The type is judged once the level is one the device offers.
+        if (!res_irq_fits(res_dev, k, q.level, text, sizeof text))
+            warn_not_offered(value, "IRQ", text);
+        else if (!res_irq_type_fits(res_dev, k, q.level, q.type, text, sizeof text))
+            warn_before_write(
+                "device %d (%s) %s is set %s, a type the device does not offer; %s gives one it does",
+                res_devno, res_dev->idtext, value,
+                irq_type_names[q.type & (PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED)], text);
+    }
+    check_host_irq(q.level);
+}
+
+void check_dma(short k, unsigned char channel) {
+    char text[HOST_TEXT_SIZE], value[16];
+    if (channel == PNP_DMA_NONE) return;
+    if (res_dev && !res_dma_fits(res_dev, k, channel, text, sizeof text)) {
+        snprintf(value, sizeof value, "DMA %u", channel);
+        warn_not_offered(value, "DMA", text);
+    }
+    check_host_dma(channel);
+}
+
+// A memory descriptor as written: base and limit as the registers take them (a 24-bit value
+// holds address bits 23..8), control bit 0 telling whether limit is the upper limit or the
+// length. The host check covers base to the limit, or base and the length.
+void check_mem(short bits, short k, const MEM32_DESC& m) {
+    char text[HOST_TEXT_SIZE], value[48];
+    unsigned long len = 0;
+    if (m.base == 0) return;
+    unsigned long lo = bits == 32 ? m.base : (m.base & 0xFFFF) << 8;
+    if (res_dev && !res_mem_fits(res_dev, bits, k, m.base, &len, text, sizeof text)) {
+        snprintf(value, sizeof value, bits == 32 ? "32-bit memory 0x%08lX" : "memory 0x%06lX", lo);
+        warn_not_offered(value, bits == 32 ? "32-bit memory" : "memory", text);
+    }
+    unsigned long limit = bits == 32 ? m.limit : (m.limit & 0xFFFF) << 8;
+    unsigned long hi;
+    if (m.control & PNP_MEM_UPPER_LIMIT)
+        hi = limit > lo ? (bits == 32 ? limit : limit - 1)
+                        : lo;  // a 24-bit upper limit is the first address past
+    else
+        hi = lo + (limit ? limit : len ? len : 1) - 1;
+    check_host_mem(lo, hi);
 }
 
 // Takes the next token of the line. 1 when there was one, 0 at the end of the line.
@@ -234,6 +353,7 @@ void set_memory(const MEM_KIND_TYP& kind) {
             m.control = (unsigned char)((m.control & ~kind.width_mask) | w->bits);
         }
     }
+    if (n >= 0) check_mem(strcmp(kind.name, "MEM32") ? 24 : 32, (short)n, work[n]);
     say_warnings();
     for (short k = 0; k < kind.count; k++) {
         if (n >= 0 && n != k) continue;
@@ -259,6 +379,7 @@ namespace {
 // card's device count. SET refuses to run without them, so it never reaches past a device array.
 void beg_DEVICE() {
     if (inited) return;
+    warn_kernel_pnp_once();
     defaultport_PNP(Uport);
     initkey_PNP();
     setrdport_PNP();
@@ -267,6 +388,14 @@ void beg_DEVICE() {
     if (findcard_PNP(PNP_csn) >= 0) card = usedcard_PNP(PNP_csn_idx);
     wake_PNP(PNP_csn);
     if (card && card->devs && PNP_device >= 0 && PNP_device < card->ndevs) dev = &card->devs[PNP_device];
+    res_dev = nullptr;
+    if (dev && card->resdata && card->reslen > 0) {
+        res_decode(card->resdata, card->reslen, &res_card);  // what a cut or odd card holds is kept
+        if (PNP_device < res_card.ndevices) {
+            res_dev = &res_card.devices[PNP_device];
+            res_devno = PNP_device;
+        }
+    }
     logdev_PNP(PNP_device);
     inited = 1;
 }
@@ -284,6 +413,7 @@ void drop_DEVICE() {
     inited = 0;
     card = nullptr;
     dev = nullptr;
+    res_dev = nullptr;
 }
 
 namespace {
@@ -325,6 +455,7 @@ void ioport_USR() {
             if (is_comment()) break;
         }
     }
+    for (short k = 0; k < PNP_IO_DESCS; k++) check_io(k, work[k]);
     say_warnings();
     for (short k = 0; k < PNP_IO_DESCS; k++) {
         if (dev->io[k] == 0 && work[k] == 0) continue;
@@ -359,6 +490,7 @@ void irq_USR() {
             }
         }
     }
+    if (n >= 0) check_irq((short)n, work[n]);
     say_warnings();
     for (short k = 0; k < PNP_IRQ_DESCS; k++) {
         if (n >= 0 && n != k) continue;
@@ -380,6 +512,7 @@ void dma_USR() {
         warn_level(channel, 7, 0x07, "DMA", "channel");
         work[n] = (unsigned char)channel;
     }
+    if (n >= 0) check_dma((short)n, work[n]);
     say_warnings();
     for (short k = 0; k < PNP_DMA_DESCS; k++) {
         if (n >= 0 && n != k) continue;
