@@ -35,6 +35,9 @@ short res_devno;
 enum { SET_WARNINGS = 16, SET_WARNING_LEN = 256 };
 char pending[SET_WARNINGS][SET_WARNING_LEN];
 short npending;
+// A value of the line was cut to fit its register: the cut is what the line is warned about,
+// so its values are not checked against the device or the host.
+short line_cut;
 
 __attribute__((format(printf, 1, 2))) void warn_before_write(const char* fmt, ...) {
     if (npending >= SET_WARNINGS) return;
@@ -99,6 +102,7 @@ void warn_not_offered(const char* value, const char* prefix, const char* text) {
 // The I/O base written to descriptor k: the device and the host. The host check covers the
 // ports of the descriptor that allows it, or the single port.
 void check_io(short k, unsigned short base) {
+    if (line_cut) return;
     unsigned short len = 0;
     char text[HOST_TEXT_SIZE], value[16];
     if (base == 0) return;
@@ -113,6 +117,7 @@ const char* const irq_type_names[4] = {"low-true edge", "low-true level", "high-
                                        "high-true level"};
 
 void check_irq(short k, const IRQ_DESC& q) {
+    if (line_cut) return;
     char text[HOST_TEXT_SIZE], value[16];
     if (q.level == 0) return;
     if (res_dev) {
@@ -130,6 +135,7 @@ void check_irq(short k, const IRQ_DESC& q) {
 }
 
 void check_dma(short k, unsigned char channel) {
+    if (line_cut) return;
     char text[HOST_TEXT_SIZE], value[16];
     if (channel == PNP_DMA_NONE) return;
     if (res_dev && !res_dma_fits(res_dev, k, channel, text, sizeof text)) {
@@ -143,6 +149,7 @@ void check_dma(short k, unsigned char channel) {
 // holds address bits 23..8), control bit 0 telling whether limit is the upper limit or the
 // length. The host check covers base to the limit, or base and the length.
 void check_mem(short bits, short k, const MEM32_DESC& m) {
+    if (line_cut) return;
     char text[HOST_TEXT_SIZE], value[48];
     unsigned long len = 0;
     if (m.base == 0) return;
@@ -190,6 +197,7 @@ short token_value32(unsigned long* out, const char* what) {
     while (*s == ' ') s++;
     if (*s == '\'' || *s == '+' || *s == '-') {  // character literal or signed: as is
         *out = (unsigned long)checked & 0xFFFFFFFFul;
+        line_cut |= checked < 0;
         if (checked < 0)
             warn_before_write("%s %ld does not fit its 32-bit register: 0x%08lX is written", what, checked,
                               *out);
@@ -201,6 +209,7 @@ short token_value32(unsigned long* out, const char* what) {
     else
         v = strtoull(s, nullptr, 0);
     *out = v > 0xFFFFFFFFull ? 0xFFFFFFFFul : (unsigned long)v;
+    line_cut |= v > 0xFFFFFFFFull;
     if (v > 0xFFFFFFFFull)
         warn_before_write("%s 0x%llX does not fit its 32-bit register: 0x%08lX is written", what, v, *out);
     return 1;
@@ -219,6 +228,7 @@ void value_text(long value, char* text, size_t n) {
 // note is said after the register (null: nothing).
 void warn_cut(long value, long max, unsigned long written, short digits, const char* what, const char* note) {
     if (value >= 0 && value <= max) return;
+    line_cut = 1;
     char text[24];
     value_text(value, text, sizeof text);
     warn_before_write("%s %s does not fit its %d-bit register%s: 0x%0*lX is written", what, text, digits * 4,
@@ -229,6 +239,7 @@ void warn_cut(long value, long max, unsigned long written, short digits, const c
 // written, of which the card reads the low bits (mask).
 void warn_level(long value, long max, unsigned char mask, const char* what, const char* unit) {
     if (value >= 0 && value <= max) return;
+    line_cut = 1;
     unsigned char written = (unsigned char)value;
     unsigned char seen = written & mask;
     if (!strcmp(what, "DMA") && seen == PNP_DMA_NONE)
@@ -550,6 +561,7 @@ void exec_set() {
     }
     if (!need_token()) return;
     npending = 0;
+    line_cut = 0;
 
     // ORDER: the keywords are tested in this order, exactly (any case).
     static const struct {
