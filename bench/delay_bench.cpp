@@ -1,9 +1,12 @@
 // The waits of an ISOLATE on an empty bus, made twice: by the hardware bus's delay and by one
 // plain nanosleep a wait. Prints how long each took against what was asked, its CPU share and
-// how many waits came back early; the last line is the hardware delay's. Exits 0 when the
+// how many waits came back early, then what else the machine was doing (its load average, and the
+// time its hypervisor took); the last line is the hardware delay's. Exits 0 when the
 // hardware delay took at most 2% more than asked, under 15% CPU, with no wait early; 1 if not.
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <unistd.h>
 
 #include "pnp/ports.h"
 
@@ -24,7 +27,21 @@ struct RUN {
     long long elapsed_ns;
     long long cpu_ns;
     long early;
+    long long steal_ticks;  // -1 when unknown
 };
+
+// The time the hypervisor ran something else while this machine's CPUs had work, all CPUs
+// together, in clock ticks (the steal column of /proc/stat), or -1 when it can't be read. Waits
+// that wake late on a quiet machine are mostly this.
+static long long steal_ticks() {
+    FILE* f = fopen("/proc/stat", "r");
+    if (!f) return -1;
+    long long v[8];
+    int n = fscanf(f, "cpu %lld %lld %lld %lld %lld %lld %lld %lld", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                   &v[6], &v[7]);
+    fclose(f);
+    return n == 8 ? v[7] : -1;
+}
 
 static long long clock_ns(clockid_t clock) {
     struct timespec t;
@@ -50,7 +67,8 @@ static void timed_wait(void (*delay)(long), long usec, RUN* run) {
 }
 
 static RUN run_schedule(void (*delay)(long)) {
-    RUN run = {0, 0, 0, 0, 0};
+    RUN run = {0, 0, 0, 0, 0, 0};
+    long long steal0 = steal_ticks();
     long long cpu0 = clock_ns(CLOCK_PROCESS_CPUTIME_ID);
     long long t0 = clock_ns(CLOCK_MONOTONIC);
     for (int i = 0; i < KEY_WAITS; i++) timed_wait(delay, PAIR_US, &run);
@@ -60,6 +78,8 @@ static RUN run_schedule(void (*delay)(long)) {
     }
     run.elapsed_ns = clock_ns(CLOCK_MONOTONIC) - t0;
     run.cpu_ns = clock_ns(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    long long steal1 = steal_ticks();
+    run.steal_ticks = steal0 < 0 || steal1 < 0 ? -1 : steal1 - steal0;
     return run;
 }
 
@@ -72,11 +92,20 @@ static void report(const char* label, const RUN& r) {
 }
 
 int main() {
+    double load = -1;
+    if (getloadavg(&load, 1) != 1) load = -1;
     RUN plain = run_schedule(plain_nanosleep);
     RUN hw = run_schedule(hw_bus.delay);
     printf("schedule: %ld waits, %.6f s requested\n", hw.waits, hw.requested_ns / 1e9);
     report("nanosleep:", plain);
     report("hardware:", hw);
+    printf("machine:   load %.2f before", load);
+    if (plain.steal_ticks >= 0 && hw.steal_ticks >= 0) {
+        double tick = (double)sysconf(_SC_CLK_TCK);
+        printf(", host steal %.2f s in nanosleep, %.2f s in hardware", plain.steal_ticks / tick,
+               hw.steal_ticks / tick);
+    }
+    printf("\n");
     printf("delay: ratio %.3f cpu %d%% early %ld\n", ratio(hw), cpu_percent(hw), hw.early);
     // Judged on the figures as printed, so that the verdict is the one a reader would make.
     long thousandths = (long)(ratio(hw) * 1000 + 0.5);
