@@ -16,7 +16,7 @@ static const long CHUNK_US = 1000000000L;
 
 // A later wake-up moves the estimate up by at most this much: a lone wake-up delayed by another
 // task (a millisecond and more) says nothing of the next one, and would cost a long spin after it.
-static const long WAKE_STEP_UP_MAX_NS = 4000;
+static const long WAKE_STEP_UP_MAX_NS = 2000;
 
 // How late a sleep is expected to wake, learned from the sleeps made so far.
 static long wake_estimate_ns = 50000;
@@ -30,7 +30,7 @@ long next_wake_estimate(long estimate_ns, long long late_ns) {
         long step = (late - estimate_ns + 1) / 2;
         next = estimate_ns + (step < WAKE_STEP_UP_MAX_NS ? step : WAKE_STEP_UP_MAX_NS);
     } else {
-        next = estimate_ns - (estimate_ns - late) / 32;
+        next = estimate_ns - (estimate_ns - late) / 16;
     }
     // Never above the upper bound: late is not, and next lies between it and the estimate.
     return next < WAKE_ESTIMATE_MIN_NS ? WAKE_ESTIMATE_MIN_NS : next;

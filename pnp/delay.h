@@ -7,8 +7,8 @@ const long WAKE_ESTIMATE_MIN_NS = 2000;
 const long WAKE_ESTIMATE_MAX_NS = 200000;
 
 // The wake-up latency estimate after a sleep that woke late_ns after its target, given the
-// estimate before: half-way up to a later wake-up, by 4 us at the most, and a thirty-second of
-// the way down to an earlier one; always within the bounds above. Can't fail.
+// estimate before: half-way up to a later wake-up, by 2 us at the most, and a sixteenth of the
+// way down to an earlier one; always within the bounds above. Can't fail.
 long next_wake_estimate(long estimate_ns, long long late_ns);
 
 // Returns once usec microseconds have passed on CLOCK_MONOTONIC since the call, never sooner; a

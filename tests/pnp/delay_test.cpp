@@ -79,7 +79,7 @@ TEST(WakeEstimate, UpFastDownSlowly) {
     long up = next_wake_estimate(e, e + 4000) - e;
     long down = e - next_wake_estimate(e, e - 4000);
     EXPECT_GT(down, 0);
-    EXPECT_GE(up, 8 * down);
+    EXPECT_GE(up, 4 * down);
     // One wake-up delayed by another task (2 ms) moves the estimate up a little, not to the top.
     long after_outlier = next_wake_estimate(e, 2000000);
     EXPECT_GT(after_outlier, e);
@@ -97,7 +97,7 @@ TEST(WakeEstimate, SettlesOnASteadyLatency) {
         }
         EXPECT_NEAR(from_below, latency, 100) << latency;
         EXPECT_NEAR(from_above, latency, 100) << latency;
-        EXPECT_LT(below_steps, 50) << latency;  // a later latency is taken up within a few dozen sleeps
+        EXPECT_LT(below_steps, 100) << latency;  // a later latency is taken up within a hundred sleeps
     }
 }
 
