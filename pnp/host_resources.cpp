@@ -386,6 +386,7 @@ struct KPNP_READ {
     KERNEL_PNP* k;
     unsigned char seen[32];
     KERNEL_PNP_CARD* card;
+    const char* root;
 };
 
 // The card numbered number, added in order of numbers when new (the one past KPNP_MAXCARDS falls
@@ -437,6 +438,48 @@ static void each_entry(const char* dir, void (*visit)(const char*, const char*, 
     closedir(dp);
 }
 
+// Where the device entry is a directory of its own rather than sysfs's link into the card's
+// directory (a copy of sysfs made by following links), the card's id is read from
+// sys/devices/pnpN/PP:CC/card_id, PP:CC being the first five characters of the device's name
+// PP:CC.DD. 1 with id set, or 0.
+static short card_id_of(const char* root, const char* name, char* id, size_t n) {
+    char dir[PATH_SIZE], path[PATH_SIZE], rel[64];
+    if (!host_path(root, "sys/devices", dir, sizeof dir)) return 0;
+    DIR* dp = opendir(dir);
+    if (!dp) return 0;
+    short found = 0;
+    struct dirent* ent;
+    while (!found && (ent = readdir(dp)) != nullptr) {
+        if (strncmp(ent->d_name, "pnp", 3) != 0) continue;
+        snprintf(rel, sizeof rel, "sys/devices/%.16s/%.5s/card_id", ent->d_name, name);
+        found = host_path(root, rel, path, sizeof path) && read_first_line(path, id, n);
+    }
+    closedir(dp);
+    return found;
+}
+
+// The same for a device's driver, when its entry has no driver link: the driver whose directory
+// sys/bus/pnp/drivers/DRIVER holds an entry named as the device. 1 with driver set, or 0.
+static short bound_driver(const char* root, const char* name, char* driver, size_t n) {
+    char dir[PATH_SIZE], path[PATH_SIZE], rel[PATH_SIZE];
+    struct stat st;
+    if (!host_path(root, "sys/bus/pnp/drivers", dir, sizeof dir)) return 0;
+    DIR* dp = opendir(dir);
+    if (!dp) return 0;
+    short found = 0;
+    struct dirent* ent;
+    while (!found && (ent = readdir(dp)) != nullptr) {
+        if (ent->d_name[0] == '.') continue;
+        snprintf(rel, sizeof rel, "sys/bus/pnp/drivers/%.255s/%.64s", ent->d_name, name);
+        if (host_path(root, rel, path, sizeof path) && lstat(path, &st) == 0) {
+            bounded_copy(driver, n, ent->d_name, strlen(ent->d_name));
+            found = 1;
+        }
+    }
+    closedir(dp);
+    return found;
+}
+
 // A sysfs device entry dir (sys/bus/pnp/devices/NAME): its id, driver, and its card's id.
 static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) {
     short card, dev;
@@ -455,8 +498,10 @@ static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) 
         base = base ? base + 1 : link;
         bounded_copy(d->driver, sizeof d->driver, base, strlen(base));
     }
+    if (!d->driver[0]) bound_driver(r.root, name, d->driver, sizeof d->driver);
     char id[KPNP_ID_SIZE];
-    if (host_path(dir, "../card_id", path, sizeof path) && read_first_line(path, id, sizeof id))
+    if ((host_path(dir, "../card_id", path, sizeof path) && read_first_line(path, id, sizeof id)) ||
+        card_id_of(r.root, name, id, sizeof id))
         memcpy(c->id, id, sizeof c->id);
 }
 
@@ -483,7 +528,7 @@ static void visit_proc_card(const char* path, const char* name, KPNP_READ& r) {
 
 short kernel_pnp_read(const char* root, KERNEL_PNP* k) {
     memset(k, 0, sizeof *k);
-    KPNP_READ r = {k, {0}, nullptr};
+    KPNP_READ r = {k, {0}, nullptr, root};
     char dir[PATH_SIZE];
     if (host_path(root, "sys/bus/pnp/devices", dir, sizeof dir)) each_entry(dir, visit_sysfs_device, r);
     if (k->ncards) {

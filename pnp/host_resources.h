@@ -103,7 +103,10 @@ struct KERNEL_PNP {
 // of an ISA PnP card; entries without the device part ("00:0a", PnP BIOS and ACPI) are not. A
 // device's id is the first line of its id file (else its entry name), its driver the last part
 // of its driver link, its card's id the card_id file of the device directory's parent (the card
-// directory, as the entry is a link into sys/devices/pnpN/PP:CC/). When sysfs lists no ISA PnP
+// directory, as the entry is a link into sys/devices/pnpN/PP:CC/). In a copy of sysfs that
+// followed the links, where an entry is a directory of its own, the card's id is read from
+// sys/devices/pnpN/PP:CC/card_id and the driver is the one whose sys/bus/pnp/drivers/DRIVER
+// directory has an entry named as the device. When sysfs lists no ISA PnP
 // device, proc/bus/isapnp is read: each directory named by two hex digits is a card, each file
 // in it named so a device (no ids there). Devices past KPNP_MAXDEVS a card are left out. Returns
 // k->ncards. Can't fail.

@@ -277,6 +277,27 @@ TEST_F(MadeHost, KernelCardsBeyondTheTableAndMissingFiles) {
     EXPECT_NE(strstr(lines[0], "card 45, ...); ISOLATE renumbers them"), nullptr) << lines[0];
 }
 
+// A copy of sysfs made by following its links (cp -rL) has device directories of their own, no
+// driver links, and card directories elsewhere: the same cards, ids and drivers are found.
+TEST_F(MadeHost, SysfsCopiedByFollowingLinks) {
+    namespace fs = std::filesystem;
+    fs::copy(machine("pc-sound") + "/sys", root + "/sys",
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    for (const char* dev : {"01:01.00", "01:01.01", "01:01.02", "01:02.00"}) {
+        std::string entry = root + "/sys/bus/pnp/devices/" + dev;
+        fs::remove(entry);
+        fs::create_directories(entry);
+    }
+    write("sys/bus/pnp/devices/01:01.00/id", "CTL0031\n");
+    write("sys/bus/pnp/devices/01:01.01/id", "CTL0021\n");
+    write("sys/bus/pnp/devices/01:02.00/id", "RTL8019\n");
+    char lines[4][HOST_TEXT_SIZE];
+    char want[4][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), want, 4), 3);
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 4), 3);
+    for (short i = 0; i < 3; i++) EXPECT_STREQ(lines[i], want[i]);
+}
+
 TEST_F(MadeHost, ProcfsServesWhenSysfsHasNoIsaPnpDevice) {
     write("sys/bus/pnp/devices/00:0a/id", "PNP0c02\n");
     write("proc/bus/isapnp/01/00", "");
