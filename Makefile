@@ -34,10 +34,15 @@ fuzz: deps
 	@cmake --build build-fuzz -j $(JOBS) --target command_fuzz card_fuzz
 	@./tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
+DOCDIR ?= $(PREFIX)/share/doc/velkor
+
 install: build
 	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
 	install -m 755 $(BUILD)/velkor $(DESTDIR)$(PREFIX)/bin/velkor
 	install -m 644 docs/velkor.1 $(DESTDIR)$(PREFIX)/share/man/man1/velkor.1
+	install -d $(DESTDIR)$(DOCDIR)/examples/boot
+	install -m 644 examples/*.pnp examples/*.hex $(DESTDIR)$(DOCDIR)/examples/
+	install -m 644 examples/boot/* $(DESTDIR)$(DOCDIR)/examples/boot/
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz
