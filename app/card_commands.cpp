@@ -6,6 +6,7 @@
 
 #include "app/device_config.h"
 #include "app/host_checks.h"
+#include "app/save_cards.h"
 #include "pnp/isolation.h"
 #include "pnp/registers.h"
 #include "pnp/resources.h"
@@ -76,9 +77,11 @@ short exec_detect() {
     drop_DEVICE();  // the load has left every card in Wait for Key
     if (!loaded) {
         printf("\nCard #%02ld cannot be loaded\n\n", csn);
-    } else if (PNP_csn <= 0) {
-        current_PNP((short)csn);
+        return 1;
     }
+    short index = findcard_PNP((short)csn);
+    if (index >= 0) save_card(PNP_cards[index]);
+    if (PNP_csn <= 0) current_PNP((short)csn);
     return 1;
 }
 

@@ -13,6 +13,7 @@
 #include "script/output.h"
 #include "script/substitution.h"
 #include "app/command_loop.h"
+#include "app/save_cards.h"
 #include "app/sim_setup.h"
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
@@ -31,6 +32,8 @@ const char* const usage_text =
     "  -c, --card FILE    put the card FILE describes on the simulated bus (repeatable;\n"
     "                     after the built-in cards when --sim is given too)\n"
     "      --trace FILE   append every port access and delay to FILE\n"
+    "      --save-cards DIR  write every card DETECT reads to DIR as a card file\n"
+    "                     (VENDOR-SERIAL.hex, for --card)\n"
     "  -e, --exit-on-error  end the run at the first error report, with exit status 1\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
@@ -78,7 +81,7 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
             continue;
         }
         const char* value = nullptr;
-        bool card = false, trace = false;
+        bool card = false, trace = false, save = false;
         if (!strcmp(a, "-c") || !strcmp(a, "--card")) {
             card = true;
         } else if (!strncmp(a, "--card=", 7)) {
@@ -89,6 +92,11 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         } else if (!strncmp(a, "--trace=", 8)) {
             trace = true;
             value = a + 8;
+        } else if (!strcmp(a, "--save-cards")) {
+            save = true;
+        } else if (!strncmp(a, "--save-cards=", 13)) {
+            save = true;
+            value = a + 13;
         } else {
             fprintf(stderr, "velkor: unknown option '%s'\nTry 'velkor --help' for more information.\n", a);
             return 2;
@@ -104,6 +112,7 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         }
         if (card) o.cards.push_back(value);
         if (trace) o.trace = value;
+        if (save && !use_save_cards_dir(value)) return 2;
     }
     o.first_file = i;
     return -1;

@@ -77,6 +77,11 @@ short close_watched_output(FILE* fp) {
     return ok;
 }
 
+void output_failed(const char* name, int reason) {
+    lost = 1;
+    fprintf(stderr, "velkor: %s: %s\n", name ? name : "", strerror(reason));
+}
+
 short output_lost() { return lost; }
 
 void lost_output_reset() {

@@ -18,6 +18,10 @@ short check_outputs();
 // Checks fp as check_outputs does, then closes it; a failed close counts as lost output.
 // fp is no longer watched. Returns 1, or 0 when output of it was lost.
 short close_watched_output(FILE* fp);
+// Output that could not be made at all (a file not created, not renamed into place): says
+// "velkor: NAME: REASON" on standard error (reason an errno value) and marks the run as having
+// lost output. Can't fail.
+void output_failed(const char* name, int reason);
 // 1 once any output of this run was lost: the run then ends with exit status 1.
 short output_lost();
 // Forgets every stream but standard output and the lost mark (tests only).

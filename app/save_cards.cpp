@@ -1,0 +1,193 @@
+// Saved cards: the bytes DETECT read from a card, written as a card file for --card.
+#include "app/save_cards.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "shell/lost_output.h"
+
+const char* save_cards_dir = nullptr;
+
+namespace {
+
+enum {
+    SERIAL_SIZE = 9,
+    PATH_SIZE = 4096,
+    SMALL_LDID = 0x2,
+    SMALL_CMPTID = 0x3,
+    SMALL_END = 0xF,
+    LARGE_ANSI = 0x2
+};
+
+const char* const version = "velkor 2.10";
+
+const char* const small_labels[16] = {
+    "Reserved small item",
+    "PnP version",
+    "Logical device ID",
+    "Compatible device ID",
+    "IRQ",
+    "DMA",
+    "Start dependent functions",
+    "End dependent functions",
+    "I/O port",
+    "Fixed I/O port",
+    "Reserved small item",
+    "Reserved small item",
+    "Reserved small item",
+    "Reserved small item",
+    "Vendor defined",
+    "End tag",
+};
+
+const char* const large_labels[8] = {
+    "Reserved large item", "24-bit memory range", "ANSI identifier string",    "Unicode identifier string",
+    "Vendor defined",      "32-bit memory range", "32-bit fixed memory range", "Reserved large item",
+};
+
+unsigned long serial_number(const unsigned char* serial) {
+    return (unsigned long)serial[4] | (unsigned long)serial[5] << 8 | (unsigned long)serial[6] << 16 |
+           (unsigned long)serial[7] << 24;
+}
+
+void put_bytes(FILE* fp, const unsigned char* p, long n) {
+    for (long i = 0; i < n; i++) fprintf(fp, i ? " %02X" : "%02X", p[i]);
+}
+
+// The size of the whole item that starts at p, with left bytes there; 0 when it does not fit.
+long item_size(const unsigned char* p, long left) {
+    unsigned char tag = p[0];
+    long size;
+    if (tag & 0x80) {
+        if (left < 3) return 0;
+        size = 3 + (long)(p[1] | p[2] << 8);
+    } else if (((tag >> 3) & 0xF) == SMALL_END) {
+        size = 2;  // a load keeps the End tag and its checksum byte, whatever its length bits say
+    } else {
+        size = 1 + (tag & 7);
+    }
+    return size <= left ? size : 0;
+}
+
+// The label of the whole item at p (size bytes), as its line's comment.
+void put_label(FILE* fp, const unsigned char* p, long size) {
+    unsigned char tag = p[0];
+    if (tag & 0x80) {
+        unsigned char name = tag & 0x7F;
+        fputs(large_labels[name < 8 ? name : 7], fp);
+        if (name != LARGE_ANSI) return;
+        fputs(" \"", fp);
+        for (long i = 3; i < size; i++)
+            if (p[i] >= 0x20 && p[i] < 0x7F) fputc(p[i], fp);
+        fputc('"', fp);
+        return;
+    }
+    short kind = (tag >> 3) & 0xF;
+    fputs(small_labels[kind], fp);
+    if ((kind == SMALL_LDID || kind == SMALL_CMPTID) && size >= 5) fprintf(fp, " %s", devid_PNP(p + 1));
+}
+
+}  // namespace
+
+void card_file_name(const unsigned char* serial, char* name, size_t n) {
+    snprintf(name, n, "%s-%08lX.hex", devid_PNP(serial), serial_number(serial));
+}
+
+void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char* resdata, long reslen,
+                     const char* when) {
+    char vendor[8];
+    snprintf(vendor, sizeof vendor, "%s", devid_PNP(serial));
+    unsigned long number = serial_number(serial);
+    fprintf(fp, "# Plug and Play ISA card %s, serial number %08lX: the bytes it returned after a Wake\n",
+            vendor, number);
+    fprintf(fp, "# Saved by %s for --card\n", version);
+    fprintf(fp, "# Date: %s\n", when);
+    put_bytes(fp, serial, SERIAL_SIZE);
+    fprintf(fp, "   # serial identifier: vendor ID %s, serial number %08lX, checksum %02X\n", vendor, number,
+            serial[8]);
+    long at = 0;
+    while (at < reslen) {
+        long size = item_size(resdata + at, reslen - at);
+        if (size == 0) break;
+        put_bytes(fp, resdata + at, size);
+        fputs("   # ", fp);
+        put_label(fp, resdata + at, size);
+        fputc('\n', fp);
+        at += size;
+    }
+    if (at < reslen) {
+        put_bytes(fp, resdata + at, reslen - at);
+        fputs("   # bytes after the last whole item\n", fp);
+    }
+    fprintf(fp, "# %ld bytes in all (9 serial identifier + %ld resource data)\n", SERIAL_SIZE + reslen,
+            reslen);
+}
+
+short save_card(const CARD_TYP& card) {
+    if (!save_cards_dir) return 1;
+    char name[32];
+    card_file_name(card.serial, name, sizeof name);
+    // "DIR/NAME", without the slashes that end DIR (but "/" itself).
+    size_t dirlen = strlen(save_cards_dir);
+    while (dirlen > 1 && save_cards_dir[dirlen - 1] == '/') dirlen--;
+    const char* slash = dirlen > 0 && save_cards_dir[dirlen - 1] == '/' ? "" : "/";
+    char path[PATH_SIZE], temp[PATH_SIZE];
+    int len = snprintf(path, sizeof path, "%.*s%s%s", (int)dirlen, save_cards_dir, slash, name);
+    int templen = snprintf(temp, sizeof temp, "%.*s%s.%s.XXXXXX", (int)dirlen, save_cards_dir, slash, name);
+    if (len < 0 || templen < 0 || (size_t)templen >= sizeof temp) {
+        output_failed(path, ENAMETOOLONG);
+        return 0;
+    }
+    if (!card.resdata) {
+        output_failed(path, ENOMEM);  // the bytes were not kept
+        return 0;
+    }
+    int fd = mkstemp(temp);
+    if (fd < 0) {
+        output_failed(path, errno);
+        return 0;
+    }
+    // mkstemp makes the file for its owner only; a card file is as readable as any other.
+    mode_t mask = umask(0);
+    umask(mask);
+    if (fchmod(fd, 0666 & ~mask) != 0) {}  // a file that stays private is still whole
+    FILE* fp = fdopen(fd, "w");
+    int reason = 0;
+    if (!fp) {
+        reason = errno;
+        close(fd);
+    } else {
+        char when[64];
+        time_t now = time(nullptr);
+        struct tm utc;
+        if (!gmtime_r(&now, &utc) || strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S UTC", &utc) == 0)
+            snprintf(when, sizeof when, "unknown");
+        write_card_text(fp, card.serial, card.resdata, card.reslen, when);
+        errno = 0;
+        if (fflush(fp) != 0 || ferror(fp)) reason = errno ? errno : EIO;
+        errno = 0;
+        if (fclose(fp) != 0 && !reason) reason = errno ? errno : EIO;
+    }
+    if (!reason && rename(temp, path) != 0) reason = errno;
+    if (reason) {
+        unlink(temp);
+        output_failed(path, reason);
+        return 0;
+    }
+    return 1;
+}
+
+short use_save_cards_dir(const char* dir) {
+    struct stat st;
+    int reason = stat(dir, &st) != 0 ? errno : !S_ISDIR(st.st_mode) ? ENOTDIR : 0;
+    if (reason) {
+        fprintf(stderr, "velkor: cannot save cards in '%s': %s\n", dir, strerror(reason));
+        return 0;
+    }
+    save_cards_dir = dir;
+    return 1;
+}
