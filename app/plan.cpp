@@ -83,6 +83,7 @@ struct DEV_VIEW {
 struct TAKEN {
     short kind;  // SLOT_*; -1: a value that takes nothing
     unsigned long lo, hi;
+    short blamed;  // a value tried since overlapped it
 };
 
 struct SEARCH {
@@ -190,14 +191,17 @@ short range_candidate(unsigned long min, unsigned long max, unsigned long align,
     return 1;
 }
 
+short is_mem(short kind) { return kind == SLOT_MEM || kind == SLOT_MEM32; }
+
+// Whether lo..hi overlaps a range taken; every range it overlaps is blamed for it.
 short overlaps_taken(short kind, unsigned long lo, unsigned long hi) {
+    short hit = 0;
     for (long t = 0; t < S.ntaken; t++) {
-        const TAKEN& e = S.taken[t];
-        short same = e.kind == kind || ((e.kind == SLOT_MEM || e.kind == SLOT_MEM32) &&
-                                        (kind == SLOT_MEM || kind == SLOT_MEM32));
-        if (same && e.lo <= hi && lo <= e.hi) return 1;
+        TAKEN& e = S.taken[t];
+        short same = e.kind == kind || (is_mem(e.kind) && is_mem(kind));
+        if (same && e.lo <= hi && lo <= e.hi) hit = e.blamed = 1;
     }
-    return 0;
+    return hit;
 }
 
 // Whether a level is free: not reserved, not the host's, not taken.
@@ -288,7 +292,8 @@ short candidate(const RES_DEVICE* dev, short f, SLOT s, unsigned long* ip, unsig
 }
 
 void take(const TAKEN& t) {
-    S.taken[S.ntaken++] = t;
+    S.taken[S.ntaken] = t;
+    S.taken[S.ntaken++].blamed = 0;
     if (t.kind == SLOT_IRQ) S.usedirq |= (unsigned short)(1u << t.lo);
     if (t.kind == SLOT_DMA) S.useddma |= (unsigned short)(1u << t.lo);
 }
@@ -297,6 +302,13 @@ void untake() {
     const TAKEN& t = S.taken[--S.ntaken];
     if (t.kind == SLOT_IRQ) S.usedirq &= (unsigned short)~(1u << t.lo);
     if (t.kind == SLOT_DMA) S.useddma &= (unsigned short)~(1u << t.lo);
+}
+
+// The kinds whose values can reject each other's.
+short group(short kind) {
+    if (kind == SLOT_IRQ || kind == SLOT_DMA) return SLOT_IRQ;
+    if (is_mem(kind)) return SLOT_MEM;
+    return kind;
 }
 
 // ---- The bound on what the devices from d on can still place ----
@@ -443,64 +455,89 @@ void list_levels(char* text, size_t size, unsigned mask, short top) {
         if (mask & 1u << l) n += (size_t)snprintf(text + n, size - n, n ? " %d" : "%d", l);
 }
 
-// The reason device d cannot be placed beside the devices the plan has taken (already on the
-// stack): the first descriptor of its best configuration that has no free value, its values
-// taken in turn as the search would.
-void explain(short d, short stopped, char* why, size_t size) {
+// The first descriptor of configuration order[o] of device d that has no free value beside the
+// devices the plan has taken (already on the stack), its values taken in turn as the search
+// would. 1 with *fail set; 0 when every descriptor has one.
+short first_failure(short d, short o, SLOT* fail) {
     const DEV_VIEW* v = &S.view[d];
-    if (v->nopt == 0) {
-        snprintf(why, size, "it has no configuration");
-        return;
-    }
     long mark = S.ntaken;
-    short f = v->order[0];
-    S.opt[d] = 0;
+    short f = v->order[o], failed = 0;
+    S.opt[d] = o;
     setup_slots(d);
-    why[0] = 0;
-    for (short s = 0; s < S.nslots[d] && !why[0]; s++) {
+    for (short s = 0; s < S.nslots[d] && !failed; s++) {
         SLOT sl = S.slots[d][s];
         unsigned long val, i = 0;
         TAKEN t;
-        short ok = 0, found = 0;
+        short ok = 0;
+        failed = 1;
         for (; candidate(v->dev, f, sl, &i, &val, &t, &ok); i++)
             if (ok) {
                 take(t);
-                found = 1;
+                failed = 0;
                 break;
             }
-        if (found) continue;
-        char list[64];
-        switch (sl.kind) {
-        case SLOT_DMA: {
-            const RES_DMA* dma = res_dma_at(v->dev, f, sl.k);
-            list_levels(list, sizeof list, dma->mask, 8);
-            snprintf(why, size, "no %sDMA channel is left (%s %s taken)", dma_width(dma->flags), list,
-                     strchr(list, ' ') ? "are" : "is");
-            break;
-        }
-        case SLOT_IRQ:
-            list_levels(list, sizeof list, res_irq_at(v->dev, f, sl.k)->mask, 16);
-            snprintf(why, size, "no IRQ is left (%s %s taken)", list, strchr(list, ' ') ? "are" : "is");
-            break;
-        case SLOT_IO: {
-            const RES_IO* io = res_io_at(v->dev, f, sl.k);
-            snprintf(why, size, "no range of %u I/O ports is left at 0x%04X-0x%04X", io->len, io->min,
-                     io->max);
-            break;
-        }
-        default: {
-            const RES_MEM* m = res_mem_at(v->dev, sl.kind == SLOT_MEM32 ? 32 : 24, f, sl.k);
-            snprintf(why, size, "no memory range of 0x%lX bytes is left at 0x%06lX-0x%06lX", m->len, m->min,
-                     m->max);
-            break;
-        }
-        }
+        if (failed) *fail = sl;
     }
     while (S.ntaken > mark) untake();
-    if (!why[0])
+    return failed;
+}
+
+// The reason device d cannot be placed: the first descriptor of its best configuration that
+// has no free value; when every configuration fails at that kind of descriptor, the values all
+// of them offer there.
+void explain(short d, short stopped, char* why, size_t size) {
+    const DEV_VIEW* v = &S.view[d];
+    SLOT first = {-1, 0}, sl;
+    unsigned mask = 0;
+    short same = 1;
+    why[0] = 0;
+    for (short o = 0; o < v->nopt; o++) {
+        if (!first_failure(d, o, &sl)) {
+            same = 0;
+            break;
+        }
+        if (o == 0) first = sl;
+        if (sl.kind != first.kind) same = 0;
+        short f = v->order[o];
+        if (sl.kind == SLOT_IRQ) mask |= res_irq_at(v->dev, f, sl.k)->mask;
+        if (sl.kind == SLOT_DMA) mask |= res_dma_at(v->dev, f, sl.k)->mask;
+    }
+    short f = v->nopt > 0 ? v->order[0] : 0;
+    char list[64];
+    switch (first.kind) {
+    case -1:
         snprintf(why, size,
-                 stopped ? "the search stopped before it was placed"
-                         : "its resources do not fit beside the devices placed");
+                 v->nopt == 0 ? "it has no configuration"
+                 : stopped    ? "the search stopped before it was placed"
+                              : "its resources do not fit beside the devices placed");
+        break;
+    case SLOT_DMA: {
+        const RES_DMA* dma = res_dma_at(v->dev, f, first.k);
+        list_levels(list, sizeof list, same ? mask : dma->mask, 8);
+        snprintf(why, size, "no %sDMA channel is left (%s %s taken)", dma_width(dma->flags), list,
+                 strchr(list, ' ') ? "are" : "is");
+        break;
+    }
+    case SLOT_IRQ:
+        list_levels(list, sizeof list, same ? mask : res_irq_at(v->dev, f, first.k)->mask, 16);
+        snprintf(why, size, "no IRQ is left (%s %s taken)", list, strchr(list, ' ') ? "are" : "is");
+        break;
+    case SLOT_IO: {
+        const RES_IO* io = res_io_at(v->dev, f, first.k);
+        if (io->min == io->max)
+            snprintf(why, size, "no range of %u I/O ports is left at 0x%04X", io->len, io->min);
+        else
+            snprintf(why, size, "no range of %u I/O ports is left at 0x%04X-0x%04X", io->len, io->min,
+                     io->max);
+        break;
+    }
+    default: {
+        const RES_MEM* m = res_mem_at(v->dev, first.kind == SLOT_MEM32 ? 32 : 24, f, first.k);
+        snprintf(why, size, "no memory range of 0x%lX bytes is left at 0x%06lX-0x%06lX", m->len, m->min,
+                 m->max);
+        break;
+    }
+    }
 }
 
 // The plan's values back on the taken stack, device by device, to explain the others.
@@ -511,15 +548,15 @@ void take_plan(const PLAN* plan) {
         const PLAN_DEVICE* p = &plan->devices[e];
         if (!p->placed) continue;
         for (short k = 0; k < p->nio; k++)
-            if (p->io[k]) take(TAKEN{SLOT_IO, p->io[k], (unsigned long)p->io[k] + p->iolen[k] - 1});
+            if (p->io[k]) take(TAKEN{SLOT_IO, p->io[k], (unsigned long)p->io[k] + p->iolen[k] - 1, 0});
         for (short k = 0; k < p->nirq; k++)
-            if (p->irq[k]) take(TAKEN{SLOT_IRQ, p->irq[k], p->irq[k]});
+            if (p->irq[k]) take(TAKEN{SLOT_IRQ, p->irq[k], p->irq[k], 0});
         for (short k = 0; k < p->ndma; k++)
-            if (p->dma[k] != PNP_DMA_NONE) take(TAKEN{SLOT_DMA, p->dma[k], p->dma[k]});
+            if (p->dma[k] != PNP_DMA_NONE) take(TAKEN{SLOT_DMA, p->dma[k], p->dma[k], 0});
         for (short k = 0; k < p->nmem; k++)
-            if (p->mem[k]) take(TAKEN{SLOT_MEM, p->mem[k], p->mem[k] + p->memlen[k] - 1});
+            if (p->mem[k]) take(TAKEN{SLOT_MEM, p->mem[k], p->mem[k] + p->memlen[k] - 1, 0});
         for (short k = 0; k < p->nmem32; k++)
-            if (p->mem32[k]) take(TAKEN{SLOT_MEM32, p->mem32[k], p->mem32[k] + p->mem32len[k] - 1});
+            if (p->mem32[k]) take(TAKEN{SLOT_MEM32, p->mem32[k], p->mem32[k] + p->mem32len[k] - 1, 0});
     }
 }
 
@@ -586,7 +623,15 @@ short search(short target, PLAN* best) {
         if (fresh) {
             S.cursor[d][s] = 0;
         } else {
+            // Back at a range whose place no value tried since has collided with: at another
+            // place the same values fail again (the bound counts IRQs and channels alone), so
+            // the range is given up and the search goes back one step.
+            TAKEN last = S.taken[S.ntaken - 1];
             untake();
+            if (sl.kind != SLOT_IRQ && sl.kind != SLOT_DMA && !last.blamed) {
+                s--;
+                continue;
+            }
             S.cursor[d][s]++;
         }
         unsigned long val;
@@ -594,6 +639,12 @@ short search(short target, PLAN* best) {
         short ok = 0, got = 0;
         while (candidate(v->dev, f, sl, &S.cursor[d][s], &val, &t, &ok)) {
             if (++S.steps > S.bound) return STOPPED;
+            if (ok && (sl.kind == SLOT_IRQ || sl.kind == SLOT_DMA) && t.kind >= 0) {
+                // an IRQ or channel taken: can the devices after this one still reach the target?
+                take(t);
+                ok = S.placed + 1 + upper_bound((short)(d + 1)) >= target;
+                untake();
+            }
             if (ok) {
                 got = 1;
                 break;
@@ -611,10 +662,11 @@ short search(short target, PLAN* best) {
             fresh = 1;
             continue;
         }
-        // No value left. Only an earlier value of the same kind can change that: back to the
-        // latest one of this device, or else to its configuration.
+        // No value left. Only an earlier value of the same kind can change that (IRQs and DMA
+        // channels count as one kind, as the bound looks at both; memory of either width as
+        // one): back to the latest one of this device, or else to its configuration.
         short back = (short)(s - 1);
-        while (back >= 0 && S.slots[d][back].kind != sl.kind) back--;
+        while (back >= 0 && group(S.slots[d][back].kind) != group(sl.kind)) back--;
         for (short u = (short)(s - 1); u > back; u--) untake();
         s = back;  // -1: the configuration frame, which moves on to the next configuration
         fresh = 0;
@@ -641,14 +693,15 @@ short plan_search(const RES_CARD* const* cards, short ncards, const char* root, 
         read_spans(root, host_mem_holder, 0, 0xFFFFFFFFul, &S.hostmem);
     }
     snapshot(0, out);
-    short target = upper_bound(0);
-    short result = EXHAUSTED;
-    while (target >= 0) {
+    // First the plan the order gives (a device with no room left unplaced), then again for one
+    // device more each time, until every device is placed, no plan places more, or the bound.
+    short result = FOUND, top = upper_bound(0);
+    for (short target = 0; target <= top && out->placed < S.n; target = (short)(out->placed + 1)) {
         result = search(target, out);
-        if (result != EXHAUSTED) break;
-        target--;
+        if (result != FOUND) break;
+        if (S.placed >= out->placed) snapshot((short)S.n, out);
     }
-    if (result == FOUND) snapshot((short)S.n, out);
+    if (result == EXHAUSTED) result = FOUND;  // the last plan found places the most
     out->steps = S.steps < S.bound ? S.steps : S.bound;
     out->stopped = result == STOPPED;
     take_plan(out);
