@@ -214,79 +214,63 @@ short dma_free(unsigned channel) {
     return !(PLAN_RESERVED_DMAS & bit) && !(S.hostdma & bit) && !(S.useddma & bit);
 }
 
-// Candidate i of a slot: 1 with the value and what it takes in *t when there is one (free or
-// not), 0 past the last. *ok tells whether it is free.
-short candidate(const RES_DEVICE* dev, short f, SLOT s, unsigned long* ip, unsigned long* value, TAKEN* t,
+// The candidates of a descriptor that offers levels (IRQs, DMA channels): the levels of mask
+// below top from *i on, or none (the value none) when the mask is empty.
+short level_candidate(unsigned mask, unsigned top, unsigned long none, short kind, unsigned long* i,
+                      unsigned long* value, TAKEN* t, short* ok) {
+    if (!mask) {
+        *value = none;
+        return *i == 0;
+    }
+    while (*i < top && !(mask & 1u << *i)) (*i)++;
+    if (*i >= top) return 0;
+    *value = *i;
+    t->kind = kind;
+    t->lo = t->hi = *i;
+    *ok = kind == SLOT_IRQ ? irq_free((unsigned)*i) : dma_free((unsigned)*i);
+    return 1;
+}
+
+// The candidates of a range descriptor: bases min..max at align, len units each, ending at top
+// at the most; a length of 0 takes nothing (base 0). Memory at 0 is never planned: 0 means none.
+short range_slot(unsigned long min, unsigned long max, unsigned long align, unsigned long len,
+                 unsigned long top, const SPAN_LIST* host, short kind, unsigned long* i, unsigned long* value,
+                 TAKEN* t, short* ok) {
+    if (len == 0) {
+        *value = 0;
+        return *i == 0;
+    }
+    unsigned long base;
+    if (!range_candidate(min, max, align, *i, &base)) return 0;
+    *value = base;
+    t->kind = kind;
+    t->lo = base;
+    t->hi = base + len - 1;
+    *ok = (kind == SLOT_IO || base != 0) && t->hi <= top && !spans_overlap(host, t->lo, t->hi) &&
+          !overlaps_taken(kind, t->lo, t->hi);
+    return 1;
+}
+
+// Candidate *i of a slot, or the first one after it (*i is moved on to it): 1 with the value
+// and what it takes in *t when there is one (free or not), 0 past the last. *ok tells whether
+// it is free.
+short candidate(const RES_DEVICE* dev, short f, SLOT s, unsigned long* i, unsigned long* value, TAKEN* t,
                 short* ok) {
-    unsigned long& i = *ip;  // moved on to the candidate found
     t->kind = -1;
     t->lo = t->hi = 0;
     *ok = 1;
     switch (s.kind) {
-    case SLOT_IRQ: {
-        unsigned short mask = res_irq_at(dev, f, s.k)->mask;
-        if (!mask) {
-            if (i > 0) return 0;
-            *value = 0;
-            return 1;
-        }
-        while (i < 16 && !(mask & 1u << i)) i++;
-        if (i >= 16) return 0;
-        *value = i;
-        t->kind = SLOT_IRQ;
-        t->lo = t->hi = i;
-        *ok = irq_free((unsigned)i);
-        return 1;
-    }
-    case SLOT_DMA: {
-        unsigned char mask = res_dma_at(dev, f, s.k)->mask;
-        if (!mask) {
-            if (i > 0) return 0;
-            *value = PNP_DMA_NONE;
-            return 1;
-        }
-        while (i < 8 && !(mask & 1u << i)) i++;
-        if (i >= 8) return 0;
-        *value = i;
-        t->kind = SLOT_DMA;
-        t->lo = t->hi = i;
-        *ok = dma_free((unsigned)i);
-        return 1;
-    }
+    case SLOT_IRQ: return level_candidate(res_irq_at(dev, f, s.k)->mask, 16, 0, SLOT_IRQ, i, value, t, ok);
+    case SLOT_DMA:
+        return level_candidate(res_dma_at(dev, f, s.k)->mask, 8, PNP_DMA_NONE, SLOT_DMA, i, value, t, ok);
     case SLOT_IO: {
         const RES_IO* io = res_io_at(dev, f, s.k);
-        if (io->len == 0) {
-            if (i > 0) return 0;
-            *value = 0;
-            return 1;
-        }
-        unsigned long base;
-        if (!range_candidate(io->min, io->max, io->align, i, &base)) return 0;
-        *value = base;
-        t->kind = SLOT_IO;
-        t->lo = base;
-        t->hi = base + io->len - 1;
-        *ok = t->hi <= 0xFFFF && !spans_overlap(&S.hostio, t->lo, t->hi) &&
-              !overlaps_taken(SLOT_IO, t->lo, t->hi);
-        return 1;
+        return range_slot(io->min, io->max, io->align, io->len, 0xFFFF, &S.hostio, SLOT_IO, i, value, t, ok);
     }
     default: {
         const RES_MEM* m = res_mem_at(dev, s.kind == SLOT_MEM32 ? 32 : 24, f, s.k);
-        if (m->len == 0) {
-            if (i > 0) return 0;
-            *value = 0;
-            return 1;
-        }
-        unsigned long base;
-        if (!range_candidate(m->min, m->max, m->align, i, &base)) return 0;
-        *value = base;
-        t->kind = s.kind;
-        t->lo = base;
-        t->hi = base + m->len - 1;
         unsigned long top = s.kind == SLOT_MEM32 ? 0xFFFFFFFFul : 0xFFFFFFul;
-        *ok = base != 0 && t->hi <= top && !spans_overlap(&S.hostmem, t->lo, t->hi) &&
-              !overlaps_taken(s.kind, t->lo, t->hi);
-        return 1;
+        return range_slot(m->min, m->max, m->align, m->len, top, &S.hostmem, s.kind, i, value, t, ok);
     }
     }
 }
