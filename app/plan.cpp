@@ -17,7 +17,7 @@ namespace {
 
 // ---- What the host holds, read once a search ----
 
-enum { HOST_SPANS = 256 };
+enum { HOST_SPANS = 1024 };  // ranges kept of a host file; proc/iomem has some hundreds
 
 struct SPAN {
     unsigned long lo, hi;
@@ -32,7 +32,7 @@ typedef short (*HOLDER_FN)(const char* root, unsigned long lo, unsigned long hi,
 
 // Every range of lo..hi the host holds, found by asking the holder about a range and then about
 // the parts of it beside the holder's own range (an explicit stack of the ranges still to ask
-// about). A range left over when the list is full is taken as held.
+// about). A range left over when a list is full is taken as held.
 void read_spans(const char* root, HOLDER_FN holder, unsigned long lo, unsigned long hi, SPAN_LIST* out) {
     SPAN todo[HOST_SPANS];
     short ntodo = 0;
@@ -46,8 +46,13 @@ void read_spans(const char* root, HOLDER_FN holder, unsigned long lo, unsigned l
         unsigned long a = h.lo > r.lo ? h.lo : r.lo, b = h.hi < r.hi ? h.hi : r.hi;
         if (a > b) a = r.lo, b = r.hi;  // a holder that does not say where: all of it
         if (out->n >= HOST_SPANS || ntodo + 2 > HOST_SPANS) {
-            out->span[HOST_SPANS - 1] = SPAN{r.lo, r.hi};
-            out->n = HOST_SPANS;
+            if (out->n < HOST_SPANS) {
+                out->span[out->n++] = r;
+            } else {  // no room: the last span grows over r
+                SPAN& l = out->span[HOST_SPANS - 1];
+                if (r.lo < l.lo) l.lo = r.lo;
+                if (r.hi > l.hi) l.hi = r.hi;
+            }
             continue;
         }
         out->span[out->n++] = SPAN{a, b};

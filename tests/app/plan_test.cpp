@@ -206,6 +206,30 @@ TEST(PlanSearch, KeepsOffTheHostsResources) {
     expect_disjoint(plan, serial_host.c_str());
 }
 
+TEST(PlanSearch, KeepsOffAHostWithMoreEntriesThanItKeeps) {
+    // 1100 ranges of 4 ports with gaps of 4 between them, 0x1000 up: the planner's list of the
+    // host's ranges runs full, and what it could not ask about counts as held.
+    std::string root = testing::TempDir() + "plan_host";
+    std::string cmd = "mkdir -p " + root + "/proc";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    {
+        std::ofstream f(root + "/proc/ioports");
+        char line[64];
+        for (int i = 0; i < 1100; i++) {
+            snprintf(line, sizeof line, "%04x-%04x : dev%d\n", 0x1000 + 8 * i, 0x1003 + 8 * i, i);
+            f << line;
+        }
+    }
+    CARDS c;
+    c.add(cat({ldid("TST0052"), io_item(0x1000, 0x1F00, 0x04, 4), ldid("TST0053"),
+               io_item(0x1000, 0x1F00, 0x04, 4), ldid("TST0054"), io_item(0x3000, 0x4000, 0x04, 4)}));
+    EXPECT_EQ(search(c, root.c_str()), 0);
+    EXPECT_EQ(plan.devices[0].io[0], 0x1004);  // the first gaps
+    EXPECT_EQ(plan.devices[1].io[0], 0x100C);
+    EXPECT_FALSE(plan.devices[2].placed);  // past the ranges kept
+    expect_disjoint(plan, root.c_str());
+}
+
 TEST(PlanSearch, RangesOfNoLengthAndMemory) {
     CARDS c;
     // an I/O descriptor of length 0 takes no ports; memory 0xC8000-0xDC000 step 16 KB, 16 KB each
