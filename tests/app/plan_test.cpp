@@ -302,6 +302,18 @@ TEST(PlanSearch, RealCardsKeepClearOfEachOtherAndTheHost) {
         c.add_file(f);
     EXPECT_EQ(search(c, serial_host.c_str()), 1);
     expect_disjoint(plan, serial_host.c_str());
+    // the three cards of the runs below, on both test machines
+    for (const char* host : {"pc-serial", "pc-sound"}) {
+        CARDS d;
+        for (const char* f :
+             {"dlk2201-dlink-de220p.hex", "rtl8019-realtek-rtl8019as.hex", "ess0968-ess-es968.hex"})
+            d.add_file(f);
+        std::string root = source_dir + "/tests/host/" + host;
+        // pc-sound's own sound card holds 0x388 and 0x330, which the ESS audio device cannot do without
+        EXPECT_EQ(search(d, root.c_str()), std::string(host) == "pc-serial") << host;
+        EXPECT_GE(plan.placed, 3) << host;
+        expect_disjoint(plan, root.c_str());
+    }
 }
 
 // ---- --plan on the bus ----
@@ -340,7 +352,7 @@ TEST(PlanRun, TheScriptConfiguresEveryDeviceAsPlanned) {
     EXPECT_EQ(r.out.find("not placed"), std::string::npos);
 
     // What the script sets, device by device: DETECT n, PNP_DEVICE = k, then the values.
-    std::map<std::string, std::string> ports, irqs;
+    std::map<std::string, std::string> ports, irqs, dmas;
     std::string script = r.out, key, tail;
     std::istringstream lines(script);
     std::string line, csn;
@@ -352,6 +364,7 @@ TEST(PlanRun, TheScriptConfiguresEveryDeviceAsPlanned) {
             key = csn + "." + std::string(m[1]), devices++;
         if (std::regex_match(line, m, std::regex("DEVICE SET IOPORT (.*)"))) ports[key] = m[1];
         if (std::regex_match(line, m, std::regex("DEVICE SET IRQ 0 ([0-9]+) HIGH EDGE"))) irqs[key] = m[1];
+        if (std::regex_match(line, m, std::regex("DEVICE SET DMA 0 ([0-7])"))) dmas[key] = m[1];
     }
     ASSERT_EQ(devices, 5);  // DLK2201; RTL8019; ESS0968, its game port, its IDE interface
     for (int n = 1; n <= 3; n++) script += "PNP_CSN = 0\nDETECT " + std::to_string(n) + "\nDUMP DEVICE ALL\n";
@@ -383,8 +396,12 @@ TEST(PlanRun, TheScriptConfiguresEveryDeviceAsPlanned) {
         if (std::regex_search(line, m, std::regex("IRQ: ([0-9]+) \\(he\\)"))) {
             EXPECT_EQ(m[1], irqs[dev]) << dev;
         }
+        if (std::regex_search(line, m, std::regex("DMA0: ([0-7])"))) {
+            EXPECT_EQ(m[1], dmas[dev]) << dev;
+        }
     }
     EXPECT_EQ(active, 5);
+    EXPECT_EQ(dmas.size(), 1u);  // the ESS audio's channel was looked for
 }
 
 TEST(PlanRun, SixRealCardsNameWhatDoesNotFit) {
