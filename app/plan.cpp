@@ -355,6 +355,17 @@ short upper_bound(short d) {
 
 // ---- The plan out of the search state ----
 
+// Memory range k of a plan device at base val: its length, information byte, and whether it
+// decodes an upper limit (the information byte's bit 2).
+void put_mem(unsigned long* base, unsigned long* len, unsigned char* info, short* upper, short* n,
+             const RES_MEM* m, short k, unsigned long val) {
+    base[k] = val;
+    len[k] = val ? m->len : 0;
+    info[k] = m->info;
+    upper[k] = (m->info & 0x04) != 0;
+    if (k + 1 > *n) *n = (short)(k + 1);
+}
+
 // Device d of the current assignment into *p; assigned 0: not placed.
 void fill_device(PLAN_DEVICE* p, short d, short assigned) {
     const DEV_VIEW* v = &S.view[d];
@@ -395,24 +406,14 @@ void fill_device(PLAN_DEVICE* p, short d, short assigned) {
             p->dma[sl.k] = (unsigned char)val;
             if (sl.k + 1 > p->ndma) p->ndma = (short)(sl.k + 1);
             break;
-        case SLOT_MEM: {
-            const RES_MEM* m = res_mem_at(v->dev, 24, f, sl.k);
-            p->mem[sl.k] = val;
-            p->memlen[sl.k] = val ? m->len : 0;
-            p->meminfo[sl.k] = m->info;
-            p->memupper[sl.k] = (m->info & 0x04) != 0;
-            if (sl.k + 1 > p->nmem) p->nmem = (short)(sl.k + 1);
+        case SLOT_MEM:
+            put_mem(p->mem, p->memlen, p->meminfo, p->memupper, &p->nmem, res_mem_at(v->dev, 24, f, sl.k),
+                    sl.k, val);
             break;
-        }
-        default: {
-            const RES_MEM* m = res_mem_at(v->dev, 32, f, sl.k);
-            p->mem32[sl.k] = val;
-            p->mem32len[sl.k] = val ? m->len : 0;
-            p->mem32info[sl.k] = m->info;
-            p->mem32upper[sl.k] = (m->info & 0x04) != 0;
-            if (sl.k + 1 > p->nmem32) p->nmem32 = (short)(sl.k + 1);
+        default:
+            put_mem(p->mem32, p->mem32len, p->mem32info, p->mem32upper, &p->nmem32,
+                    res_mem_at(v->dev, 32, f, sl.k), sl.k, val);
             break;
-        }
         }
     }
 }
