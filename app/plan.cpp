@@ -609,7 +609,7 @@ short search(short target, PLAN* best) {
         }
         // slot s of device d: its next free value
         SLOT sl = S.slots[d][s];
-        short f = v->order[S.opt[d]];
+        short f = v->order[S.opt[d]], resumed = !fresh;
         if (fresh) {
             S.cursor[d][s] = 0;
         } else {
@@ -652,11 +652,12 @@ short search(short target, PLAN* best) {
             fresh = 1;
             continue;
         }
-        // No value left. Only an earlier value of the same kind can change that (IRQs and DMA
-        // channels count as one kind, as the bound looks at both; memory of either width as
-        // one): back to the latest one of this device, or else to its configuration.
+        // No value left. When none was ever free, only an earlier value of the same kind can
+        // change that (IRQs and DMA channels count as one kind, as the bound looks at both;
+        // memory of either width as one): back to the latest one of this device, or else to its
+        // configuration. When values were taken and what came after failed, back one step.
         short back = (short)(s - 1);
-        while (back >= 0 && group(S.slots[d][back].kind) != group(sl.kind)) back--;
+        while (!resumed && back >= 0 && group(S.slots[d][back].kind) != group(sl.kind)) back--;
         for (short u = (short)(s - 1); u > back; u--) untake();
         s = back;  // -1: the configuration frame, which moves on to the next configuration
         fresh = 0;

@@ -316,6 +316,104 @@ TEST(PlanSearch, RealCardsKeepClearOfEachOtherAndTheHost) {
     }
 }
 
+// The most devices that can be placed, by trying every configuration and value of every device
+// (small cases only): a check on the search's shortcuts.
+struct BRUTE {
+    std::vector<const RES_DEVICE*> devs;
+    std::vector<std::pair<unsigned long, unsigned long>> io;
+    unsigned irqs = 0, dmas = 0;
+    int best = 0;
+
+    // device e, configuration f, descriptor n of its kinds in turn (IRQ, DMA, I/O)
+    void value(size_t e, short f, short n, int placed) {
+        const RES_DEVICE* d = devs[e];
+        short ni = res_count(d, f, RES_KIND_IRQ), nd = res_count(d, f, RES_KIND_DMA),
+              nio = res_count(d, f, RES_KIND_IO);
+        if (n == ni + nd + nio) return device(e + 1, placed + 1);
+        if (n < ni) {
+            unsigned mask = res_irq_at(d, f, n)->mask;
+            if (!mask) return value(e, f, n + 1, placed);
+            for (unsigned l = 0; l < 16; l++)
+                if (mask & 1u << l && !(irqs & 1u << l) && !(PLAN_RESERVED_IRQS & 1u << l)) {
+                    irqs |= 1u << l;
+                    value(e, f, n + 1, placed);
+                    irqs &= ~(1u << l);
+                }
+        } else if (n < ni + nd) {
+            unsigned mask = res_dma_at(d, f, n - ni)->mask;
+            if (!mask) return value(e, f, n + 1, placed);
+            for (unsigned c = 0; c < 8; c++)
+                if (mask & 1u << c && !(dmas & 1u << c) && !(PLAN_RESERVED_DMAS & 1u << c)) {
+                    dmas |= 1u << c;
+                    value(e, f, n + 1, placed);
+                    dmas &= ~(1u << c);
+                }
+        } else {
+            const RES_IO* r = res_io_at(d, f, n - ni - nd);
+            for (unsigned long b = r->min; b <= r->max; b += r->align) {
+                bool clash = false;
+                for (auto& u : io) clash |= u.first <= b + r->len - 1 && b <= u.second;
+                if (!clash) {
+                    io.push_back({b, b + r->len - 1});
+                    value(e, f, n + 1, placed);
+                    io.pop_back();
+                }
+                if (!r->align) break;
+            }
+        }
+    }
+    void device(size_t e, int placed) {
+        if (placed + (int)(devs.size() - e) <= best) return;
+        if (e == devs.size()) {
+            best = placed;
+            return;
+        }
+        for (short f = 0; f < res_choices(devs[e]); f++) value(e, f, 0, placed);
+        device(e + 1, placed);
+    }
+};
+
+TEST(PlanSearch, PlacesAsManyAsTryingEverything) {
+    unsigned seed = 12345;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    const unsigned short irq_pool[] = {1 << 3, 1 << 5, 1 << 7, 1 << 9, 1 << 2};
+    for (int round = 0; round < 2000; round++) {
+        CARDS c;
+        BYTES items;
+        int ndev = 2 + (int)next(4);
+        for (int k = 0; k < ndev; k++) {
+            BYTES dev = ldid("TST0090");
+            int nf = (int)next(3);  // 0: the fixed resources alone
+            for (int f = 0; f < (nf ? nf : 1); f++) {
+                if (nf) dev = cat({dev, start_dep((unsigned char)next(3))});
+                int nirq = (int)next(3), ndma = (int)next(2), nio = (int)next(3);
+                for (int i = 0; i < nirq; i++)
+                    dev = cat({dev, irq_item((unsigned short)(irq_pool[next(5)] | irq_pool[next(5)]))});
+                for (int i = 0; i < ndma; i++)
+                    dev = cat({dev, dma_item((unsigned char)(1 << next(4) | 1 << next(4)))});
+                for (int i = 0; i < nio; i++) {
+                    unsigned short min = (unsigned short)(0x200 + 8 * next(4));
+                    dev = cat({dev, io_item(min, (unsigned short)(min + 8 * next(3)), 8,
+                                            (unsigned char)(4 + 4 * next(3)))});
+                }
+            }
+            if (nf) dev = cat({dev, end_dep()});
+            items.insert(items.end(), dev.begin(), dev.end());
+        }
+        c.add(items);
+        BRUTE brute;
+        for (short k = 0; k < c.res[0].ndevices; k++) brute.devs.push_back(&c.res[0].devices[k]);
+        brute.device(0, 0);
+        search(c);
+        ASSERT_FALSE(plan.stopped);
+        ASSERT_EQ(plan.placed, brute.best) << "round " << round;
+        expect_disjoint(plan, nullptr);
+    }
+}
+
 // ---- --plan on the bus ----
 
 std::vector<std::string> card_args(const std::vector<std::string>& files) {
