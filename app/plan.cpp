@@ -1,5 +1,5 @@
-// The planner behind --plan: the search over every device's configurations and values, the
-// script that applies the plan, and the --plan run.
+// The planner behind --plan: the search over every device's configurations and
+// values, the script that applies the plan, and the --plan run.
 #include "app/plan.h"
 
 #include <cstring>
@@ -30,9 +30,10 @@ struct SPAN_LIST {
 
 typedef short (*HOLDER_FN)(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h);
 
-// Every range of lo..hi the host holds, found by asking the holder about a range and then about
-// the parts of it beside the holder's own range (an explicit stack of the ranges still to ask
-// about). A range left over when a list is full is taken as held.
+// Every range of lo..hi the host holds, found by asking the holder about a
+// range and then about the parts of it beside the holder's own range (an
+// explicit stack of the ranges still to ask about). A range left over when a
+// list is full is taken as held.
 void read_spans(const char* root, HOLDER_FN holder, unsigned long lo, unsigned long hi, SPAN_LIST* out) {
     SPAN todo[HOST_SPANS];
     short ntodo = 0;
@@ -81,7 +82,8 @@ struct DEV_VIEW {
     short card, number;
     short order[RES_MAX_FUNCTIONS];  // configurations, best priority first
     short nopt;
-    unsigned short irqneed, dmaneed;  // levels one of which it must take whatever it is given; 0: none
+    unsigned short irqneed,
+        dmaneed;  // levels one of which it must take whatever it is given; 0: none
 };
 
 // One assigned value, on a stack that is undone in reverse order.
@@ -121,7 +123,8 @@ short set_priority(const RES_DEVICE* dev, short f) {
     return dev->nfunctions > 0 ? dev->functions[f].priority : (short)(RES_FIXED);
 }
 
-// The levels of the first descriptor of configuration f that offers any (0 when none does).
+// The levels of the first descriptor of configuration f that offers any (0 when
+// none does).
 unsigned short first_irq_mask(const RES_DEVICE* dev, short f) {
     for (short k = 0; k < res_count(dev, f, RES_KIND_IRQ); k++)
         if (res_irq_at(dev, f, k)->mask) return res_irq_at(dev, f, k)->mask;
@@ -140,7 +143,8 @@ void make_view(DEV_VIEW* v, const RES_DEVICE* dev, short card, short number) {
     v->number = number;
     v->nopt = res_choices(dev);
     if (v->nopt > RES_MAX_FUNCTIONS) v->nopt = RES_MAX_FUNCTIONS;
-    // insertion sort by priority, stable: equal priorities keep their resource data order
+    // insertion sort by priority, stable: equal priorities keep their resource
+    // data order
     for (short f = 0; f < v->nopt; f++) {
         short i = f;
         while (i > 0 &&
@@ -150,7 +154,8 @@ void make_view(DEV_VIEW* v, const RES_DEVICE* dev, short card, short number) {
         }
         v->order[i] = f;
     }
-    // what every configuration needs: a level of its first IRQ (DMA) descriptor that offers any
+    // what every configuration needs: a level of its first IRQ (DMA) descriptor
+    // that offers any
     v->irqneed = v->dmaneed = 0;
     short allirq = v->nopt > 0, alldma = v->nopt > 0;
     for (short f = 0; f < v->nopt; f++) {
@@ -182,8 +187,8 @@ void setup_slots(short d) {
     S.nslots[d] = n;
 }
 
-// Candidate i of a range descriptor: min + i * align up to max; with align 0 min alone.
-// 1 with *base set, 0 when there is no candidate i.
+// Candidate i of a range descriptor: min + i * align up to max; with align 0
+// min alone. 1 with *base set, 0 when there is no candidate i.
 short range_candidate(unsigned long min, unsigned long max, unsigned long align, unsigned long i,
                       unsigned long* base) {
     if (align == 0) {
@@ -198,7 +203,8 @@ short range_candidate(unsigned long min, unsigned long max, unsigned long align,
 
 short is_mem(short kind) { return kind == SLOT_MEM || kind == SLOT_MEM32; }
 
-// Whether lo..hi overlaps a range taken; every range it overlaps is blamed for it.
+// Whether lo..hi overlaps a range taken; every range it overlaps is blamed for
+// it.
 short overlaps_taken(short kind, unsigned long lo, unsigned long hi) {
     short hit = 0;
     for (long t = 0; t < S.ntaken; t++) {
@@ -219,8 +225,9 @@ short dma_free(unsigned channel) {
     return !(PLAN_RESERVED_DMAS & bit) && !(S.hostdma & bit) && !(S.useddma & bit);
 }
 
-// The candidates of a descriptor that offers levels (IRQs, DMA channels): the levels of mask
-// below top from *i on, or none (the value none) when the mask is empty.
+// The candidates of a descriptor that offers levels (IRQs, DMA channels): the
+// levels of mask below top from *i on, or none (the value none) when the mask
+// is empty.
 short level_candidate(unsigned mask, unsigned top, unsigned long none, short kind, unsigned long* i,
                       unsigned long* value, TAKEN* t, short* ok) {
     if (!mask) {
@@ -233,11 +240,14 @@ short level_candidate(unsigned mask, unsigned top, unsigned long none, short kin
     t->kind = kind;
     t->lo = t->hi = *i;
     *ok = kind == SLOT_IRQ ? irq_free((unsigned)*i) : dma_free((unsigned)*i);
+    if (!*ok) overlaps_taken(kind, *i,
+                             *i);  // blames the device that holds it, if one does
     return 1;
 }
 
-// The candidates of a range descriptor: bases min..max at align, len units each, ending at top
-// at the most; a length of 0 takes nothing (base 0). Memory at 0 is never planned: 0 means none.
+// The candidates of a range descriptor: bases min..max at align, len units
+// each, ending at top at the most; a length of 0 takes nothing (base 0). Memory
+// at 0 is never planned: 0 means none.
 short range_slot(unsigned long min, unsigned long max, unsigned long align, unsigned long len,
                  unsigned long top, const SPAN_LIST* host, short kind, unsigned long* i, unsigned long* value,
                  TAKEN* t, short* ok) {
@@ -256,9 +266,9 @@ short range_slot(unsigned long min, unsigned long max, unsigned long align, unsi
     return 1;
 }
 
-// Candidate *i of a slot, or the first one after it (*i is moved on to it): 1 with the value
-// and what it takes in *t when there is one (free or not), 0 past the last. *ok tells whether
-// it is free.
+// Candidate *i of a slot, or the first one after it (*i is moved on to it): 1
+// with the value and what it takes in *t when there is one (free or not), 0
+// past the last. *ok tells whether it is free.
 short candidate(const RES_DEVICE* dev, short f, SLOT s, unsigned long* i, unsigned long* value, TAKEN* t,
                 short* ok) {
     t->kind = -1;
@@ -302,7 +312,8 @@ short group(short kind) {
 
 // ---- The bound on what the devices from d on can still place ----
 
-// Kuhn's augmenting path from device e; its depth is at most the 16 levels, each visited once.
+// Kuhn's augmenting path from device e; its depth is at most the 16 levels,
+// each visited once.
 short augment(const unsigned short* avail, short e, short* match, unsigned* visited) {
     for (short l = 0; l < 16; l++) {
         if (!(avail[e] & 1u << l) || (*visited & 1u << l)) continue;
@@ -315,7 +326,8 @@ short augment(const unsigned short* avail, short e, short* match, unsigned* visi
     return 0;
 }
 
-// How many of the devices from d on can take a level each of what they need, at the most.
+// How many of the devices from d on can take a level each of what they need, at
+// the most.
 short needs_met(short d, short irq, unsigned short freemask, short* needy) {
     static unsigned short avail[PLAN_MAX_DEVICES];
     short match[16], n = 0, met = 0;
@@ -334,8 +346,9 @@ short needs_met(short d, short irq, unsigned short freemask, short* needy) {
     return met;
 }
 
-// At most how many of the devices from d on can still be placed: every device that needs an
-// IRQ (DMA channel) whatever its configuration needs one of its own.
+// At most how many of the devices from d on can still be placed: every device
+// that needs an IRQ (DMA channel) whatever its configuration needs one of its
+// own.
 short upper_bound(short d) {
     unsigned short freeirq = 0, freedma = 0;
     for (unsigned l = 0; l < 16; l++)
@@ -353,10 +366,26 @@ short upper_bound(short d) {
     return up;
 }
 
+// Whether the devices from d on can still bring the placed count (with extra
+// more) to target. When not, every IRQ and channel taken that one of them could
+// use is blamed: with it free the answer might differ, with any other taken it
+// would not.
+short bound_holds(short d, short extra, short target) {
+    if (S.placed + extra + upper_bound(d) >= target) return 1;
+    unsigned short irqs = 0, dmas = 0;
+    for (short e = d; e < S.n; e++) irqs |= S.view[e].irqneed, dmas |= S.view[e].dmaneed;
+    for (long t = 0; t < S.ntaken; t++) {
+        TAKEN& e = S.taken[t];
+        if ((e.kind == SLOT_IRQ && (irqs & 1u << e.lo)) || (e.kind == SLOT_DMA && (dmas & 1u << e.lo)))
+            e.blamed = 1;
+    }
+    return 0;
+}
+
 // ---- The plan out of the search state ----
 
-// Memory range k of a plan device at base val: its length, information byte, and whether it
-// decodes an upper limit (the information byte's bit 2).
+// Memory range k of a plan device at base val: its length, information byte,
+// and whether it decodes an upper limit (the information byte's bit 2).
 void put_mem(unsigned long* base, unsigned long* len, unsigned char* info, short* upper, short* n,
              const RES_MEM* m, short k, unsigned long val) {
     base[k] = val;
@@ -418,7 +447,8 @@ void fill_device(PLAN_DEVICE* p, short d, short assigned) {
     }
 }
 
-// The current assignment as a plan: devices before d as assigned, d and the rest unplaced.
+// The current assignment as a plan: devices before d as assigned, d and the
+// rest unplaced.
 void snapshot(short d, PLAN* out) {
     out->ndevices = S.n;
     out->placed = 0;
@@ -445,9 +475,10 @@ void list_levels(char* text, size_t size, unsigned mask, short top) {
         if (mask & 1u << l) n += (size_t)snprintf(text + n, size - n, n ? " %d" : "%d", l);
 }
 
-// The first descriptor of configuration order[o] of device d that has no free value beside the
-// devices the plan has taken (already on the stack), its values taken in turn as the search
-// would. 1 with *fail set; 0 when every descriptor has one.
+// The first descriptor of configuration order[o] of device d that has no free
+// value beside the devices the plan has taken (already on the stack), its
+// values taken in turn as the search would. 1 with *fail set; 0 when every
+// descriptor has one.
 short first_failure(short d, short o, SLOT* fail) {
     const DEV_VIEW* v = &S.view[d];
     long mark = S.ntaken;
@@ -472,9 +503,9 @@ short first_failure(short d, short o, SLOT* fail) {
     return failed;
 }
 
-// The reason device d cannot be placed: the first descriptor of its best configuration that
-// has no free value; when every configuration fails at that kind of descriptor, the values all
-// of them offer there.
+// The reason device d cannot be placed: the first descriptor of its best
+// configuration that has no free value; when every configuration fails at that
+// kind of descriptor, the values all of them offer there.
 void explain(short d, short stopped, char* why, size_t size) {
     const DEV_VIEW* v = &S.view[d];
     SLOT first = {-1, 0}, sl;
@@ -530,7 +561,8 @@ void explain(short d, short stopped, char* why, size_t size) {
     }
 }
 
-// The plan's values back on the taken stack, device by device, to explain the others.
+// The plan's values back on the taken stack, device by device, to explain the
+// others.
 void take_plan(const PLAN* plan) {
     S.ntaken = 0;
     S.usedirq = S.useddma = 0;
@@ -550,11 +582,13 @@ void take_plan(const PLAN* plan) {
     }
 }
 
-// ---- The depth-first search for a plan that places at least target devices ----
+// ---- The depth-first search for a plan that places at least target devices
+// ----
 
 enum { FOUND = 1, EXHAUSTED = 0, STOPPED = -1 };
 
-// Moves back into device d from the one after it: 1 with *s set where to go on, 0 when d < 0.
+// Moves back into device d from the one after it: 1 with *s set where to go on,
+// 0 when d < 0.
 short back_into(short d, short* s) {
     if (d < 0) return 0;
     if (S.opt[d] >= S.view[d].nopt) {
@@ -578,7 +612,7 @@ short search(short target, PLAN* best) {
         if (s < 0) {
             // the configuration of device d: the next one, or unplaced after the last
             if (fresh) {
-                if (S.placed + upper_bound(d) < target) {
+                if (!bound_holds(d, 0, target)) {
                     S.opt[d] = v->nopt;  // nothing from here on can reach the target
                 } else {
                     S.opt[d] = 0;
@@ -597,7 +631,7 @@ short search(short target, PLAN* best) {
                 }
                 continue;
             }
-            if (S.opt[d] == v->nopt && S.unplaced < S.n - target && S.placed + upper_bound(d + 1) >= target) {
+            if (S.opt[d] == v->nopt && S.unplaced < S.n - target && bound_holds((short)(d + 1), 0, target)) {
                 S.unplaced++;
                 d++, s = -1, fresh = 1;
                 continue;
@@ -613,12 +647,12 @@ short search(short target, PLAN* best) {
         if (fresh) {
             S.cursor[d][s] = 0;
         } else {
-            // Back at a range whose place no value tried since has collided with: at another
-            // place the same values fail again (the bound counts IRQs and channels alone), so
-            // the range is given up and the search goes back one step.
+            // Back at a value that nothing tried since has collided with, nor a bound
+            // that failed depended on: any other value fails the same way, so it is
+            // given up and the search goes back one step.
             TAKEN last = S.taken[S.ntaken - 1];
             untake();
-            if (sl.kind != SLOT_IRQ && sl.kind != SLOT_DMA && !last.blamed) {
+            if (!last.blamed) {
                 s--;
                 continue;
             }
@@ -630,9 +664,10 @@ short search(short target, PLAN* best) {
         while (candidate(v->dev, f, sl, &S.cursor[d][s], &val, &t, &ok)) {
             if (++S.steps > S.bound) return STOPPED;
             if (ok && (sl.kind == SLOT_IRQ || sl.kind == SLOT_DMA) && t.kind >= 0) {
-                // an IRQ or channel taken: can the devices after this one still reach the target?
+                // an IRQ or channel taken: can the devices after this one still reach
+                // the target?
                 take(t);
-                ok = S.placed + 1 + upper_bound((short)(d + 1)) >= target;
+                ok = bound_holds((short)(d + 1), 1, target);
                 untake();
             }
             if (ok) {
@@ -652,14 +687,16 @@ short search(short target, PLAN* best) {
             fresh = 1;
             continue;
         }
-        // No value left. When none was ever free, only an earlier value of the same kind can
-        // change that (IRQs and DMA channels count as one kind, as the bound looks at both;
-        // memory of either width as one): back to the latest one of this device, or else to its
-        // configuration. When values were taken and what came after failed, back one step.
+        // No value left. When none was ever free, only an earlier value of the same
+        // kind can change that (IRQs and DMA channels count as one kind, as the
+        // bound looks at both; memory of either width as one): back to the latest
+        // one of this device, or else to its configuration. When values were taken
+        // and what came after failed, back one step.
         short back = (short)(s - 1);
         while (!resumed && back >= 0 && group(S.slots[d][back].kind) != group(sl.kind)) back--;
         for (short u = (short)(s - 1); u > back; u--) untake();
-        s = back;  // -1: the configuration frame, which moves on to the next configuration
+        s = back;  // -1: the configuration frame, which moves on to the next
+                   // configuration
         fresh = 0;
     }
 }
@@ -684,8 +721,9 @@ short plan_search(const RES_CARD* const* cards, short ncards, const char* root, 
         read_spans(root, host_mem_holder, 0, 0xFFFFFFFFul, &S.hostmem);
     }
     snapshot(0, out);
-    // First the plan the order gives (a device with no room left unplaced), then again for one
-    // device more each time, until every device is placed, no plan places more, or the bound.
+    // First the plan the order gives (a device with no room left unplaced), then
+    // again for one device more each time, until every device is placed, no plan
+    // places more, or the bound.
     short result = FOUND, top = upper_bound(0);
     for (short target = 0; target <= top && out->placed < S.n; target = (short)(out->placed + 1)) {
         result = search(target, out);
@@ -722,7 +760,8 @@ const char* irq_type_words(unsigned char type) {
     }
 }
 
-// The width keyword for a memory descriptor's information byte (bits 4..3), or "".
+// The width keyword for a memory descriptor's information byte (bits 4..3), or
+// "".
 const char* mem_width(unsigned char info, short bits) {
     switch ((info >> 3) & 3) {
     case 1:
@@ -758,7 +797,8 @@ void print_device(FILE* fp, const PLAN_DEVICE* p, const RES_DEVICE* dev) {
     }
     for (short k = 0; k < p->ndma; k++) fprintf(fp, "DEVICE SET DMA %d %d\n", k, p->dma[k]);
     for (short k = 0; k < p->nmem; k++) {
-        // register values: address bits 23..8; an upper limit is the first address past the range
+        // register values: address bits 23..8; an upper limit is the first address
+        // past the range
         unsigned long base = p->mem[k] >> 8;
         unsigned long limit = p->mem[k] ? (p->memupper[k] ? p->mem[k] + p->memlen[k] : p->memlen[k]) >> 8 : 0;
         fprintf(fp, "DEVICE SET MEM %d 0x%lX 0x%lX%s\n", k, base, limit, mem_width(p->meminfo[k], 24));
@@ -778,7 +818,8 @@ void print_device(FILE* fp, const PLAN_DEVICE* p, const RES_DEVICE* dev) {
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when) {
     fprintf(fp, "# VELKOR boot script made by velkor --plan on %s (velkor 2.10)\n", when);
     fprintf(fp,
-            "# Cards are isolated in the order of their serial identifiers, so the same cards get the same "
+            "# Cards are isolated in the order of their serial identifiers, "
+            "so the same cards get the same "
             "CSNs.\n");
     fprintf(fp, "ISOLATE\n");
     short e = 0;
@@ -830,7 +871,8 @@ int run_plan() {
             }
             if (!res_decode(card->resdata, card->reslen, &res[ncards]))
                 fprintf(stderr,
-                        "velkor: plan: the resource data of card %d is cut or malformed; planned as read\n",
+                        "velkor: plan: the resource data of card %d is cut or "
+                        "malformed; planned as read\n",
                         csn);
             resp[ncards] = &res[ncards];
             info[ncards] = PLAN_CARD_INFO{(short)csn, card->vendor, card->serial, &res[ncards]};
@@ -840,7 +882,8 @@ int run_plan() {
         fprintf(stderr, "velkor: plan: no cards found\n");
     }
     plan_search(resp, ncards, host_checks_root(), PLAN_STEP_BOUND, &plan);
-    // The card's own registers tell whether it decodes an upper limit or a range length.
+    // The card's own registers tell whether it decodes an upper limit or a range
+    // length.
     for (short e = 0; e < plan.ndevices; e++) {
         PLAN_DEVICE* p = &plan.devices[e];
         short idx = findcard_PNP(info[p->card].csn);
@@ -852,7 +895,9 @@ int run_plan() {
             p->mem32upper[k] = (dev->mem32[k].control & PNP_MEM_UPPER_LIMIT) != 0;
     }
     if (plan.stopped)
-        fprintf(stderr, "velkor: plan: search stopped after %ld steps; the plan below places what it could\n",
+        fprintf(stderr,
+                "velkor: plan: search stopped after %ld steps; the plan below "
+                "places what it could\n",
                 plan.steps);
     for (short e = 0; e < plan.ndevices; e++) {
         const PLAN_DEVICE* p = &plan.devices[e];
