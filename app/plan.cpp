@@ -62,10 +62,15 @@ void read_spans(const char* root, HOLDER_FN holder, unsigned long lo, unsigned l
     }
 }
 
-short spans_overlap(const SPAN_LIST* l, unsigned long lo, unsigned long hi) {
+// Whether lo..hi overlaps a span of l; *past (when it does) gets the highest end of those.
+short spans_overlap(const SPAN_LIST* l, unsigned long lo, unsigned long hi, unsigned long* past) {
+    short hit = 0;
     for (short i = 0; i < l->n; i++)
-        if (l->span[i].lo <= hi && lo <= l->span[i].hi) return 1;
-    return 0;
+        if (l->span[i].lo <= hi && lo <= l->span[i].hi) {
+            if (!hit || l->span[i].hi > *past) *past = l->span[i].hi;
+            hit = 1;
+        }
+    return hit;
 }
 
 // ---- The search's view of a device ----
@@ -203,14 +208,17 @@ short range_candidate(unsigned long min, unsigned long max, unsigned long align,
 
 short is_mem(short kind) { return kind == SLOT_MEM || kind == SLOT_MEM32; }
 
-// Whether lo..hi overlaps a range taken; every range it overlaps is blamed for
-// it.
-short overlaps_taken(short kind, unsigned long lo, unsigned long hi) {
+// Whether lo..hi overlaps a range taken; every range it overlaps is blamed for it, and *past
+// (when it does) gets the highest end of those.
+short overlaps_taken(short kind, unsigned long lo, unsigned long hi, unsigned long* past) {
     short hit = 0;
     for (long t = 0; t < S.ntaken; t++) {
         TAKEN& e = S.taken[t];
         short same = e.kind == kind || (is_mem(e.kind) && is_mem(kind));
-        if (same && e.lo <= hi && lo <= e.hi) hit = e.blamed = 1;
+        if (same && e.lo <= hi && lo <= e.hi) {
+            if (!hit || e.hi > *past) *past = e.hi;
+            hit = e.blamed = 1;
+        }
     }
     return hit;
 }
@@ -240,8 +248,8 @@ short level_candidate(unsigned mask, unsigned top, unsigned long none, short kin
     t->kind = kind;
     t->lo = t->hi = *i;
     *ok = kind == SLOT_IRQ ? irq_free((unsigned)*i) : dma_free((unsigned)*i);
-    if (!*ok) overlaps_taken(kind, *i,
-                             *i);  // blames the device that holds it, if one does
+    unsigned long past;
+    if (!*ok) overlaps_taken(kind, *i, *i, &past);  // blames the device that holds it, if one does
     return 1;
 }
 
@@ -261,8 +269,12 @@ short range_slot(unsigned long min, unsigned long max, unsigned long align, unsi
     t->kind = kind;
     t->lo = base;
     t->hi = base + len - 1;
-    *ok = (kind == SLOT_IO || base != 0) && t->hi <= top && !spans_overlap(host, t->lo, t->hi) &&
-          !overlaps_taken(kind, t->lo, t->hi);
+    unsigned long past = 0;
+    *ok = (kind == SLOT_IO || base != 0) && t->hi <= top && !spans_overlap(host, t->lo, t->hi, &past) &&
+          !overlaps_taken(kind, t->lo, t->hi, &past);
+    // Every place up to the end of what it collided with collides with that too: *i moves on to
+    // the last of them.
+    if (!*ok && past > base && align > 0) *i += (past - base) / align;
     return 1;
 }
 

@@ -30,7 +30,7 @@ BYTES fixed_io(unsigned short base, unsigned char len) {
 }
 BYTES start_dep(unsigned char priority) { return {0x31, priority}; }
 BYTES end_dep() { return {0x38}; }
-// 24-bit memory, values in address bits 23..8 as the descriptor holds them.
+// 24-bit memory: min, max and len in address bits 23..8 as the descriptor holds them, align in bytes.
 BYTES mem_item(unsigned short min, unsigned short max, unsigned short align, unsigned short len) {
     return {0x81,
             0x09,
@@ -234,7 +234,7 @@ TEST(PlanSearch, RangesOfNoLengthAndMemory) {
     CARDS c;
     // an I/O descriptor of length 0 takes no ports; memory 0xC8000-0xDC000 step 16 KB, 16 KB each
     c.add(cat({ldid("TST0060"), io_item(0x300, 0x300, 0x08, 0), fixed_io(0x300, 4),
-               mem_item(0xC80, 0xDC0, 0x40, 0x40), ldid("TST0061"), mem_item(0xC80, 0xDC0, 0x40, 0x40)}));
+               mem_item(0xC80, 0xDC0, 0x4000, 0x40), ldid("TST0061"), mem_item(0xC80, 0xDC0, 0x4000, 0x40)}));
     EXPECT_EQ(search(c), 1);
     EXPECT_EQ(plan.devices[0].nio, 2);
     EXPECT_EQ(plan.devices[0].io[0], 0);
@@ -320,16 +320,32 @@ TEST(PlanSearch, RealCardsKeepClearOfEachOtherAndTheHost) {
 // (small cases only): a check on the search's shortcuts.
 struct BRUTE {
     std::vector<const RES_DEVICE*> devs;
-    std::vector<std::pair<unsigned long, unsigned long>> io;
+    std::vector<std::pair<unsigned long, unsigned long>> io, mem;
     unsigned irqs = 0, dmas = 0;
     int best = 0;
 
-    // device e, configuration f, descriptor n of its kinds in turn (IRQ, DMA, I/O)
+    // A range at each place min..max at align, when it does not overlap those of used.
+    void ranges(std::vector<std::pair<unsigned long, unsigned long>>& used, unsigned long min,
+                unsigned long max, unsigned long align, unsigned long len, size_t e, short f, short n,
+                int placed) {
+        for (unsigned long b = min; b <= max; b += align) {
+            bool clash = false;
+            for (auto& u : used) clash |= u.first <= b + len - 1 && b <= u.second;
+            if (!clash) {
+                used.push_back({b, b + len - 1});
+                value(e, f, n + 1, placed);
+                used.pop_back();
+            }
+            if (!align) break;
+        }
+    }
+
+    // device e, configuration f, descriptor n of its kinds in turn (IRQ, DMA, I/O, memory)
     void value(size_t e, short f, short n, int placed) {
         const RES_DEVICE* d = devs[e];
         short ni = res_count(d, f, RES_KIND_IRQ), nd = res_count(d, f, RES_KIND_DMA),
-              nio = res_count(d, f, RES_KIND_IO);
-        if (n == ni + nd + nio) return device(e + 1, placed + 1);
+              nio = res_count(d, f, RES_KIND_IO), nm = res_count(d, f, RES_KIND_MEM);
+        if (n == ni + nd + nio + nm) return device(e + 1, placed + 1);
         if (n < ni) {
             unsigned mask = res_irq_at(d, f, n)->mask;
             if (!mask) return value(e, f, n + 1, placed);
@@ -348,18 +364,12 @@ struct BRUTE {
                     value(e, f, n + 1, placed);
                     dmas &= ~(1u << c);
                 }
-        } else {
+        } else if (n < ni + nd + nio) {
             const RES_IO* r = res_io_at(d, f, n - ni - nd);
-            for (unsigned long b = r->min; b <= r->max; b += r->align) {
-                bool clash = false;
-                for (auto& u : io) clash |= u.first <= b + r->len - 1 && b <= u.second;
-                if (!clash) {
-                    io.push_back({b, b + r->len - 1});
-                    value(e, f, n + 1, placed);
-                    io.pop_back();
-                }
-                if (!r->align) break;
-            }
+            ranges(io, r->min, r->max, r->align, r->len, e, f, n, placed);
+        } else {
+            const RES_MEM* m = res_mem_at(d, 24, f, n - ni - nd - nio);
+            ranges(mem, m->min, m->max, m->align, m->len, e, f, n, placed);
         }
     }
     void device(size_t e, int placed) {
@@ -389,7 +399,7 @@ TEST(PlanSearch, PlacesAsManyAsTryingEverything) {
             int nf = (int)next(3);  // 0: the fixed resources alone
             for (int f = 0; f < (nf ? nf : 1); f++) {
                 if (nf) dev = cat({dev, start_dep((unsigned char)next(3))});
-                int nirq = (int)next(3), ndma = (int)next(2), nio = (int)next(3);
+                int nirq = (int)next(3), ndma = (int)next(2), nio = (int)next(3), nmem = (int)next(2);
                 for (int i = 0; i < nirq; i++)
                     dev = cat({dev, irq_item((unsigned short)(irq_pool[next(5)] | irq_pool[next(5)]))});
                 for (int i = 0; i < ndma; i++)
@@ -398,6 +408,11 @@ TEST(PlanSearch, PlacesAsManyAsTryingEverything) {
                     unsigned short min = (unsigned short)(0x200 + 8 * next(4));
                     dev = cat({dev, io_item(min, (unsigned short)(min + 8 * next(3)), 8,
                                             (unsigned char)(4 + 4 * next(3)))});
+                }
+                for (int i = 0; i < nmem; i++) {
+                    unsigned short min = (unsigned short)(0xC80 + 0x10 * next(3));
+                    dev = cat({dev, mem_item(min, (unsigned short)(min + 0x10 * next(3)), 0x1000,
+                                             (unsigned short)(0x10 + 0x10 * next(2)))});
                 }
             }
             if (nf) dev = cat({dev, end_dep()});
@@ -408,7 +423,8 @@ TEST(PlanSearch, PlacesAsManyAsTryingEverything) {
         for (short k = 0; k < c.res[0].ndevices; k++) brute.devs.push_back(&c.res[0].devices[k]);
         brute.device(0, 0);
         search(c);
-        ASSERT_FALSE(plan.stopped);
+        ASSERT_FALSE(plan.stopped) << "round " << round << " placed " << plan.placed << " best "
+                                   << brute.best;
         ASSERT_EQ(plan.placed, brute.best) << "round " << round;
         expect_disjoint(plan, nullptr);
     }
