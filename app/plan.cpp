@@ -30,10 +30,9 @@ struct SPAN_LIST {
 
 typedef short (*HOLDER_FN)(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h);
 
-// Every range of lo..hi the host holds, found by asking the holder about a
-// range and then about the parts of it beside the holder's own range (an
-// explicit stack of the ranges still to ask about). A range left over when a
-// list is full is taken as held.
+// Every range of lo..hi the host holds, found by asking the holder about a range and then
+// about what lies beside the holder's own range in it (an explicit stack of the ranges still
+// to ask about). A range left over when a list is full is taken as held.
 void read_spans(const char* root, HOLDER_FN holder, unsigned long lo, unsigned long hi, SPAN_LIST* out) {
     SPAN todo[HOST_SPANS];
     short ntodo = 0;
