@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/plan.h"
 #include "input/input_stack.h"
 #include "pnp/ports.h"
 #include "script/output.h"
@@ -34,6 +35,8 @@ const char* const usage_text =
     "      --trace FILE   append every port access and delay to FILE\n"
     "      --save-cards DIR  write every card DETECT reads to DIR as a card file\n"
     "                     (VENDOR-SERIAL.hex, for --card)\n"
+    "      --plan         plan resources for every card found and print the script that\n"
+    "                     applies them (no shell; exit status 1 when a device has no room)\n"
     "  -e, --exit-on-error  end the run at the first error report, with exit status 1\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
@@ -47,6 +50,7 @@ const char* const usage_text =
 
 struct OPTIONS_TYP {
     short sim;
+    short plan;
     std::vector<const char*> cards;
     const char* trace;
     int first_file;
@@ -55,6 +59,7 @@ struct OPTIONS_TYP {
 // Returns -1 when the program is to go on, else the exit status.
 int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
     o.sim = 0;
+    o.plan = 0;
     o.trace = nullptr;
     int i = 1;
     for (; i < argc; i++) {
@@ -74,6 +79,10 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         }
         if (!strcmp(a, "-s") || !strcmp(a, "--sim")) {
             o.sim = 1;
+            continue;
+        }
+        if (!strcmp(a, "--plan")) {
+            o.plan = 1;
             continue;
         }
         if (!strcmp(a, "-e") || !strcmp(a, "--exit-on-error")) {
@@ -131,6 +140,12 @@ int velkor_main(int argc, char** argv) {
     if (o.trace && !trace_open(o.trace)) {
         fprintf(stderr, "velkor: cannot open trace file '%s': %s\n", o.trace, strerror(errno));
         return 2;
+    }
+    if (o.plan) {
+        status = run_plan();
+        trace_close();
+        check_outputs();
+        return output_lost() ? 1 : status;
     }
     install_signals();
     attach_script_to_input();
