@@ -438,46 +438,64 @@ static void each_entry(const char* dir, void (*visit)(const char*, const char*, 
     closedir(dp);
 }
 
+// Offers the entries of root/rel but those beginning with '.' to found(name, ctx), one by one,
+// until it returns 1. 1 when one did; 0 when none did or the directory cannot be read.
+static short any_entry(const char* root, const char* rel, short (*found)(const char*, void*), void* ctx) {
+    char dir[PATH_SIZE];
+    if (!host_path(root, rel, dir, sizeof dir)) return 0;
+    DIR* dp = opendir(dir);
+    if (!dp) return 0;
+    short done = 0;
+    struct dirent* ent;
+    while (!done && (ent = readdir(dp)) != nullptr)
+        if (ent->d_name[0] != '.') done = found(ent->d_name, ctx);
+    closedir(dp);
+    return done;
+}
+
+// What card_id_of and bound_driver look for: the device's name under root, and where the answer
+// goes.
+struct SYSFS_LOOKUP {
+    const char* root;
+    const char* name;
+    char* out;
+    size_t n;
+};
+
+// sys/devices/ENTRY/PP:CC/card_id, for an entry pnpN.
+static short card_id_in(const char* entry, void* ctx) {
+    SYSFS_LOOKUP& q = *(SYSFS_LOOKUP*)ctx;
+    char rel[64], path[PATH_SIZE];
+    if (strncmp(entry, "pnp", 3) != 0) return 0;
+    snprintf(rel, sizeof rel, "sys/devices/%.16s/%.5s/card_id", entry, q.name);
+    return host_path(q.root, rel, path, sizeof path) && read_first_line(path, q.out, q.n);
+}
+
+// sys/bus/pnp/drivers/ENTRY/NAME: the driver ENTRY has the device.
+static short driver_has(const char* entry, void* ctx) {
+    SYSFS_LOOKUP& q = *(SYSFS_LOOKUP*)ctx;
+    char rel[PATH_SIZE], path[PATH_SIZE];
+    struct stat st;
+    snprintf(rel, sizeof rel, "sys/bus/pnp/drivers/%.255s/%.64s", entry, q.name);
+    if (!host_path(q.root, rel, path, sizeof path) || lstat(path, &st) != 0) return 0;
+    bounded_copy(q.out, q.n, entry, strlen(entry));
+    return 1;
+}
+
 // Where the device entry is a directory of its own rather than sysfs's link into the card's
 // directory (a copy of sysfs made by following links), the card's id is read from
 // sys/devices/pnpN/PP:CC/card_id, PP:CC being the first five characters of the device's name
 // PP:CC.DD. 1 with id set, or 0.
 static short card_id_of(const char* root, const char* name, char* id, size_t n) {
-    char dir[PATH_SIZE], path[PATH_SIZE], rel[64];
-    if (!host_path(root, "sys/devices", dir, sizeof dir)) return 0;
-    DIR* dp = opendir(dir);
-    if (!dp) return 0;
-    short found = 0;
-    struct dirent* ent;
-    while (!found && (ent = readdir(dp)) != nullptr) {
-        if (strncmp(ent->d_name, "pnp", 3) != 0) continue;
-        snprintf(rel, sizeof rel, "sys/devices/%.16s/%.5s/card_id", ent->d_name, name);
-        found = host_path(root, rel, path, sizeof path) && read_first_line(path, id, n);
-    }
-    closedir(dp);
-    return found;
+    SYSFS_LOOKUP q = {root, name, id, n};
+    return any_entry(root, "sys/devices", card_id_in, &q);
 }
 
 // The same for a device's driver, when its entry has no driver link: the driver whose directory
 // sys/bus/pnp/drivers/DRIVER holds an entry named as the device. 1 with driver set, or 0.
 static short bound_driver(const char* root, const char* name, char* driver, size_t n) {
-    char dir[PATH_SIZE], path[PATH_SIZE], rel[PATH_SIZE];
-    struct stat st;
-    if (!host_path(root, "sys/bus/pnp/drivers", dir, sizeof dir)) return 0;
-    DIR* dp = opendir(dir);
-    if (!dp) return 0;
-    short found = 0;
-    struct dirent* ent;
-    while (!found && (ent = readdir(dp)) != nullptr) {
-        if (ent->d_name[0] == '.') continue;
-        snprintf(rel, sizeof rel, "sys/bus/pnp/drivers/%.255s/%.64s", ent->d_name, name);
-        if (host_path(root, rel, path, sizeof path) && lstat(path, &st) == 0) {
-            bounded_copy(driver, n, ent->d_name, strlen(ent->d_name));
-            found = 1;
-        }
-    }
-    closedir(dp);
-    return found;
+    SYSFS_LOOKUP q = {root, name, driver, n};
+    return any_entry(root, "sys/bus/pnp/drivers", driver_has, &q);
 }
 
 // A sysfs device entry dir (sys/bus/pnp/devices/NAME): its id, driver, and its card's id.
