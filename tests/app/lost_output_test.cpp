@@ -8,22 +8,15 @@
 #include <unistd.h>
 
 #include "support/run_program.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
 // A scratch directory with a command file, for runs that need a shell around the program.
 class LostOutput : public ::testing::Test {
 protected:
-    std::string dir;
-    void SetUp() override {
-        char d[] = "/tmp/velkor-lost-XXXXXX";
-        ASSERT_NE(mkdtemp(d), nullptr);
-        dir = d;
-    }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + dir + "'";
-        if (system(cmd.c_str()) != 0) {}
-    }
+    SCRATCH_DIR scratch{"lost"};
+    std::string dir = scratch.path;
     void write(const std::string& name, const std::string& text) {
         std::ofstream(dir + "/" + name, std::ios::binary) << text;
     }

@@ -15,6 +15,7 @@
 #include "sim/card_file.h"
 #include "support/program_fixture.h"
 #include "support/run_program.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -26,32 +27,7 @@ const char* const real_cards[] = {
     "dlk2201-dlink-de220p.hex",   "ess0968-ess-es968.hex",      "rtl8019-realtek-rtl8019as.hex",
 };
 
-// A directory of the test's own, removed at the end.
-struct SCRATCH {
-    std::string path;
-    explicit SCRATCH(const char* what = "save") {
-        std::string pattern = std::string("/tmp/velkor-") + what + "-XXXXXX";
-        std::vector<char> d(pattern.begin(), pattern.end());
-        d.push_back(0);
-        path = mkdtemp(d.data()) ? d.data() : "/nonexistent";
-    }
-    ~SCRATCH() {
-        std::string cmd = "rm -rf '" + path + "'";
-        if (system(cmd.c_str()) != 0) {}
-    }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    // The names in the directory, sorted, without . and ..
-    std::vector<std::string> names() const {
-        std::vector<std::string> all;
-        if (DIR* d = opendir(path.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") all.push_back(e->d_name);
-            closedir(d);
-        }
-        std::sort(all.begin(), all.end());
-        return all;
-    }
-};
+typedef SCRATCH_DIR SCRATCH;
 
 void write_file(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;

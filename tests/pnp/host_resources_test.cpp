@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pnp/host_resources.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -136,13 +137,8 @@ TEST(HostConflicts, AnswersTellUnknownFromFreeAndGiveTheHolder) {
 // A root of made files, removed after the test.
 class MadeHost : public ::testing::Test {
 protected:
-    std::string root;
-    void SetUp() override {
-        char dir[] = "/tmp/velkor-host-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        root = dir;
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
+    SCRATCH_DIR scratch{"host"};
+    std::string root = scratch.path;
     void write(const std::string& rel, const std::string& text) {
         std::filesystem::path p = root + "/" + rel;
         std::filesystem::create_directories(p.parent_path());

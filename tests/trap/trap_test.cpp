@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/run_program.h"
+#include "support/scratch_dir.h"
 #include "trap/port_insn.h"
 
 namespace {
@@ -51,18 +52,10 @@ TEST(PortInsn, DecodesTheByteFormsAndRefusesTheOthers) {
     EXPECT_EQ(insn.imm8, 0x80);
 }
 
-// A directory of the test's own, for the trap's log; removed at the end.
-struct LOG_DIR {
-    std::string path;
-    LOG_DIR() {
-        char d[] = "/tmp/velkor-trap-XXXXXX";
-        path = mkdtemp(d) ? d : "/tmp";
-    }
-    ~LOG_DIR() {
-        std::string cmd = "rm -rf '" + path + "'";
-        if (system(cmd.c_str()) != 0) {}
-    }
-    std::string log() const { return path + "/log"; }
+// A directory of the test's own, for the trap's log.
+struct LOG_DIR : SCRATCH_DIR {
+    LOG_DIR() : SCRATCH_DIR("trap") {}
+    std::string log() const { return *this / "log"; }
 };
 
 std::vector<std::string> join(std::vector<std::string> a, const std::vector<std::string>& b) {
