@@ -112,7 +112,7 @@ int parse_options(int argc, char** argv, TRAP_OPTIONS& o) {
                 fprintf(stderr, "velkor-trap: option '%s' needs a file\n", a);
                 return EXIT_USAGE;
             }
-            if (a[2] == 'c')
+            if (!strcmp(a, "--card"))
                 o.cards.push_back(argv[++i]);
             else
                 o.log = argv[++i];
