@@ -236,13 +236,14 @@ void warn_cut(long value, long max, unsigned long written, short digits, const c
 }
 
 // An IRQ level or DMA channel outside what its register holds (0..max): the low byte is
-// written, of which the card reads the low bits (mask).
-void warn_level(long value, long max, unsigned char mask, const char* what, const char* unit) {
+// written, of which the card reads the low bits (mask); the value none (-1: no such value) means
+// "no channel".
+void warn_level(long value, long max, unsigned char mask, short none, const char* what, const char* unit) {
     if (value >= 0 && value <= max) return;
     line_cut = 1;
     unsigned char written = (unsigned char)value;
     unsigned char seen = written & mask;
-    if (!strcmp(what, "DMA") && seen == PNP_DMA_NONE)
+    if (seen == none)
         warn_before_write("%s %ld is not 0 to %ld: 0x%02X is written, which the card reads as no channel",
                           what, value, max, written);
     else
@@ -484,7 +485,7 @@ void irq_USR() {
         long level;
         if (!descriptor_and_value(PNP_IRQ_DESCS - 1, &n, &level)) return;
         IRQ_DESC& q = work[n];
-        warn_level(level, 15, 0x0F, "IRQ", "IRQ");
+        warn_level(level, 15, 0x0F, -1, "IRQ", "IRQ");
         q.level = (unsigned char)level;
         while (next_token() && !is_comment()) {
             if (WC::streq(P.token, "HIGH"))
@@ -520,7 +521,7 @@ void dma_USR() {
     if (!is_clear()) {
         long channel;
         if (!descriptor_and_value(PNP_DMA_DESCS - 1, &n, &channel)) return;
-        warn_level(channel, 7, 0x07, "DMA", "channel");
+        warn_level(channel, 7, 0x07, PNP_DMA_NONE, "DMA", "channel");
         work[n] = (unsigned char)channel;
     }
     if (n >= 0) check_dma((short)n, work[n]);
