@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "pnp/resource_items.h"
 #include "shell/lost_output.h"
 
 const char* save_cards_dir = nullptr;
@@ -17,37 +18,9 @@ namespace {
 enum {
     SERIAL_SIZE = 9,
     PATH_SIZE = 4096,
-    SMALL_LDID = 0x2,
-    SMALL_CMPTID = 0x3,
-    SMALL_END = 0xF,
-    LARGE_ANSI = 0x2
 };
 
 const char* const version = "velkor 2.10";
-
-const char* const small_labels[16] = {
-    "Reserved small item",
-    "PnP version",
-    "Logical device ID",
-    "Compatible device ID",
-    "IRQ",
-    "DMA",
-    "Start dependent functions",
-    "End dependent functions",
-    "I/O port",
-    "Fixed I/O port",
-    "Reserved small item",
-    "Reserved small item",
-    "Reserved small item",
-    "Reserved small item",
-    "Vendor defined",
-    "End tag",
-};
-
-const char* const large_labels[8] = {
-    "Reserved large item", "24-bit memory range", "ANSI identifier string",    "Unicode identifier string",
-    "Vendor defined",      "32-bit memory range", "32-bit fixed memory range", "Reserved large item",
-};
 
 unsigned long serial_number(const unsigned char* serial) {
     return (unsigned long)serial[4] | (unsigned long)serial[5] << 8 | (unsigned long)serial[6] << 16 |
@@ -58,37 +31,20 @@ void put_bytes(FILE* fp, const unsigned char* p, long n) {
     for (long i = 0; i < n; i++) fprintf(fp, i ? " %02X" : "%02X", p[i]);
 }
 
-// The size of the whole item that starts at p, with left bytes there; 0 when it does not fit.
-long item_size(const unsigned char* p, long left) {
-    unsigned char tag = p[0];
-    long size;
-    if (tag & 0x80) {
-        if (left < 3) return 0;
-        size = 3 + (long)(p[1] | p[2] << 8);
-    } else if (((tag >> 3) & 0xF) == SMALL_END) {
-        size = 2;  // a load keeps the End tag and its checksum byte, whatever its length bits say
-    } else {
-        size = 1 + (tag & 7);
-    }
-    return size <= left ? size : 0;
-}
-
-// The label of the whole item at p (size bytes), as its line's comment.
-void put_label(FILE* fp, const unsigned char* p, long size) {
-    unsigned char tag = p[0];
-    if (tag & 0x80) {
-        unsigned char name = tag & 0x7F;
-        fputs(large_labels[name < 8 ? name : 7], fp);
-        if (name != LARGE_ANSI) return;
+// The label of a whole item, as its line's comment.
+void put_label(FILE* fp, const RES_ITEM& item) {
+    fputs(res_label(item.tag)->saved, fp);
+    if (item.large && item.name == RES_ANSI_STRING) {
         fputs(" \"", fp);
-        for (long i = 3; i < size; i++)
-            if (p[i] >= 0x20 && p[i] < 0x7F) fputc(p[i], fp);
+        for (long i = 0; i < item.have; i++)
+            if (item.data[i] >= 0x20 && item.data[i] < 0x7F) fputc(item.data[i], fp);
         fputc('"', fp);
-        return;
     }
-    short kind = (tag >> 3) & 0xF;
-    fputs(small_labels[kind], fp);
-    if ((kind == SMALL_LDID || kind == SMALL_CMPTID) && size >= 5) fprintf(fp, " %s", devid_PNP(p + 1));
+    if (!item.large && (item.name == RES_LOGICAL_DEVICE_ID || item.name == RES_COMPATIBLE_ID) && item.have >= 4) {
+        char id[RES_EISA_ID_SIZE];
+        res_eisa_id_text(item.data, id);
+        fprintf(fp, " %s", id);
+    }
 }
 
 }  // namespace
@@ -110,14 +66,15 @@ void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char*
     fprintf(fp, "   # serial identifier: vendor ID %s, serial number %08lX, checksum %02X\n", vendor, number,
             serial[8]);
     long at = 0;
-    while (at < reslen) {
-        long size = item_size(resdata + at, reslen - at);
-        if (size == 0) break;
-        put_bytes(fp, resdata + at, size);
+    RES_ITEMS items;
+    RES_ITEM item;
+    res_items_start(&items, resdata, reslen);
+    while (res_items_next(&items, &item) && !item.cut) {
+        put_bytes(fp, resdata + at, item.size);
         fputs("   # ", fp);
-        put_label(fp, resdata + at, size);
+        put_label(fp, item);
         fputc('\n', fp);
-        at += size;
+        at += item.size;
     }
     if (at < reslen) {
         put_bytes(fp, resdata + at, reslen - at);

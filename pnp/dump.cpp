@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "pnp/registers.h"
+#include "pnp/resource_items.h"
 #include "pnp/state.h"
 #include "script/output.h"
 #include "shell/errhdl.h"
@@ -12,67 +13,9 @@ namespace {
 
 const char SEPARATOR[] = "  ---------------\n";
 
-// Small-item labels, keyed by the tag byte masked with 0x78 (the item name shifted left by
-// three). ORDER: one row per item name 0x0..0xF, then the end row.
-struct STAG_ROW {
-    unsigned char key;
-    const char* label;
-};
-const STAG_ROW stags[] = {
-    {0x00, "sunknown_TAG"}, {0x08, "pnpverno_TAG"}, {0x10, "logdevid_TAG"}, {0x18, "cmptdevid_TAG"},
-    {0x20, "irq_TAG"},      {0x28, "dma_TAG"},      {0x30, "startdep_TAG"}, {0x38, "enddep_TAG"},
-    {0x40, "ioport_TAG"},   {0x48, "fixedio_TAG"},  {0x50, "rsvdA_TAG"},    {0x58, "rsvdB_TAG"},
-    {0x60, "rsvdC_TAG"},    {0x68, "rsvdD_TAG"},    {0x70, "svendor_TAG"},  {0x78, "end_TAG"},
-    {0xFF, nullptr},
-};
-static_assert(sizeof stags / sizeof stags[0] == 17, "16 small-item names and the end row");
-
-// Small-item keys the decoder acts on.
-enum {
-    K_PNPVER = 0x08,
-    K_LOGDEVID = 0x10,
-    K_CMPTDEVID = 0x18,
-    K_IRQ = 0x20,
-    K_DMA = 0x28,
-    K_STARTDEP = 0x30,
-    K_ENDDEP = 0x38,
-    K_IOPORT = 0x40,
-    K_FIXEDIO = 0x48,
-    K_SVENDOR = 0x70,
-    K_END = 0x78
-};
-
-// Large-item labels, indexed by the item name; names above 6 are shown as "lrsvd_TAG".
-// ORDER: item names 0..6, then the end row.
-const char* const ltags[] = {
-    "lunknown_TAG", "mem_TAG",   "ansistr_TAG",    "unicodestr_TAG",
-    "lvendor_TAG",  "mem32_TAG", "fixedmem32_TAG", nullptr,
-};
-static_assert(sizeof ltags / sizeof ltags[0] == 8, "7 large-item names and the end row");
-enum { L_ANSISTR = 2, L_LAST_KNOWN = 6 };
-
-// Labels of an IRQ type value (type & 3): edge/level, low/high.
-const char* const irqtags[] = {"ld", "ll", "he", "hl"};
-
 // 1 right after a separator line was printed, so a Logical Device ID item that follows does not
 // print a second one.
 short dashed;
-
-const char* stag_label(unsigned key) {
-    for (const STAG_ROW* row = stags; row->label; row++)
-        if (row->key == key) return row->label;
-    return "sunknown_TAG";
-}
-
-// The bytes of one item that lie inside the stored data. Data byte i (from 1) of an item that
-// has fewer than i data bytes reads as 0: that is how the optional trailing bytes of the
-// standard (the second flag byte of a Logical Device ID, the IRQ information byte) are absent.
-struct ITEM_BYTES {
-    const unsigned char* data;  // first data byte
-    int have;                   // data bytes present (item length, or fewer when cut)
-    unsigned d(int i) const { return i >= 1 && i <= have ? data[i - 1] : 0; }
-    unsigned w(int i) const { return d(i) + 256 * d(i + 1); }
-};
 
 void print_bits(unsigned mask, int nbits) {
     fputs("( ", outfp);
@@ -81,62 +24,65 @@ void print_bits(unsigned mask, int nbits) {
     fputc(')', outfp);
 }
 
-// Prints the identifier in data bytes 1..4, and a blank.
-void print_id(const ITEM_BYTES& b) {
-    unsigned char id[4] = {(unsigned char)b.d(1), (unsigned char)b.d(2), (unsigned char)b.d(3),
-                           (unsigned char)b.d(4)};
-    fprintf(outfp, "%s ", devid_PNP(id));
+// Prints the identifier in data bytes 0..3, and a blank.
+void print_id(const RES_ITEM& b) {
+    unsigned char id[4] = {(unsigned char)b.b(0), (unsigned char)b.b(1), (unsigned char)b.b(2),
+                           (unsigned char)b.b(3)};
+    char text[RES_EISA_ID_SIZE];
+    res_eisa_id_text(id, text);
+    fprintf(outfp, "%s ", text);
 }
 
-// Prints the fields of a complete small item (key, length L, data bytes). Returns 1 when the
+// Prints the fields of a whole small item (its length L, its data bytes). Returns 1 when the
 // item was the End tag.
-short print_small_fields(unsigned key, int len, const ITEM_BYTES& b) {
-    switch (key) {
-    case K_PNPVER:
-        fprintf(outfp, "%u.%u", b.d(1) >> 4, b.d(1) & 0xF);
-        if (len > 1) fprintf(outfp, " - x%02X", b.d(2));
+short print_small_fields(const RES_ITEM& b) {
+    int len = b.tag & RES_SMALL_LENGTH;
+    switch (b.name) {
+    case RES_PNP_VERSION:
+        fprintf(outfp, "%u.%u", b.b(0) >> 4, b.b(0) & 0xF);
+        if (len > 1) fprintf(outfp, " - x%02X", b.b(1));
         break;
-    case K_LOGDEVID:
+    case RES_LOGICAL_DEVICE_ID:
         print_id(b);
-        fprintf(outfp, " %s (0x3F-31 0=bootable)", binstring2((short)b.w(5)));
+        fprintf(outfp, " %s (0x3F-31 0=bootable)", binstring2((short)b.w(4)));
         break;
-    case K_CMPTDEVID: print_id(b); break;
-    case K_IRQ:
-        print_bits(b.w(1), 16);
-        if (len > 2) fprintf(outfp, " Sense: %s", binstring1((unsigned char)b.d(3)));
+    case RES_COMPATIBLE_ID: print_id(b); break;
+    case RES_IRQ_FORMAT:
+        print_bits(b.w(0), 16);
+        if (len > 2) fprintf(outfp, " Sense: %s", binstring1((unsigned char)b.b(2)));
         break;
-    case K_DMA:
-        print_bits(b.d(1), 8);
-        fprintf(outfp, " flg: %s", binstring1((unsigned char)b.d(2)));
+    case RES_DMA_FORMAT:
+        print_bits(b.b(0), 8);
+        fprintf(outfp, " flg: %s", binstring1((unsigned char)b.b(1)));
         break;
-    case K_STARTDEP:
+    case RES_START_DEPENDENT:
         if (len == 0) break;
-        switch (b.d(1)) {
+        switch (b.b(0)) {
         case 0: fputs("Good Cfg", outfp); break;
         case 1: fputs("Acceptable Cfg", outfp); break;
         case 2: fputs("Sub-optimal Cfg", outfp); break;
         default: fputs("Reserved", outfp); break;
         }
         break;
-    case K_ENDDEP:
+    case RES_END_DEPENDENT:
         fputs("\n  --------------- ", outfp);
         dashed = 1;
         break;
-    case K_IOPORT:
-        fprintf(outfp, "%d bits", (b.d(1) & 1) ? 16 : 10);
-        fprintf(outfp, " x%04X-", b.w(2));
-        fprintf(outfp, "x%04X", b.w(4));
-        fprintf(outfp, " Align: x%02X", b.d(6));
-        fprintf(outfp, " Len: %u", b.d(7));
+    case RES_IO_PORT:
+        fprintf(outfp, "%d bits", (b.b(0) & RES_IO_16BIT_DECODE) ? 16 : 10);
+        fprintf(outfp, " x%04X-", b.w(1));
+        fprintf(outfp, "x%04X", b.w(3));
+        fprintf(outfp, " Align: x%02X", b.b(5));
+        fprintf(outfp, " Len: %u", b.b(6));
         break;
-    case K_FIXEDIO:
-        fprintf(outfp, "10 bits x%04X", b.w(1));
-        fprintf(outfp, " Len: %u", b.d(3));
+    case RES_FIXED_IO_PORT:
+        fprintf(outfp, "10 bits x%04X", b.w(0));
+        fprintf(outfp, " Len: %u", b.b(2));
         break;
-    case K_SVENDOR:
-        for (int i = 1; i <= len; i++) fprintf(outfp, "[x%02X] ", b.d(i));
+    case RES_SMALL_VENDOR:
+        for (int i = 0; i < len; i++) fprintf(outfp, "[x%02X] ", b.b(i));
         break;
-    case K_END: fprintf(outfp, "checksum: x%02X", b.d(1)); return 1;
+    case RES_END: fprintf(outfp, "checksum: x%02X", b.b(0)); return 1;
     default:  // name 0x0 and the reserved names have no decoding
         break;
     }
@@ -182,7 +128,7 @@ void print_io(const DEVICE_TYP& d, short k) { fprintf(outfp, "0x%04X ", d.io[k])
 short irq_used(const DEVICE_TYP& d, short k) { return d.irq[k].level != 0; }
 
 void print_irq(const DEVICE_TYP& d, short k) {
-    fprintf(outfp, "%d (%s)", d.irq[k].level, irqtags[d.irq[k].type & 3]);
+    fprintf(outfp, "%d (%s)", d.irq[k].level, res_irq_type_of(d.irq[k].type)->dump);
 }
 
 short dma_used(const DEVICE_TYP& d, short k) { return d.dma[k] != PNP_DMA_NONE; }
@@ -226,35 +172,27 @@ void print_row(const DEVICE_ROW& row, const DEVICE_TYP& d) {
 // Prints one small item. An item cut short by the end of the stored data shows the data bytes
 // that are there as "[xNN] " and "(cut: H of L data bytes)"; nothing past *left is read.
 void parse_shortTAG(unsigned char** cursor, short* left) {
-    if (*left <= 0) return;
-    const unsigned char* item = *cursor;
-    unsigned tag = item[0];
-    unsigned key = tag & 0x78;
-    int len = tag & 7;
-    int avail = *left - 1;  // data bytes stored after the tag
-    if (avail < 0) avail = 0;
-    // The End item's one data byte is its checksum, stored after the tag whatever its length
-    // bits say: the loader always reads it.
-    int need = key == K_END ? 1 : len;
-    short cut = need > avail;
-    ITEM_BYTES b = {item + 1, cut ? avail : need};
+    RES_ITEMS items;
+    RES_ITEM b;
+    res_items_start(&items, *cursor, *left);
+    if (!res_items_next(&items, &b)) return;
 
-    if (!dashed && key == K_LOGDEVID) {
+    if (!dashed && b.name == RES_LOGICAL_DEVICE_ID) {
         fputs(SEPARATOR, outfp);
         dashed = 1;
     } else {
         dashed = 0;
     }
-    fprintf(outfp, "  %-15.15s  ", stag_label(key));
-    if (verbose) fprintf(outfp, "(x%02X) [%3d] ", (tag >> 3) & 0xF, len);
+    fprintf(outfp, "  %-15.15s  ", res_label(b.tag)->dump);
+    if (verbose) fprintf(outfp, "(x%02X) [%3d] ", b.name, b.tag & RES_SMALL_LENGTH);
 
     short end = 0;
-    if (cut) {
-        for (int i = 1; i <= b.have; i++) fprintf(outfp, "[x%02X] ", b.d(i));
-        fprintf(outfp, "(cut: %d of %d data bytes)", b.have, need);
-        end = key == K_END;
+    if (b.cut) {
+        for (long i = 0; i < b.have; i++) fprintf(outfp, "[x%02X] ", b.b(i));
+        fprintf(outfp, "(cut: %ld of %ld data bytes)", b.have, b.want);
+        end = b.name == RES_END;
     } else {
-        end = print_small_fields(key, len, b);
+        end = print_small_fields(b);
     }
     fputc('\n', outfp);
 
@@ -264,53 +202,47 @@ void parse_shortTAG(unsigned char** cursor, short* left) {
         *left = 0;
         return;
     }
-    int step = cut ? b.have + 1 : len + 1;
-    *cursor += step;
-    *left = (short)(*left - step);
+    *cursor += b.size;
+    *left = (short)(*left - b.size);
 }
 
 // Prints one large item. Only the ANSI identifier string has its data shown. An item cut short
 // by the end of the stored data is marked "(cut: H of L data bytes)", or "(cut: H of 2 length
 // bytes)" when even its length is incomplete; nothing past *left is read.
 void parse_longTAG(unsigned char** cursor, short* left) {
-    if (*left <= 0) return;
-    const unsigned char* item = *cursor;
-    unsigned name = item[0] & 0x7F;
-    int hdr = *left - 1 < 2 ? (*left - 1 < 0 ? 0 : *left - 1) : 2;  // length bytes stored
-    unsigned len = (hdr > 0 ? item[1] : 0) + 256u * (hdr > 1 ? item[2] : 0);
-    long avail = hdr < 2 ? 0 : *left - 3;  // data bytes stored after the header
-    short cut = hdr < 2 || (long)len > avail;
-    long have = cut ? avail : (long)len;
+    RES_ITEMS items;
+    RES_ITEM b;
+    res_items_start(&items, *cursor, *left);
+    if (!res_items_next(&items, &b)) return;
+    unsigned len = (unsigned)b.want;
     short trailing_blank = 1;  // the last text printed ends with a blank
 
-    if (name > L_LAST_KNOWN) {
-        fprintf(outfp, "  %-15.15s* ", "lrsvd_TAG");
+    fprintf(outfp, "  %-15.15s* ", res_label(b.tag)->dump);
+    if (b.name > RES_LARGE_LAST_KNOWN) {
         if (verbose) {
-            fprintf(outfp, " [x%04X-%u]", name, len);
+            fprintf(outfp, " [x%04X-%u]", b.name, len);
             trailing_blank = 0;
         }
     } else {
-        fprintf(outfp, "  %-15.15s* ", ltags[name]);
-        if (verbose) fprintf(outfp, "[%04X-%u] ", name, len);
-        if (name == L_ANSISTR) {
+        if (verbose) fprintf(outfp, "[%04X-%u] ", b.name, len);
+        if (b.name == RES_ANSI_STRING) {
             fputc('"', outfp);
-            for (long i = 0; i < have; i++) fputc(item[3 + i], outfp);
+            for (long i = 0; i < b.have; i++) fputc(b.data[i], outfp);
             fputc('"', outfp);
             trailing_blank = 0;
         }
     }
-    if (cut) {
+    if (b.cut) {
         if (!trailing_blank) fputc(' ', outfp);
-        if (hdr < 2)
-            fprintf(outfp, "(cut: %d of 2 length bytes)", hdr);
+        if (b.length_bytes < 2)
+            fprintf(outfp, "(cut: %d of 2 length bytes)", b.length_bytes);
         else
-            fprintf(outfp, "(cut: %ld of %u data bytes)", have, len);
+            fprintf(outfp, "(cut: %ld of %u data bytes)", b.have, len);
     }
     fputc('\n', outfp);
 
-    long step = cut ? 1 + hdr + have : 3 + (long)len;
-    *cursor += step;
-    *left = (short)(*left - step);
+    *cursor += b.size;
+    *left = (short)(*left - b.size);
 }
 
 short dumprcs_PNP(short index) {
@@ -337,7 +269,7 @@ short dumprcs_PNP(short index) {
     unsigned char* cursor = card.resdata;
     short left = cursor ? card.reslen : 0;
     while (left > 0) {
-        if (*cursor & 0x80)
+        if (*cursor & RES_TAG_LARGE)
             parse_longTAG(&cursor, &left);
         else
             parse_shortTAG(&cursor, &left);

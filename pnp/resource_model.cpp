@@ -7,22 +7,6 @@
 
 namespace {
 
-// Small item names (tag bits 6..3) and large item names (tag bits 6..0) the reader acts on.
-enum {
-    S_LOGDEVID = 0x2,
-    S_IRQ = 0x4,
-    S_DMA = 0x5,
-    S_STARTDEP = 0x6,
-    S_ENDDEP = 0x7,
-    S_IOPORT = 0x8,
-    S_FIXEDIO = 0x9,
-    S_END = 0xF,
-    L_MEM = 0x1,
-    L_ANSISTR = 0x2,
-    L_MEM32 = 0x5,
-    L_FIXEDMEM32 = 0x6,
-};
-
 // The data lengths the standard gives the items that are decoded; an item whose length lies
 // outside is malformed. ORDER: any; the end row has no name.
 struct ITEM_LENGTH {
@@ -31,19 +15,10 @@ struct ITEM_LENGTH {
     unsigned short min, max;
 };
 const ITEM_LENGTH item_lengths[] = {
-    {0, S_LOGDEVID, 5, 6}, {0, S_IRQ, 2, 3},        {0, S_DMA, 2, 2},     {0, S_STARTDEP, 0, 1},
-    {0, S_ENDDEP, 0, 0},   {0, S_IOPORT, 7, 7},     {0, S_FIXEDIO, 3, 3}, {1, L_MEM, 9, 9},
-    {1, L_MEM32, 17, 17},  {1, L_FIXEDMEM32, 9, 9}, {0, 0, 0, 0},
-};
-
-// The data bytes of one item that lie inside the data. Byte i (from 0) of an item with fewer
-// data bytes reads as 0.
-struct BODY {
-    const unsigned char* data;
-    long have;
-    unsigned b(long i) const { return i >= 0 && i < have ? data[i] : 0; }
-    unsigned w(long i) const { return b(i) | b(i + 1) << 8; }
-    unsigned long l(long i) const { return w(i) | (unsigned long)w(i + 2) << 16; }
+    {0, RES_LOGICAL_DEVICE_ID, 5, 6}, {0, RES_IRQ_FORMAT, 2, 3},    {0, RES_DMA_FORMAT, 2, 2},
+    {0, RES_START_DEPENDENT, 0, 1},   {0, RES_END_DEPENDENT, 0, 0}, {0, RES_IO_PORT, 7, 7},
+    {0, RES_FIXED_IO_PORT, 3, 3},     {1, RES_MEM_RANGE, 9, 9},     {1, RES_MEM32_RANGE, 17, 17},
+    {1, RES_FIXED_MEM32_RANGE, 9, 9}, {0, 0, 0, 0},
 };
 
 // Where the descriptors being read go.
@@ -56,14 +31,14 @@ struct READER {
     short dropping;   // 1 while the items belong to a device or function that had no room
 };
 
-void copy_name(char* name, const BODY& s) {
+void copy_name(char* name, const RES_ITEM& s) {
     long n = 0;
     for (; n < s.have && n < RES_NAME_MAX - 1 && s.data[n]; n++)
         name[n] = s.data[n] < 0x20 || s.data[n] == 0x7F ? '?' : (char)s.data[n];
     name[n] = '\0';
 }
 
-void begin_device(READER* r, const BODY& s) {
+void begin_device(READER* r, const RES_ITEM& s) {
     RES_CARD* card = r->card;
     if (r->place == IN_FUNCTION) card->malformed = 1;  // the previous device never ended its functions
     r->place = IN_COMMON;
@@ -75,17 +50,14 @@ void begin_device(READER* r, const BODY& s) {
     }
     RES_DEVICE* dev = &card->devices[card->ndevices++];
     for (int i = 0; i < 4; i++) dev->id[i] = (unsigned char)s.b(i);
-    const unsigned char* id = dev->id;
-    snprintf(dev->idtext, sizeof dev->idtext, "%c%c%c%x%x%x%x", 64 + (id[0] >> 2),
-             64 + ((id[0] & 3) << 3 | id[1] >> 5), 64 + (id[1] & 31), id[2] >> 4, id[2] & 15, id[3] >> 4,
-             id[3] & 15);
+    res_eisa_id_text(dev->id, dev->idtext);
     dev->common.priority = RES_FIXED;
     dev->after.priority = RES_FIXED;
     r->dev = dev;
     r->dropping = 0;
 }
 
-void begin_function(READER* r, const BODY& s) {
+void begin_function(READER* r, const RES_ITEM& s) {
     if (r->place == BEFORE_DEVICE) {
         r->card->malformed = 1;
         return;
@@ -135,7 +107,7 @@ short room(READER* r, short* n, short cap) {
     return (*n)++;
 }
 
-void add_io(READER* r, const BODY& s, short fixed) {
+void add_io(READER* r, const RES_ITEM& s, short fixed) {
     RES_SET* set = target(r);
     short k = set ? room(r, &set->nio, PNP_IO_DESCS) : -1;
     if (k < 0) return;
@@ -154,7 +126,7 @@ void add_io(READER* r, const BODY& s, short fixed) {
     }
 }
 
-void add_irq(READER* r, const BODY& s) {
+void add_irq(READER* r, const RES_ITEM& s) {
     RES_SET* set = target(r);
     short k = set ? room(r, &set->nirq, PNP_IRQ_DESCS) : -1;
     if (k < 0) return;
@@ -164,7 +136,7 @@ void add_irq(READER* r, const BODY& s) {
     irq.info = (unsigned char)s.b(2);
 }
 
-void add_dma(READER* r, const BODY& s) {
+void add_dma(READER* r, const RES_ITEM& s) {
     RES_SET* set = target(r);
     short k = set ? room(r, &set->ndma, PNP_DMA_DESCS) : -1;
     if (k < 0) return;
@@ -172,20 +144,20 @@ void add_dma(READER* r, const BODY& s) {
     set->dma[k].flags = (unsigned char)s.b(1);
 }
 
-void add_mem(READER* r, const BODY& s, unsigned name) {
+void add_mem(READER* r, const RES_ITEM& s, unsigned name) {
     RES_SET* set = target(r);
     short k = !set            ? -1
-              : name == L_MEM ? room(r, &set->nmem, PNP_MEM_DESCS)
+              : name == RES_MEM_RANGE ? room(r, &set->nmem, PNP_MEM_DESCS)
                               : room(r, &set->nmem32, PNP_MEM32_DESCS);
     if (k < 0) return;
-    RES_MEM& m = name == L_MEM ? set->mem[k] : set->mem32[k];
+    RES_MEM& m = name == RES_MEM_RANGE ? set->mem[k] : set->mem32[k];
     m.info = (unsigned char)s.b(0);
-    if (name == L_MEM) {
+    if (name == RES_MEM_RANGE) {
         m.min = (unsigned long)s.w(1) << 8;
         m.max = (unsigned long)s.w(3) << 8;
         m.align = s.w(5) ? s.w(5) : 0x10000ul;
         m.len = (unsigned long)s.w(7) << 8;
-    } else if (name == L_MEM32) {
+    } else if (name == RES_MEM32_RANGE) {
         m.min = s.l(1);
         m.max = s.l(5);
         m.align = s.l(9);
@@ -204,27 +176,27 @@ void check_length(READER* r, short large, unsigned name, long len) {
             r->card->malformed = 1;
 }
 
-void read_small(READER* r, unsigned name, const BODY& s) {
+void read_small(READER* r, unsigned name, const RES_ITEM& s) {
     check_length(r, 0, name, s.have);
     switch (name) {
-    case S_LOGDEVID: begin_device(r, s); break;
-    case S_IRQ: add_irq(r, s); break;
-    case S_DMA: add_dma(r, s); break;
-    case S_STARTDEP: begin_function(r, s); break;
-    case S_ENDDEP: end_functions(r); break;
-    case S_IOPORT: add_io(r, s, 0); break;
-    case S_FIXEDIO: add_io(r, s, 1); break;
+    case RES_LOGICAL_DEVICE_ID: begin_device(r, s); break;
+    case RES_IRQ_FORMAT: add_irq(r, s); break;
+    case RES_DMA_FORMAT: add_dma(r, s); break;
+    case RES_START_DEPENDENT: begin_function(r, s); break;
+    case RES_END_DEPENDENT: end_functions(r); break;
+    case RES_IO_PORT: add_io(r, s, 0); break;
+    case RES_FIXED_IO_PORT: add_io(r, s, 1); break;
     default: break;  // version, compatible IDs, vendor items and reserved names carry no resource
     }
 }
 
-void read_large(READER* r, unsigned name, const BODY& s) {
+void read_large(READER* r, unsigned name, const RES_ITEM& s) {
     check_length(r, 1, name, s.have);
     switch (name) {
-    case L_MEM:
-    case L_MEM32:
-    case L_FIXEDMEM32: add_mem(r, s, name); break;
-    case L_ANSISTR:
+    case RES_MEM_RANGE:
+    case RES_MEM32_RANGE:
+    case RES_FIXED_MEM32_RANGE: add_mem(r, s, name); break;
+    case RES_ANSI_STRING:
         if (r->place == BEFORE_DEVICE && !r->card->name[0])
             copy_name(r->card->name, s);
         else if (r->dev && !r->dropping && !r->dev->name[0])
@@ -414,47 +386,23 @@ short mask_fits(const RES_DEVICE* dev, short kind, short index, unsigned value, 
     return fits;
 }
 
-// The IRQ types: information bit, type register value (bit 1 high, bit 0 level), keywords.
-// ORDER: information bit order, which is the order the keywords are listed in.
-struct IRQ_TYPE {
-    unsigned char info, type;
-    const char* keywords;
-};
-const IRQ_TYPE irq_types[] = {
-    {RES_IRQ_HIGH_EDGE, PNP_IRQ_HIGH, "HIGH EDGE"},
-    {RES_IRQ_LOW_EDGE, 0, "LOW EDGE"},
-    {RES_IRQ_HIGH_LEVEL, PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED, "HIGH LEVEL"},
-    {RES_IRQ_LOW_LEVEL, PNP_IRQ_LEVEL_TRIGGERED, "LOW LEVEL"},
-};
-
 }  // namespace
 
 short res_decode(const unsigned char* data, long len, RES_CARD* out) {
     memset(out, 0, sizeof *out);
     READER r = {out, nullptr, BEFORE_DEVICE, 0};
     short ended = 0;
-    long pos = 0;
-    if (!data) len = 0;
-    while (pos < len && !ended) {
-        unsigned tag = data[pos];
-        long left = len - pos - 1;  // bytes after the tag
-        if (tag & 0x80) {
-            if (left < 2) break;
-            long size = data[pos + 1] | data[pos + 2] << 8;
-            if (size > left - 2) break;
-            read_large(&r, tag & 0x7F, {data + pos + 3, size});
-            pos += 3 + size;
-            continue;
-        }
-        unsigned name = tag >> 3 & 0xF;
-        // The End item's one data byte is its checksum, whatever its length bits say.
-        long size = name == S_END ? 1 : tag & 7;
-        if (size > left) break;
-        if (name == S_END)
+    RES_ITEMS items;
+    RES_ITEM item;
+    res_items_start(&items, data, len);
+    while (res_items_next(&items, &item)) {
+        if (item.cut) break;  // left out: what it would hold is not there
+        if (!item.large && item.name == RES_END)
             ended = 1;
+        else if (item.large)
+            read_large(&r, item.name, item);
         else
-            read_small(&r, name, {data + pos + 1, size});
-        pos += 1 + size;
+            read_small(&r, item.name, item);
     }
     if (!ended) out->cut = 1;
     if (ended && r.place == IN_FUNCTION) out->malformed = 1;  // no End Dependent Functions
@@ -496,7 +444,7 @@ const RES_MEM* res_mem_at(const RES_DEVICE* dev, short bits, short f, short k) {
 }
 
 unsigned char res_irq_types(const RES_IRQ* irq) {
-    unsigned char types = irq->has_info ? irq->info & 0x0F : 0;
+    unsigned char types = irq->has_info ? irq->info & RES_IRQ_TYPES : 0;
     return types ? types : (unsigned char)RES_IRQ_HIGH_EDGE;
 }
 
@@ -527,10 +475,9 @@ short res_irq_type_fits(const RES_DEVICE* dev, short index, unsigned char level,
     }
     unsigned char offered = with_level ? with_level : any, wanted = 0;
     short shown = 0;
-    for (const IRQ_TYPE& row : irq_types) {
-        if (row.type == (type & (PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED))) wanted = row.info;
+    wanted = res_irq_type_of(type)->info;
+    for (const RES_IRQ_TYPE& row : res_irq_type_table)
         if (offered & row.info) text_add(&t, "%s%s", shown++ ? " or " : "", row.keywords);
-    }
     return level == 0 || (offered & wanted) != 0;
 }
 

@@ -14,6 +14,7 @@
 #include <cstddef>
 
 #include "pnp/registers.h"
+#include "pnp/resource_items.h"
 
 // Bounds. Real cards have up to 4 logical devices and 8 dependent functions. A set keeps as many
 // descriptors of a kind as a device has registers for them (pnp/registers.h): a descriptor
@@ -30,19 +31,6 @@ enum RES_PRIORITY { RES_FIXED = -1, RES_GOOD = 0, RES_ACCEPTABLE = 1, RES_SUBOPT
 
 // The kinds of descriptor, for res_count.
 enum RES_KIND { RES_KIND_IO, RES_KIND_IRQ, RES_KIND_DMA, RES_KIND_MEM, RES_KIND_MEM32 };
-
-// Bits of the descriptors' information bytes.
-enum RES_INFO_BIT {
-    RES_IO_16BIT_DECODE = 0x01,  // I/O: decodes 16 address bits (else 10)
-    RES_IRQ_HIGH_EDGE = 0x01,    // IRQ types offered
-    RES_IRQ_LOW_EDGE = 0x02,
-    RES_IRQ_HIGH_LEVEL = 0x04,
-    RES_IRQ_LOW_LEVEL = 0x08,
-    RES_DMA_TRANSFER = 0x03,  // DMA flags bits 1..0: transfer type
-    RES_DMA_8BIT = 0x00,
-    RES_DMA_8_16BIT = 0x01,
-    RES_DMA_16BIT = 0x02,
-};
 
 // An I/O port descriptor: bases min..max in steps of align (0: min only), len ports. A fixed I/O
 // descriptor has min = max = its base (as stored, bits 15..10 included), align 1 and info 0.

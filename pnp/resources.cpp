@@ -7,14 +7,13 @@
 #include "pnp/isolation.h"
 #include "pnp/ports.h"
 #include "pnp/registers.h"
+#include "pnp/resource_items.h"
 #include "pnp/state.h"
 #include "shell/errhdl.h"
 #include "shell/memory.h"
 
 enum {
     STATUS_POLLS = 32767,  // polls of the Status bit before a card counts as silent
-    ITEM_LDID = 0x2,
-    ITEM_END = 0xF
 };
 
 // The resource data of the card being loaded; nothing is kept here across loads.
@@ -81,28 +80,28 @@ static short loadresource_PNP(short index) {
         if (!ok) return 0;
         if (buf_len > RESBUF_SIZE - 1) break;
         unsigned char tag = (unsigned char)getresdata_PNP(ok);
-        if (tag & 0x80) {
-            if (buf_len + 3 > RESBUF_SIZE) break;
+        if (tag & RES_TAG_LARGE) {
+            if (buf_len + RES_LARGE_HEADER > RESBUF_SIZE) break;
             buf[buf_len] = tag;
             buf[buf_len + 1] = (unsigned char)getresdata_PNP(ok);
             buf[buf_len + 2] = (unsigned char)getresdata_PNP(ok);
             unsigned short len = (unsigned short)(buf[buf_len + 1] | buf[buf_len + 2] << 8);
-            buf_len += 3;
+            buf_len += RES_LARGE_HEADER;
             if (!ok) return 0;
             if (buf_len + len > RESBUF_SIZE) break;
             for (unsigned short k = 0; k < len && ok; k++) buf[buf_len++] = (unsigned char)getresdata_PNP(ok);
-        } else if (((tag >> 3) & 0xF) == ITEM_END) {
-            if (buf_len + 2 > RESBUF_SIZE) break;
-            buf[buf_len] = tag;
-            buf[buf_len + 1] = (unsigned char)getresdata_PNP(ok);
-            buf_len += 2;
+        } else if (res_small_name(tag) == RES_END) {
+            short size = (short)(1 + res_small_length(tag));  // the tag and its checksum
+            if (buf_len + size > RESBUF_SIZE) break;
+            buf[buf_len++] = tag;
+            for (short k = 1; k < size && ok; k++) buf[buf_len++] = (unsigned char)getresdata_PNP(ok);
             break;
         } else {
-            short ldid = ((tag >> 3) & 0xF) == ITEM_LDID;
+            short ldid = res_small_name(tag) == RES_LOGICAL_DEVICE_ID;
             if (ldid && !newdevice(r)) return 0;
             buf[buf_len++] = tag;
             short start = buf_len;
-            for (short k = 0; k < (tag & 7) && ok && buf_len <= RESBUF_SIZE - 1; k++)
+            for (short k = 0; k < res_small_length(tag) && ok && buf_len <= RESBUF_SIZE - 1; k++)
                 buf[buf_len++] = (unsigned char)getresdata_PNP(ok);
             if (ldid) {
                 // An item cut short (by the card or the full buffer) names the missing ID bytes 0.

@@ -8,6 +8,7 @@
 
 #include "pnp/ports.h"
 #include "pnp/registers.h"
+#include "pnp/resource_items.h"
 #include "shell/errhdl.h"
 
 short verbose;
@@ -27,7 +28,7 @@ const char* PNP_refusal_call;
 // The read port the kernel granted us and we still hold, 0 for none: only that one is given back.
 static unsigned short held_port;
 
-static char resstd[10] = "PNP0000";
+static char resstd[RES_EISA_ID_SIZE] = "PNP0000";
 
 void writereg_PNP(short reg, short value) {
     port_out(PNP_ADDRESS, (unsigned char)reg);
@@ -151,9 +152,7 @@ short ports_PNP() {
 }
 
 const char* devid_PNP(const unsigned char* id) {
-    snprintf(resstd, sizeof resstd, "%c%c%c%x%x%x%x", 64 + (id[0] >> 2),
-             64 + (((id[0] & 3) << 3) | (id[1] >> 5)), 64 + (id[1] & 31), id[2] >> 4, id[2] & 15, id[3] >> 4,
-             id[3] & 15);
+    res_eisa_id_text(id, resstd);
     return resstd;
 }
 

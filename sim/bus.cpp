@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "pnp/registers.h"
+#include "pnp/resource_items.h"
 
 enum {
     SIM_MAXCARDS = 32,
     SIM_MAXDEVS = 256,       // the Logical Device Number register is one byte
     DEVICE_REGS = 256,       // register addresses of one logical device (0x30..0xFF used)
-    DECODE_UPPER24 = 0x01,   // SIM_CARD::decode: the 24-bit memory decodes an upper limit
-    DECODE_UPPER32 = 0x02,   // the same for 32-bit memory
+    SERIAL_SIZE = 9,         // the serial identifier before the resource data
     PAIR_GAP = 250,          // microseconds a card needs between two isolation bit pairs
     ISOLATION_SETTLE = 750,  // microseconds from Wake[0] to the first bit pair
     SERIAL_BITS = 72
@@ -32,7 +32,8 @@ struct SIM_CARD {
     short ndevs;
     unsigned char cardregs[16];
     unsigned char* devregs;  // ndevs blocks of DEVICE_REGS registers
-    unsigned char* decode;   // per device: DECODE_UPPER24 | DECODE_UPPER32
+    unsigned char* upper;    // per device: the memory register sets that decode an upper limit
+                             // (memctl bits)
     // Serial isolation.
     short iso_bit;                 // next bit of the serial identifier, 0..72
     short iso_phase;               // 0: the next read is the first of a pair, 1: the second
@@ -79,18 +80,23 @@ static short card_vendor_reg(short reg) {
     return reg >= PNP_CARD_VENDOR_FIRST && reg <= PNP_CARD_VENDOR_LAST;
 }
 
-// The memory control registers, whose bit 0 only reports how the card decodes: DECODE_UPPER24
-// for a 24-bit descriptor's, DECODE_UPPER32 for a 32-bit one's, 0 for every other register.
+// A device's memory register sets as bits of one byte: 24-bit set k is bit k, 32-bit set k bit
+// MEM32_SHIFT + k.
+enum { MEM32_SHIFT = PNP_MEM_DESCS };
+static_assert(PNP_MEM_DESCS + PNP_MEM32_DESCS <= 8, "every memory register set has a bit");
+
+// The memory control registers, whose bit 0 only reports how the card decodes: the bit of the
+// register set a control register belongs to, 0 for every other register.
 static unsigned char memctl(short reg) {
     for (short n = 0; n < PNP_MEM_DESCS; n++)
-        if (reg == pnp_mem_control(n)) return DECODE_UPPER24;
+        if (reg == pnp_mem_control(n)) return (unsigned char)(1u << n);
     for (short n = 0; n < PNP_MEM32_DESCS; n++)
-        if (reg == pnp_mem32_control(n)) return DECODE_UPPER32;
+        if (reg == pnp_mem32_control(n)) return (unsigned char)(1u << (MEM32_SHIFT + n));
     return 0;
 }
 
 static unsigned char decode_bit(const SIM_CARD* c, short dev, short reg) {
-    return c->decode[dev] & memctl(reg) ? PNP_MEM_UPPER_LIMIT : 0;
+    return c->upper[dev] & memctl(reg) ? PNP_MEM_UPPER_LIMIT : 0;
 }
 
 // Power-up values of one logical device: IRQ type high/edge, no DMA channel, everything else 0.
@@ -102,44 +108,99 @@ static void powerup_device(SIM_CARD* c, short dev) {
     for (short reg = PNP_ACTIVATE; reg < DEVICE_REGS; reg++) r[reg] |= decode_bit(c, dev, reg);
 }
 
-// Walks the resource data after the serial identifier: counts the Logical Device ID items and,
-// when decode is not null, notes bit 2 of the information byte of each device's first 24-bit and
-// first 32-bit memory descriptor.
-static short scan_devices(const SIM_CARD* c, unsigned char* decode) {
-    short dev = -1;
-    unsigned char seen24 = 0, seen32 = 0;
-    unsigned long pos = 9;
-    while (pos < c->len) {
-        unsigned char tag = c->bytes[pos];
-        unsigned long data, next;
-        if (tag & 0x80) {
-            if (pos + 3 > c->len) break;
-            data = pos + 3;
-            next = data + (c->bytes[pos + 1] | c->bytes[pos + 2] << 8);
-            short name = tag & 0x7F;
-            if (decode && dev >= 0 && data < c->len) {
-                unsigned char upper = (c->bytes[data] >> 2) & 1;
-                if (name == 0x01 && !seen24) {
-                    decode[dev] |= upper ? DECODE_UPPER24 : 0;
-                    seen24 = 1;
+// The memory descriptors of one part of a device (its fixed ones before or after the dependent
+// functions, or one function), by width (0: 24-bit, 1: 32-bit, fixed ones too): how many, and
+// which of the first eight decode an upper limit (bit k: the k-th).
+struct MEM_PART {
+    long n[2];
+    unsigned char upper[2];
+};
+
+static void add_memory(MEM_PART* part, const RES_ITEM& item) {
+    short width = item.name == RES_MEM_RANGE ? 0 : 1;
+    if (part->n[width] < 8 && (item.b(0) & RES_MEM_UPPER_LIMIT)) part->upper[width] |= (unsigned char)(1u << part->n[width]);
+    part->n[width]++;
+}
+
+static short is_memory(const RES_ITEM& item) {
+    return item.large &&
+           (item.name == RES_MEM_RANGE || item.name == RES_MEM32_RANGE || item.name == RES_FIXED_MEM32_RANGE);
+}
+
+// Register sets that a configuration (the fixed parts with one function, or alone) declares and
+// that no configuration before it did are decided by it: set k of a width takes the k-th
+// descriptor of that width in resource data order (before, function, after).
+static void decide(const MEM_PART& before, const MEM_PART& function, const MEM_PART& after,
+                   unsigned char* decided, unsigned char* upper) {
+    static const short sets[2] = {PNP_MEM_DESCS, PNP_MEM32_DESCS};
+    for (short width = 0; width < 2; width++) {
+        for (short k = 0; k < sets[width]; k++) {
+            unsigned char bit = (unsigned char)(1u << (width ? MEM32_SHIFT + k : k));
+            if (*decided & bit) continue;
+            long at = k;
+            const MEM_PART* parts[3] = {&before, &function, &after};
+            for (const MEM_PART* part : parts) {
+                if (at < part->n[width]) {
+                    *decided |= bit;
+                    if (part->upper[width] >> at & 1) *upper |= bit;
+                    break;
                 }
-                if ((name == 0x05 || name == 0x06) && !seen32) {
-                    decode[dev] |= upper ? DECODE_UPPER32 : 0;
-                    seen32 = 1;
-                }
-            }
-        } else {
-            short name = (tag >> 3) & 0xF;
-            if (name == 0xF) break;
-            data = pos + 1;
-            next = data + (tag & 7);
-            if (name == 0x2) {
-                if (dev + 1 >= SIM_MAXDEVS) break;
-                dev++;
-                seen24 = seen32 = 0;
+                at -= part->n[width];
             }
         }
-        pos = next;
+    }
+}
+
+// How a device decodes its memory: for each register set, bit 0 of its control register reads
+// 1 (upper limit) when the descriptor that set takes says so (bit 2 of its information byte).
+// A set takes the descriptor of the first configuration, in resource data order, that has one
+// for it; a set no configuration has one for reads 0. items stands after the device's Logical
+// Device ID item, and is read up to the next one.
+static unsigned char memory_decoding(RES_ITEMS items) {
+    enum { BEFORE, IN_FUNCTION, AFTER };
+    MEM_PART before = {}, after = {}, function = {};
+    RES_ITEM item;
+    short place = BEFORE, functions = 0;
+    RES_ITEMS again = items;
+    // The fixed parts first: the after part counts in every configuration.
+    while (res_items_next(&items, &item) && !item.cut) {
+        if (!item.large && item.name == RES_LOGICAL_DEVICE_ID) break;
+        if (!item.large && item.name == RES_START_DEPENDENT) place = IN_FUNCTION, functions++;
+        if (!item.large && item.name == RES_END_DEPENDENT) place = AFTER;
+        if (is_memory(item) && place != IN_FUNCTION) add_memory(place == BEFORE ? &before : &after, item);
+    }
+    unsigned char decided = 0, upper = 0;
+    if (!functions) {
+        decide(before, function, after, &decided, &upper);
+        return upper;
+    }
+    // Then each function with them, in order.
+    place = BEFORE;
+    while (res_items_next(&again, &item) && !item.cut) {
+        if (!item.large && item.name == RES_LOGICAL_DEVICE_ID) break;
+        short starts = !item.large && item.name == RES_START_DEPENDENT;
+        short ends = !item.large && item.name == RES_END_DEPENDENT;
+        if (place == IN_FUNCTION && (starts || ends)) decide(before, function, after, &decided, &upper);
+        if (starts) place = IN_FUNCTION, function = MEM_PART{};
+        if (ends) place = AFTER;
+        if (is_memory(item) && place == IN_FUNCTION) add_memory(&function, item);
+    }
+    if (place == IN_FUNCTION) decide(before, function, after, &decided, &upper);  // no End Dependent Functions
+    return upper;
+}
+
+// Walks the resource data after the serial identifier: counts the Logical Device ID items and,
+// when upper is not null, notes how each device decodes its memory (memory_decoding).
+static short scan_devices(const SIM_CARD* c, unsigned char* upper) {
+    short dev = -1;
+    RES_ITEMS items;
+    RES_ITEM item;
+    res_items_start(&items, c->len > SERIAL_SIZE ? c->bytes + SERIAL_SIZE : nullptr, (long)c->len - SERIAL_SIZE);
+    while (res_items_next(&items, &item)) {
+        if (item.large || item.name != RES_LOGICAL_DEVICE_ID) continue;
+        if (dev + 1 >= SIM_MAXDEVS) break;
+        dev++;
+        if (upper) upper[dev] = memory_decoding(items);
     }
     return (short)(dev + 1);
 }
@@ -152,7 +213,7 @@ static void wait_for_key(SIM_CARD* c) {
 static void free_card(SIM_CARD* c) {
     free(c->bytes);
     free(c->devregs);
-    free(c->decode);
+    free(c->upper);
     memset(c, 0, sizeof *c);
 }
 
@@ -183,12 +244,12 @@ short sim_add_card(const unsigned char* bytes, unsigned short len) {
     c->ndevs = scan_devices(c, nullptr);
     short blocks = c->ndevs ? c->ndevs : 1;
     c->devregs = (unsigned char*)malloc(DEVICE_REGS * (size_t)blocks);
-    c->decode = (unsigned char*)calloc((size_t)blocks, 1);
-    if (!c->devregs || !c->decode) {
+    c->upper = (unsigned char*)calloc((size_t)blocks, 1);
+    if (!c->devregs || !c->upper) {
         free_card(c);
         return -1;
     }
-    scan_devices(c, c->decode);
+    scan_devices(c, c->upper);
     for (short d = 0; d < c->ndevs; d++) powerup_device(c, d);
     c->stop_after = -1;
     wait_for_key(c);

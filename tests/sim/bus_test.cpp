@@ -118,24 +118,47 @@ TEST_F(SimCard, ConfigControlBitsAreIndependent) {
     EXPECT_EQ(sim_card_state(0), SIM_WAIT_FOR_KEY);
 }
 
-TEST_F(SimCard, MemoryControlDecodeBit) {
-    BYTES mem24 = {0x81, 0x09, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0};
-    BYTES mem24len = {0x81, 0x09, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0};
-    BYTES fixed32 = {0x86, 0x09, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0};
+// Bit 0 of a memory control register reports how the descriptor its register set takes
+// decodes (bit 2 of that descriptor's information byte); a set no descriptor is declared for
+// reads 0, and a write never changes the bit.
+TEST_F(SimCard, MemoryControlDecodeBitFollowsEachDescriptor) {
+    BYTES upper24 = {0x81, 0x09, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0};
+    BYTES length24 = {0x81, 0x09, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0};
+    BYTES upper32 = {0x86, 0x09, 0x00, 0x04, 0, 0, 0, 0, 0, 0, 0, 0};
+    BYTES length32 = {0x85, 0x11, 0x00, 0x00};
+    length32.resize(length32.size() + 16, 0);
+    const BYTES start = {0x30}, end = {0x38};
     add_card(make_card(serial_of("ABC0001", 1),
-                       cat({ldid("ABC0101"), mem24len, mem24, ldid("ABC0102"), fixed32, ldid("ABC0103")})));
-    EXPECT_EQ(sim_card_devices(0), 3);
-    for (unsigned char r : {0x42, 0x4A, 0x52, 0x5A}) {
-        EXPECT_EQ(sim_card_reg(0, 0, r), 0x00) << (int)r;  // the first 24-bit descriptor decides
-        EXPECT_EQ(sim_card_reg(0, 1, r), 0x00) << (int)r;
-    }
-    for (unsigned char r : {0x7A, 0x84, 0x94, 0xA4}) {
-        EXPECT_EQ(sim_card_reg(0, 0, r), 0x00) << (int)r;
-        EXPECT_EQ(sim_card_reg(0, 1, r), 0x01) << (int)r;
-        EXPECT_EQ(sim_card_reg(0, 2, r), 0x00) << (int)r;
-    }
+                       cat({ldid("ABC0101"), length24, upper24, length32, upper32,
+                            ldid("ABC0102"), upper32,
+                            // set 0 from the fixed one, set 1 from the first function that has
+                            // a second one (the second function), sets 2 and 3 from none
+                            ldid("ABC0103"), upper24, start, start, upper24, start, length24, end,
+                            // the fixed one after the functions counts after each function's
+                            ldid("ABC0104"), start, length24, start, end, upper24})));
+    EXPECT_EQ(sim_card_devices(0), 4);
+    const unsigned char mem24[4] = {0x42, 0x4A, 0x52, 0x5A}, mem32[4] = {0x7A, 0x84, 0x94, 0xA4};
+    const unsigned char want24[4][4] = {{0, 1, 0, 0}, {0, 0, 0, 0}, {1, 1, 0, 0}, {0, 1, 0, 0}};
+    const unsigned char want32[4][4] = {{0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    for (short dev = 0; dev < 4; dev++)
+        for (short k = 0; k < 4; k++) {
+            EXPECT_EQ(sim_card_reg(0, dev, mem24[k]), want24[dev][k]) << "device " << dev << " set " << k;
+            EXPECT_EQ(sim_card_reg(0, dev, mem32[k]), want32[dev][k]) << "device " << dev << " set " << k;
+        }
+    // Presets and writes keep the bit: set, where the descriptor decodes an upper limit; clear,
+    // on an undeclared set.
     sim_preset_reg(0, 1, 0x7A, 0x06);
     EXPECT_EQ(sim_card_reg(0, 1, 0x7A), 0x07);
+    sim_preset_reg(0, 1, 0x84, 0x07);
+    EXPECT_EQ(sim_card_reg(0, 1, 0x84), 0x06);
+    ASSERT_EQ(isolate_PNP(4), 1);
+    key();
+    wake_PNP(1);
+    logdev_PNP(0);
+    writereg_PNP(0x52, 0x03);  // undeclared 24-bit set 2
+    writereg_PNP(0x4A, 0x00);  // upper-limit set 1
+    EXPECT_EQ(sim_card_reg(0, 0, 0x52), 0x02);
+    EXPECT_EQ(sim_card_reg(0, 0, 0x4A), 0x01);
 }
 
 TEST_F(SimCard, UndrivenPortsFloat) {
