@@ -19,6 +19,7 @@
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
 #include "shell/signals.h"
+#include "shell/version.h"
 #include "sim/bus.h"
 
 namespace {
@@ -74,7 +75,7 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
             return 0;
         }
         if (!strcmp(a, "-V") || !strcmp(a, "--version")) {
-            printf("velkor 2.10\n");
+            printf("velkor " VELKOR_VERSION "\n");
             return 0;
         }
         if (!strcmp(a, "-s") || !strcmp(a, "--sim")) {

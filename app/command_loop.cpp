@@ -20,6 +20,7 @@
 #include "shell/lost_output.h"
 #include "shell/parse.h"
 #include "shell/signals.h"
+#include "shell/version.h"
 
 const char* const PROMPT = "PnP> ";
 unsigned short echo_flag;
@@ -146,7 +147,7 @@ void run_loop() {
 }
 
 void process() {
-    printf("\n%14s%s\n%14s", "", "VELKOR V2.10", "");
+    printf("\n%14s%s\n%14s", "", "VELKOR V" VELKOR_VERSION, "");
     for (int i = 0; i < 52; i++) putchar('-');
     printf("\n\n");
     load_localdefs();

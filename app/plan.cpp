@@ -12,6 +12,7 @@
 #include "pnp/isolation.h"
 #include "pnp/resources.h"
 #include "pnp/state.h"
+#include "shell/version.h"
 
 namespace {
 
@@ -286,9 +287,9 @@ short candidate(const RES_DEVICE* dev, short f, SLOT s, unsigned long* i, unsign
     t->lo = t->hi = 0;
     *ok = 1;
     switch (s.kind) {
-    case SLOT_IRQ: return level_candidate(res_irq_at(dev, f, s.k)->mask, 16, 0, SLOT_IRQ, i, value, t, ok);
+    case SLOT_IRQ: return level_candidate(res_irq_at(dev, f, s.k)->mask, PNP_IRQ_LEVELS, 0, SLOT_IRQ, i, value, t, ok);
     case SLOT_DMA:
-        return level_candidate(res_dma_at(dev, f, s.k)->mask, 8, PNP_DMA_NONE, SLOT_DMA, i, value, t, ok);
+        return level_candidate(res_dma_at(dev, f, s.k)->mask, PNP_DMA_CHANNELS, PNP_DMA_NONE, SLOT_DMA, i, value, t, ok);
     case SLOT_IO: {
         const RES_IO* io = res_io_at(dev, f, s.k);
         return range_slot(io->min, io->max, io->align, io->len, 0xFFFF, &S.hostio, SLOT_IO, i, value, t, ok);
@@ -323,10 +324,10 @@ short group(short kind) {
 
 // ---- The bound on what the devices from d on can still place ----
 
-// Kuhn's augmenting path from device e; its depth is at most the 16 levels,
+// Kuhn's augmenting path from device e; its depth is at most the PNP_IRQ_LEVELS levels,
 // each visited once.
 short augment(const unsigned short* avail, short e, short* match, unsigned* visited) {
-    for (short l = 0; l < 16; l++) {
+    for (short l = 0; l < PNP_IRQ_LEVELS; l++) {
         if (!(avail[e] & 1u << l) || (*visited & 1u << l)) continue;
         *visited |= 1u << l;
         if (match[l] < 0 || augment(avail, match[l], match, visited)) {
@@ -341,15 +342,15 @@ short augment(const unsigned short* avail, short e, short* match, unsigned* visi
 // the most.
 short needs_met(short d, short irq, unsigned short freemask, short* needy) {
     static unsigned short avail[PLAN_MAX_DEVICES];
-    short match[16], n = 0, met = 0;
-    for (short l = 0; l < 16; l++) match[l] = -1;
+    short match[PNP_IRQ_LEVELS], n = 0, met = 0;
+    for (short l = 0; l < PNP_IRQ_LEVELS; l++) match[l] = -1;
     for (short e = d; e < S.n; e++) {
         unsigned short need = irq ? S.view[e].irqneed : S.view[e].dmaneed;
         if (need) avail[n++] = need & freemask;
     }
     *needy = n;
     short room = 0;
-    for (short l = 0; l < 16; l++) room += (freemask >> l) & 1;
+    for (short l = 0; l < PNP_IRQ_LEVELS; l++) room += (freemask >> l) & 1;
     for (short e = 0; e < n && met < room; e++) {
         unsigned visited = 0;
         met += augment(avail, e, match, &visited);
@@ -362,9 +363,9 @@ short needs_met(short d, short irq, unsigned short freemask, short* needy) {
 // own.
 short upper_bound(short d) {
     unsigned short freeirq = 0, freedma = 0;
-    for (unsigned l = 0; l < 16; l++)
+    for (unsigned l = 0; l < PNP_IRQ_LEVELS; l++)
         if (irq_free(l)) freeirq |= (unsigned short)(1u << l);
-    for (unsigned c = 0; c < 8; c++)
+    for (unsigned c = 0; c < PNP_DMA_CHANNELS; c++)
         if (dma_free(c)) freedma |= (unsigned short)(1u << c);
     short rest = (short)(S.n - d), needy;
     short metirq = needs_met(d, 1, freeirq, &needy);
@@ -402,7 +403,7 @@ void put_mem(unsigned long* base, unsigned long* len, unsigned char* info, short
     base[k] = val;
     len[k] = val ? m->len : 0;
     info[k] = m->info;
-    upper[k] = (m->info & 0x04) != 0;
+    upper[k] = (m->info & RES_MEM_UPPER_LIMIT) != 0;
     if (k + 1 > *n) *n = (short)(k + 1);
 }
 
@@ -428,17 +429,8 @@ void fill_device(PLAN_DEVICE* p, short d, short assigned) {
             break;
         case SLOT_IRQ: {
             p->irq[sl.k] = (unsigned char)val;
-            unsigned char types = res_irq_types(res_irq_at(v->dev, f, sl.k));
-            unsigned char type = PNP_IRQ_HIGH;  // high-true edge, when offered
-            if (!(types & RES_IRQ_HIGH_EDGE)) {
-                if (types & RES_IRQ_LOW_EDGE)
-                    type = 0;
-                else if (types & RES_IRQ_HIGH_LEVEL)
-                    type = PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED;
-                else
-                    type = PNP_IRQ_LEVEL_TRIGGERED;
-            }
-            p->irqtype[sl.k] = type;
+            // the first type offered, in the order of the information bits: high-true edge first
+            p->irqtype[sl.k] = res_irq_type_first(res_irq_types(res_irq_at(v->dev, f, sl.k)))->type;
             if (sl.k + 1 > p->nirq) p->nirq = (short)(sl.k + 1);
             break;
         }
@@ -545,13 +537,13 @@ void explain(short d, short stopped, char* why, size_t size) {
         break;
     case SLOT_DMA: {
         const RES_DMA* dma = res_dma_at(v->dev, f, first.k);
-        list_levels(list, sizeof list, same ? mask : dma->mask, 8);
+        list_levels(list, sizeof list, same ? mask : dma->mask, PNP_DMA_CHANNELS);
         snprintf(why, size, "no %sDMA channel is left (%s %s taken)", dma_width(dma->flags), list,
                  strchr(list, ' ') ? "are" : "is");
         break;
     }
     case SLOT_IRQ:
-        list_levels(list, sizeof list, same ? mask : res_irq_at(v->dev, f, first.k)->mask, 16);
+        list_levels(list, sizeof list, same ? mask : res_irq_at(v->dev, f, first.k)->mask, PNP_IRQ_LEVELS);
         snprintf(why, size, "no IRQ is left (%s %s taken)", list, strchr(list, ' ') ? "are" : "is");
         break;
     case SLOT_IO: {
@@ -762,22 +754,12 @@ const char* priority_text(short priority) {
     }
 }
 
-const char* irq_type_words(unsigned char type) {
-    switch (type & (PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED)) {
-    case PNP_IRQ_HIGH: return "HIGH EDGE";
-    case PNP_IRQ_HIGH | PNP_IRQ_LEVEL_TRIGGERED: return "HIGH LEVEL";
-    case PNP_IRQ_LEVEL_TRIGGERED: return "LOW LEVEL";
-    default: return "LOW EDGE";
-    }
-}
-
-// The width keyword for a memory descriptor's information byte (bits 4..3), or
-// "".
+// The width keyword for a memory descriptor's information byte (its width bits), or "".
 const char* mem_width(unsigned char info, short bits) {
-    switch ((info >> 3) & 3) {
-    case 1:
-    case 2: return " 16BIT";
-    case 3: return bits == 32 ? " 32BIT" : "";
+    switch (info & RES_MEM_WIDTH) {
+    case RES_MEM_WIDTH_16:
+    case RES_MEM_WIDTH_8_16: return " 16BIT";
+    case RES_MEM_WIDTH_32: return bits == 32 ? " 32BIT" : "";
     default: return "";
     }
 }
@@ -802,7 +784,7 @@ void print_device(FILE* fp, const PLAN_DEVICE* p, const RES_DEVICE* dev) {
     }
     for (short k = 0; k < p->nirq; k++) {
         if (p->irq[k])
-            fprintf(fp, "DEVICE SET IRQ %d %d %s\n", k, p->irq[k], irq_type_words(p->irqtype[k]));
+            fprintf(fp, "DEVICE SET IRQ %d %d %s\n", k, p->irq[k], res_irq_type_of(p->irqtype[k])->keywords);
         else
             fprintf(fp, "DEVICE SET IRQ %d 0\n", k);
     }
@@ -827,7 +809,7 @@ void print_device(FILE* fp, const PLAN_DEVICE* p, const RES_DEVICE* dev) {
 }  // namespace
 
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when) {
-    fprintf(fp, "# VELKOR boot script made by velkor --plan on %s (velkor 2.10)\n", when);
+    fprintf(fp, "# VELKOR boot script made by velkor --plan on %s (velkor " VELKOR_VERSION ")\n", when);
     fprintf(fp,
             "# Cards are isolated in the order of their serial identifiers, "
             "so the same cards get the same "

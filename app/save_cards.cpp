@@ -10,6 +10,7 @@
 
 #include "pnp/resource_items.h"
 #include "shell/lost_output.h"
+#include "shell/version.h"
 
 const char* save_cards_dir = nullptr;
 
@@ -20,7 +21,7 @@ enum {
     PATH_SIZE = 4096,
 };
 
-const char* const version = "velkor 2.10";
+const char* const version = "velkor " VELKOR_VERSION;
 
 unsigned long serial_number(const unsigned char* serial) {
     return (unsigned long)serial[4] | (unsigned long)serial[5] << 8 | (unsigned long)serial[6] << 16 |

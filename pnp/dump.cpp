@@ -48,11 +48,11 @@ short print_small_fields(const RES_ITEM& b) {
         break;
     case RES_COMPATIBLE_ID: print_id(b); break;
     case RES_IRQ_FORMAT:
-        print_bits(b.w(0), 16);
+        print_bits(b.w(0), PNP_IRQ_LEVELS);
         if (len > 2) fprintf(outfp, " Sense: %s", binstring1((unsigned char)b.b(2)));
         break;
     case RES_DMA_FORMAT:
-        print_bits(b.b(0), 8);
+        print_bits(b.b(0), PNP_DMA_CHANNELS);
         fprintf(outfp, " flg: %s", binstring1((unsigned char)b.b(1)));
         break;
     case RES_START_DEPENDENT:

@@ -84,6 +84,10 @@ enum PNP_REGISTER_VALUE {
     PNP_MEM32_32BIT = 0x06,          //   11 32-bit
     PNP_IRQ_LEVEL_TRIGGERED = 0x01,  // interrupt type: level (set) or edge
     PNP_IRQ_HIGH = 0x02,             // interrupt type: active high (set) or low
+    PNP_IRQ_LEVELS = 16,             // interrupt level select: the ISA IRQs 0..15 (0: none),
+    PNP_IRQ_LEVEL_MASK = 0x0F,       //   in bits 3..0
+    PNP_DMA_CHANNELS = 8,            // DMA channel select: the ISA channels 0..7,
+    PNP_DMA_CHANNEL_MASK = 0x07,     //   in bits 2..0
     PNP_DMA_NONE = 4,                // DMA channel select: no channel
     PNP_ISOLATION_ONE_FIRST = 0x55,  // Serial Isolation: a 1 bit reads 0x55 then 0xAA
     PNP_ISOLATION_ONE_SECOND = 0xAA,

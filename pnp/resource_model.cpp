@@ -379,9 +379,9 @@ short mask_fits(const RES_DEVICE* dev, short kind, short index, unsigned value, 
     unsigned all = 0;
     WALK w = {dev, kind, index, 0, 0};
     for (short f, k; walk_next(&w, &f, &k);) all |= mask_at(dev, kind, f, k);
-    if (value < 16 && all >> value & 1) fits = 1;
+    if (value < PNP_IRQ_LEVELS && all >> value & 1) fits = 1;  // the wider of the two masks
     text_add(t, "%s", kind_nouns[kind]);
-    for (unsigned bit = 0; bit < 16; bit++)
+    for (unsigned bit = 0; bit < PNP_IRQ_LEVELS; bit++)
         if (all >> bit & 1) text_add(t, " %u", bit);
     return fits;
 }
@@ -471,7 +471,7 @@ short res_irq_type_fits(const RES_DEVICE* dev, short index, unsigned char level,
     for (short f, k; walk_next(&w, &f, &k);) {
         const RES_IRQ* irq = res_irq_at(dev, f, k);
         any |= res_irq_types(irq);
-        if (level < 16 && irq->mask >> level & 1) with_level |= res_irq_types(irq);
+        if (level < PNP_IRQ_LEVELS && irq->mask >> level & 1) with_level |= res_irq_types(irq);
     }
     unsigned char offered = with_level ? with_level : any, wanted = 0;
     short shown = 0;

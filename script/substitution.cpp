@@ -60,9 +60,9 @@ static short is_loop_head(const char* s) {
 // toINT for an element index, leaving the error queue as it was: an index that is not a
 // number yet (another reference) is no error, and errors queued earlier stay queued.
 static short index_value(long* out, const char* text) {
-    short saved[32];
+    short saved[ERRHDL_KEPT];
     short n = errhdl_count();
-    if (n > 32) n = 32;
+    if (n > ERRHDL_KEPT) n = ERRHDL_KEPT;
     for (short k = 0; k < n; k++) saved[k] = errhdl_code(k);
     if (toINT(out, text, "]")) return 1;
     clr_errhdl();

@@ -19,9 +19,9 @@ const ERRMSG_TYP errlist[] = {
 };
 static_assert(sizeof(errlist) / sizeof(errlist[0]) == 39, "38 messages and the end row");
 
-enum { ERRS_SLOTS = 32, ERRS_MAX = 31, USRLIST_MAX = 50 };
+enum { USRLIST_MAX = 50 };
 
-short errs[ERRS_SLOTS];
+short errs[ERRHDL_SLOTS];
 short errs_len;
 
 ERRMSG_TYP usrlist[USRLIST_MAX];
@@ -30,12 +30,12 @@ unsigned short usrlist_len;
 }  // namespace
 
 short set_errhdl(short code) {
-    if (errs_len < ERRS_MAX) errs[errs_len++] = code;
+    if (errs_len < ERRHDL_KEPT) errs[errs_len++] = code;
     return code;
 }
 
 void clr_errhdl() {
-    for (short i = 0; i < ERRS_SLOTS; i++) errs[i] = 0;
+    for (short i = 0; i < ERRHDL_SLOTS; i++) errs[i] = 0;
     errs_len = 0;
 }
 
@@ -70,7 +70,7 @@ void setusr_err(short code, const char* message) {
 short errhdl_count() { return errs_len; }
 
 short errhdl_code(short slot) {
-    if (slot < 0 || slot >= ERRS_SLOTS) return 0;
+    if (slot < 0 || slot >= ERRHDL_SLOTS) return 0;
     return errs[slot];
 }
 

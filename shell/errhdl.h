@@ -52,10 +52,13 @@ enum ERRCODE : short {
 #undef ERRCODE_ENUM
 };
 
-// Queues code (at most 31 are kept; later ones are dropped silently) and returns it unchanged,
-// so a caller can pass it on as its own result.
+// The queue's size: ERRHDL_SLOTS slots, of which ERRHDL_KEPT codes are kept.
+enum { ERRHDL_SLOTS = 32, ERRHDL_KEPT = ERRHDL_SLOTS - 1 };
+
+// Queues code (at most ERRHDL_KEPT are kept; later ones are dropped silently) and returns it
+// unchanged, so a caller can pass it on as its own result.
 short set_errhdl(short code);
-// Empties the queue: all 32 slots 0, count 0.
+// Empties the queue: every slot 0, count 0.
 void clr_errhdl();
 // Prints every queued code as "%s (%04X): %s\n" after one "\n", then empties the queue.
 void errhdl(const char* title, FILE* out);

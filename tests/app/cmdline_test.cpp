@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <unistd.h>
 
 #include "app/application.h"
@@ -20,6 +22,11 @@ TEST(CommandLine, HelpAndVersion) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "velkor 2.10\n");
     EXPECT_EQ(run_velkor({"--version"}).out, "velkor 2.10\n");
+    // The manual page is of the same version.
+    std::ifstream page(std::string(VELKOR_SOURCE_DIR) + "/docs/velkor.1");
+    std::string line;
+    while (std::getline(page, line) && line.rfind(".TH ", 0) != 0) {}
+    EXPECT_NE(line.find("\"VELKOR 2.10\""), std::string::npos) << line;
 }
 
 TEST(CommandLine, UnknownOptionRunsNothing) {
