@@ -164,6 +164,8 @@ short INPUT_TYP::push(const char* name, const char* ext) {
 short INPUT_TYP::push(const char* text, short textlen, const char* cond, short condlen, const char* step,
                       short steplen) {
     if (textlen < 1 || !text) textlen = 1, text = "";
+    // A step of no bytes is none: its length would read as due again each time it ran.
+    if (steplen < 1) step = nullptr;
     if (!allocate()) return 0;
     STREAM_TYP* f = frames[depth - 1];
     f->text = copy_block(text, textlen);

@@ -146,7 +146,6 @@ short char_literal(const char* text, long* out, const char** end) {
 
 }  // namespace
 
-// 1 with *out; 0 with *out = 0 and 7001 (character literal) or 7002 (anything else) queued.
 short toINT(long* out, const char* text, const char* allowed_tail) {
     *out = 0;
     if (text == nullptr) {
@@ -237,9 +236,6 @@ short eval(unsigned short to_group) {
 
 }  // namespace
 
-// 1 with the value in *out, or 0 (*out = 0) with the error queued. Reading stops at the end of
-// the line, at a ';' or '#' token, or at a token whose first character is in stop_chars (that
-// token is consumed).
 short eval_expr(long* out, const char* stop_chars) {
     stack_len = 0;
     *out = 0;

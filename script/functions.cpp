@@ -31,7 +31,8 @@ const char LITERAL = 0x7F;
 
 // Stores the argument reference that starts at the '$' at P's position: its digits are read as
 // a number literal (a leading 0 makes them octal). k from 1 to nargs is stored as the byte k;
-// any other number is kept as written; digits that are no number queue 7011 and are dropped.
+// any other number is kept as written; digits that are no number ("08") queue toINT's 7002
+// and 7011 and are dropped.
 void put_reference(BLOCK_TYP& body, short nargs) {
     short start = P.pos;
     short end = start + 1;

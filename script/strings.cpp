@@ -27,7 +27,6 @@ static const char* const montxt[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
 // Room for either date/time form with its terminator (the long form has 21 characters).
 enum { TIMDAT_SIZE = 22 };
 
-// The table entry whose name `name` abbreviates (a leading '$' skipped), or null.
 const BUILTIN_TYP* get_builtin(const char* name) {
     if (!name) return nullptr;
     if (*name == '$') name++;
@@ -36,7 +35,6 @@ const BUILTIN_TYP* get_builtin(const char* name) {
     return nullptr;
 }
 
-// 1 when `name` (a leading '$' skipped) abbreviates a built-in function name, else 0.
 short is_builtin(const char* name) { return get_builtin(name) ? 1 : 0; }
 
 // Takes the next token. With opens, that token must begin with one of its characters (else 7015
@@ -52,15 +50,13 @@ static short get_args(const char* opens) {
     return 1;
 }
 
-// Seconds since 1970 as a 32-bit count; 0 when the clock cannot be read.
 long time_sec() {
     time_t now = time(nullptr);
     if (now == (time_t)-1) return 0;
     return (long)(uint32_t)now;
 }
 
-// Writes the long form (type 4) or the short form (any other type) of `when` into buf, which
-// holds at least TIMDAT_SIZE bytes. Can't fail: a time localtime refuses prints as the epoch.
+// The 22 bytes of buf that strings.h asks for are TIMDAT_SIZE.
 void str_timdat(unsigned long when, char* buf, short type) {
     time_t t = (time_t)(uint32_t)when;  // times are 32-bit counts
     struct tm zero_tm;
@@ -143,11 +139,6 @@ static short call_builtin(const BUILTIN_TYP* b, char* out, const char** env) {
     return 1;
 }
 
-// Evaluates the string expression that follows in P into dst, a buffer of len bytes: quoted
-// texts and built-in calls, joined with or without '+', up to the end of the line, a ';' or '#'
-// token, or a token beginning with a character of stops. Returns 1, or 0 on failure (the error
-// queued, except when the line ends inside a call or a quoted text). dst always ends terminated
-// and holds what was appended before a failure.
 short eval_strexpr(char* dst, short len, const char* stops) {
     if (!dst || len <= 0) {
         set_errhdl(ERR_EXPR_OVERFLOW);

@@ -26,7 +26,6 @@ struct SymtabLifetime {
 const short SYMTAB_MAX = 8191;
 }  // namespace
 
-// Can't fail.
 void SYMBOL_TYP::zero() {
     name = nullptr;
     type = T_NONE;
@@ -36,13 +35,11 @@ void SYMBOL_TYP::zero() {
     arg_count = 0;
 }
 
-// Always 1.
 short SYMBOL_TYP::make() {
     zero();
     return 1;
 }
 
-// 1, or 0 when copying the name failed (1001 queued; the other fields stay zeroed).
 short SYMBOL_TYP::make(const char* nm, short typ, unsigned short owns, short len, void* val, short args) {
     zero();
     if (nm != nullptr && WC::strxfer(name, nm) != 0) return 0;
@@ -54,8 +51,8 @@ short SYMBOL_TYP::make(const char* nm, short typ, unsigned short owns, short len
     return 1;
 }
 
-// The new symbol takes over the source's value block. Ownership passes only when the copy
-// succeeded: a failed copy leaves the block with the source, so its unmake still frees it.
+// Ownership passes only when the copy succeeded, so the source's unmake still frees a block
+// the copy did not take.
 short SYMBOL_TYP::make(SYMBOL_TYP* source) {
     short ok = make(source->name, source->type, source->owns_value, source->length, source->value,
                     source->arg_count);
@@ -63,26 +60,22 @@ short SYMBOL_TYP::make(SYMBOL_TYP* source) {
     return ok;
 }
 
-// Frees the name and an owned value block. Can't fail.
 void SYMBOL_TYP::unmake() {
     free(name);
     if (owns_value) free(value);
     zero();
 }
 
-// Can't fail.
 void SYMTAB_TYP::zero() {
     count = 0;
     index = nullptr;
 }
 
-// Always 1.
 short SYMTAB_TYP::make() {
     zero();
     return 1;
 }
 
-// Destroys every symbol and the index. Can't fail.
 void SYMTAB_TYP::unmake() {
     for (short i = 0; i < count; i++) {
         if (index[i] != nullptr) {
@@ -95,7 +88,6 @@ void SYMTAB_TYP::unmake() {
     zero();
 }
 
-// Adds one empty slot at the end. 1, or 0 with 1001 queued (the table unchanged).
 short SYMTAB_TYP::allocate() {
     if (count >= SYMTAB_MAX) {
         set_errhdl(ERR_MEMORY);
@@ -112,9 +104,6 @@ short SYMTAB_TYP::allocate() {
     return 1;
 }
 
-// Drops the last slot (the caller has emptied it). 1; 0 with 3001 queued on an empty table.
-// A shrink that the allocator refuses keeps the larger block but still drops the slot, so the
-// table stays consistent; 1001 is queued and the result is 0.
 short SYMTAB_TYP::deallocate() {
     if (count <= 0) {
         set_errhdl(ERR_SYMTAB_UNDERFLOW);
@@ -136,7 +125,6 @@ short SYMTAB_TYP::deallocate() {
     return 1;
 }
 
-// Orders the index ascending by name without case. 0 only when there is no index.
 // An insertion sort: after an append only the new last slot is out of place, so it costs one
 // pass instead of the quadratic exchange sort; names are unique, so the order is the same.
 short SYMTAB_TYP::sort_idx() {
@@ -153,7 +141,6 @@ short SYMTAB_TYP::sort_idx() {
     return 1;
 }
 
-// Slot of name within [low, high) (high -1: count), or -1. Binary search without case.
 short SYMTAB_TYP::find_idx(const char* nm, short low, short high) {
     if (high == -1) high = count;
     if (index == nullptr || nm == nullptr) return -1;
@@ -169,15 +156,11 @@ short SYMTAB_TYP::find_idx(const char* nm, short low, short high) {
     return -1;
 }
 
-// The symbol of that name (any case), or null.
 SYMBOL_TYP* SYMTAB_TYP::find(const char* nm) {
     short i = find_idx(nm, 0, -1);
     return i < 0 ? nullptr : index[i];
 }
 
-// Adds a copy of prototype, which hands its value block to the table. Callers check with find
-// first: names are not checked for uniqueness here. 1, or 0 with 1001 queued (nothing added;
-// the prototype keeps its block).
 short SYMTAB_TYP::insert(SYMBOL_TYP* prototype) {
     SYMBOL_TYP* sym = new (std::nothrow) SYMBOL_TYP;
     if (sym == nullptr) {
@@ -201,8 +184,6 @@ short SYMTAB_TYP::insert(SYMBOL_TYP* prototype) {
     return 1;
 }
 
-// Destroys the named symbol (an unowned value, a bound variable's global, stays). 1; 0 when the
-// name is absent (nothing queued) or the index could not shrink (1001 queued, symbol gone).
 short SYMTAB_TYP::remove(const char* nm) {
     short i = find_idx(nm, 0, -1);
     if (i < 0) return 0;

@@ -258,7 +258,6 @@ short exec_delete() {
     return 1;
 }
 
-// 1 when P holds the next line, 0 when the keyboard has reached end of input.
 short getline(const char* prompt, unsigned short substitute) {
     for (;;) {
         if (sig_pending()) return 0;  // the construct being read is abandoned
@@ -272,7 +271,6 @@ short getline(const char* prompt, unsigned short substitute) {
     }
 }
 
-// 1 with the first token of the next non-empty, non-comment line current; 0 at end of input.
 short getword(const char* prompt) {
     while (P.get(0) != 0 || P.token[0] == '#') {
         if (!getline(prompt, 0)) return 0;

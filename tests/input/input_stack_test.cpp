@@ -67,6 +67,16 @@ TEST_F(InputStack, LoopRunsConditionBodyStepInOrder) {
     EXPECT_EQ(input.depth, 1);
 }
 
+// A step of no bytes is no step. Taken as one, it was due again right after it ran: the loop
+// pushed and popped empty step frames without end and never reached its condition.
+TEST_F(InputStack, StepOfNoBytesIsNone) {
+    ASSERT_EQ(input.push("A\0\0", 3, "1", 1, "", 0), 1);
+    EXPECT_EQ(next(), "A");
+    EXPECT_EQ(next(), "A");
+    EXPECT_EQ(input.depth, 2);
+    input.pop();
+}
+
 TEST_F(InputStack, FailingConditionEndsTheLoopWithItsError) {
     input.push("A\0\0", 3, "(", 1, nullptr, 0);
     EXPECT_EQ(next(), "-");
