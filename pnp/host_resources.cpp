@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "pnp/host_files.h"
+#include "shell/memory.h"
 
 enum {
     LABEL_SIZE = 16  // the label of a row of interrupts ("NMI", "4")
@@ -74,58 +75,6 @@ static short may_hold(const char* name) {
     return !contains_nocase(name, "isapnp");
 }
 
-// Fills in *h (when h is given) for a holder of this name and range found in file. HOST_IN_USE,
-// or HOST_FREE when the name is empty (nothing found).
-static short give_holder(const char* name, unsigned long lo, unsigned long hi, const char* file,
-                         HOST_HOLDER* h) {
-    if (!name[0]) return HOST_FREE;
-    if (h) {
-        snprintf(h->name, sizeof h->name, "%s", name);
-        h->lo = lo;
-        h->hi = hi;
-        h->file = file;
-    }
-    return HOST_IN_USE;
-}
-
-static void swap_order(unsigned long& lo, unsigned long& hi) {
-    if (lo <= hi) return;
-    unsigned long t = lo;
-    lo = hi;
-    hi = t;
-}
-
-// The holder of lo..hi in the range file rel (host path file), as host_io_holder says.
-static short range_holder(const char* root, const char* rel, const char* file, unsigned long lo,
-                          unsigned long hi, HOST_HOLDER* h) {
-    HOST_FILE hf;
-    if (!host_open(root, rel, hf)) return HOST_UNKNOWN;
-    swap_order(lo, hi);
-    char line[HOST_LINE_SIZE];
-    RANGE_ENTRY e, best = {};
-    short told = 0, found = 0;
-    short got;
-    while ((got = host_read_line(hf, line, sizeof line)) != 0) {
-        if (got < 0 || !parse_range_line(line, e)) continue;
-        if (e.lo == 0 && e.hi == 0) continue;  // zeroed for a reader without privilege
-        told = 1;
-        if (e.hi < lo || e.lo > hi || !may_hold(e.name)) continue;
-        if (!found || e.depth > best.depth) best = e;
-        found = 1;
-    }
-    fclose(hf.f);
-    if (!told) return HOST_UNKNOWN;
-    return give_holder(found ? best.name : "", (unsigned long)best.lo, (unsigned long)best.hi, file, h);
-}
-
-short host_io_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h) {
-    return range_holder(root, "proc/ioports", "/proc/ioports", lo, hi, h);
-}
-
-short host_mem_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h) {
-    return range_holder(root, "proc/iomem", "/proc/iomem", lo, hi, h);
-}
-
 // ---- proc/interrupts and proc/dma ----
 
 // The number a label of decimal digits (at most 5) stands for, or -1.
@@ -190,38 +139,303 @@ static short is_irq_kind(const char* s) {
     return *s == '-';
 }
 
-short host_irq_holder(const char* root, short irq, HOST_HOLDER* h) {
-    HOST_FILE hf;
-    if (!host_open(root, "proc/interrupts", hf)) return HOST_UNKNOWN;
-    char label[LABEL_SIZE], rest[HOST_LINE_SIZE], devices[HOST_NAME_SIZE] = "";
+// ---- The tables: each file read once under a root ----
+
+// The files, by index: HOST_IO and HOST_MEM first, as host_range_held takes them.
+enum { FILE_IOPORTS = HOST_IO, FILE_IOMEM = HOST_MEM, FILE_INTERRUPTS, FILE_DMA, FILE_KINDS };
+// Their paths on the host; under a root the same without the first '/'.
+static const char* const FILE_PATH[FILE_KINDS] = {"/proc/ioports", "/proc/iomem", "/proc/interrupts",
+                                                  "/proc/dma"};
+
+// One entry of a table, in file order. ioports and iomem: a range that may hold (bus windows, the
+// ISA PnP interface's ports and 0-0 entries are not kept) and its depth. interrupts: a row with
+// an IRQ number, lo and hi that number, its device list the name (empty for a row without
+// devices). dma: a line with a channel number and an owner.
+struct TABLE_ENTRY {
+    unsigned long long lo, hi;
+    unsigned name;  // offset of the NUL-ended name in the table's names
+    short depth;
+};
+
+// A run of addresses some entry holds: the held ranges merged, sorted, disjoint and not adjacent.
+struct HELD_RANGE {
+    unsigned long long lo, hi;
+};
+
+enum { TABLE_UNREAD = 0, TABLE_READ = 1, TABLE_UNKNOWN = 2 };
+enum {
+    FIRST_ENTRIES = 64,  // entries room first made for, doubled when full
+    FIRST_NAMES = 4096   // bytes of names room first made for, doubled when full; > HOST_NAME_SIZE
+};
+
+// One file's table. Its blocks grow with what the file holds, which HOST_READ_MAX bounds: a
+// kept entry took at least 3 bytes of the file ("5:\n"), and its name with its NUL no more
+// bytes than its line, so there are fewer than 2^23 entries and fewer than 2^25 bytes of names
+// room (the offsets fit in 32 bits).
+struct HOST_TABLE {
+    short state;  // TABLE_*: READ has entries (maybe none), UNKNOWN tells nothing
+    TABLE_ENTRY* entry;
+    long n, room;
+    char* names;
+    unsigned long used, size;
+    HELD_RANGE* held;  // ioports and iomem only
+    long nheld;
+};
+
+// The tables of the root they were read under (rooted: root holds one).
+struct HOST_TABLES {
+    short rooted;
+    char root[HOST_PATH_SIZE];
+    HOST_TABLE file[FILE_KINDS];
+};
+
+static HOST_TABLES tables;
+
+// Frees t's blocks and makes it unread.
+static void drop_table(HOST_TABLE& t) {
+    free(t.entry);
+    free(t.names);
+    free(t.held);
+    memset(&t, 0, sizeof t);
+}
+
+void host_forget() {
+    for (short k = 0; k < FILE_KINDS; k++) drop_table(tables.file[k]);
+    tables.rooted = 0;
+    tables.root[0] = 0;
+}
+
+// Appends an entry lo..hi of this depth and name (shorter than HOST_NAME_SIZE) to t, growing
+// its blocks when full. 1, or 0 when the memory is not there (t as it was).
+static short add_entry(HOST_TABLE& t, unsigned long long lo, unsigned long long hi, short depth,
+                       const char* name) {
+    size_t len = strlen(name) + 1;
+    if (t.n == t.room) {
+        long room = t.room ? t.room * 2 : (long)FIRST_ENTRIES;
+        void* p = mem_realloc(t.entry, (size_t)room * sizeof *t.entry);
+        if (!p) return 0;
+        t.entry = (TABLE_ENTRY*)p;
+        t.room = room;
+    }
+    if (t.size - t.used < len) {  // doubled, the room left is more than FIRST_NAMES > len
+        unsigned long size = t.size ? t.size * 2 : (unsigned long)FIRST_NAMES;
+        void* p = mem_realloc(t.names, size);
+        if (!p) return 0;
+        t.names = (char*)p;
+        t.size = size;
+    }
+    memcpy(t.names + t.used, name, len);
+    t.entry[t.n++] = TABLE_ENTRY{lo, hi, (unsigned)t.used, depth};
+    t.used += len;
+    return 1;
+}
+
+// Reads ioports or iomem into t. 1, or 0 when the file tells nothing (no entry other than 0-0)
+// or the memory is not there.
+static short read_ranges(HOST_FILE& hf, HOST_TABLE& t) {
+    char line[HOST_LINE_SIZE];
+    RANGE_ENTRY e;
+    short told = 0, got;
+    while ((got = host_read_line(hf, line, sizeof line)) != 0) {
+        if (got < 0 || !parse_range_line(line, e)) continue;
+        if (e.lo == 0 && e.hi == 0) continue;  // zeroed for a reader without privilege
+        told = 1;
+        if (may_hold(e.name) && !add_entry(t, e.lo, e.hi, e.depth, e.name)) return 0;
+    }
+    return told;
+}
+
+// Reads interrupts into t: every row labelled by a number. 1, or 0 when the memory is not there.
+static short read_interrupts(HOST_FILE& hf, HOST_TABLE& t) {
+    char label[LABEL_SIZE], rest[HOST_LINE_SIZE], devices[HOST_NAME_SIZE];
     short got;
     while ((got = read_irq_row(hf, label, rest, sizeof rest)) != 0) {
-        if (got < 0 || irq < 0 || label_number(label, strlen(label)) != irq) continue;
+        long irq = got > 0 ? label_number(label, strlen(label)) : -1;
+        if (irq < 0) continue;
         const char* s = rest;
         while (isspace((unsigned char)*s)) s++;
         s = skip_word(s);  // the chip
         if (is_irq_kind(s)) s = skip_word(s);
         host_copy_text(devices, sizeof devices, s, strlen(s));
-        break;
+        if (!add_entry(t, (unsigned long long)irq, (unsigned long long)irq, 0, devices)) return 0;
     }
-    fclose(hf.f);
-    return give_holder(devices, (unsigned long)irq, (unsigned long)irq, "/proc/interrupts", h);
+    return 1;
 }
 
-short host_dma_holder(const char* root, short channel, HOST_HOLDER* h) {
-    HOST_FILE hf;
-    if (!host_open(root, "proc/dma", hf)) return HOST_UNKNOWN;
-    char line[HOST_LINE_SIZE], owner[HOST_NAME_SIZE] = "";
+// Reads dma into t: every line of a numbered channel with an owner. 1, or 0 when the memory is
+// not there.
+static short read_dma(HOST_FILE& hf, HOST_TABLE& t) {
+    char line[HOST_LINE_SIZE], owner[HOST_NAME_SIZE];
     short got;
     while ((got = host_read_line(hf, line, sizeof line)) != 0) {
         const char* colon = strchr(line, ':');
-        if (got < 0 || !colon || channel < 0 || label_number(line, (size_t)(colon - line)) != channel)
-            continue;
+        long channel = got > 0 && colon ? label_number(line, (size_t)(colon - line)) : -1;
+        if (channel < 0) continue;
         host_copy_text(owner, sizeof owner, colon + 1, strlen(colon + 1));
-        if (owner[0]) break;
+        if (owner[0] && !add_entry(t, (unsigned long long)channel, (unsigned long long)channel, 0, owner))
+            return 0;
     }
-    fclose(hf.f);
-    return give_holder(owner, (unsigned long)channel, (unsigned long)channel, "/proc/dma", h);
+    return 1;
+}
+
+static int by_start(const void* a, const void* b) {
+    const HELD_RANGE* x = (const HELD_RANGE*)a;
+    const HELD_RANGE* y = (const HELD_RANGE*)b;
+    return x->lo < y->lo ? -1 : x->lo > y->lo;
+}
+
+// Makes t's held ranges from its entries. 1, or 0 when the memory is not there.
+static short merge_held(HOST_TABLE& t) {
+    if (!t.n) return 1;
+    t.held = (HELD_RANGE*)mem_alloc((size_t)t.n * sizeof *t.held);
+    if (!t.held) return 0;
+    for (long i = 0; i < t.n; i++) t.held[i] = HELD_RANGE{t.entry[i].lo, t.entry[i].hi};
+    qsort(t.held, (size_t)t.n, sizeof *t.held, by_start);
+    long m = 0;
+    for (long i = 1; i < t.n; i++) {
+        HELD_RANGE& last = t.held[m];
+        if (last.hi == ~0ull || t.held[i].lo <= last.hi + 1) {  // overlapping or adjacent
+            if (t.held[i].hi > last.hi) last.hi = t.held[i].hi;
+        } else {
+            t.held[++m] = t.held[i];
+        }
+    }
+    t.nheld = m + 1;
+    return 1;
+}
+
+// Reads file k under root into t (unread): TABLE_READ, or TABLE_UNKNOWN with nothing kept when
+// the file cannot be opened, tells nothing, or its memory is not there.
+static void read_table(const char* root, short k, HOST_TABLE& t) {
+    HOST_FILE hf;
+    short ok = 0;
+    if (host_open(root, FILE_PATH[k] + 1, hf)) {
+        switch (k) {
+        case FILE_INTERRUPTS: ok = read_interrupts(hf, t); break;
+        case FILE_DMA: ok = read_dma(hf, t); break;
+        default: ok = read_ranges(hf, t) && merge_held(t); break;
+        }
+        fclose(hf.f);
+    }
+    if (!ok) drop_table(t);
+    t.state = ok ? TABLE_READ : TABLE_UNKNOWN;
+}
+
+// The table of file k under root, read on the first question under this root: the tables of
+// another root are dropped first. Null when nothing is known of the file: root null or too long
+// for any path under it, the file absent, unreadable or telling nothing, or its memory not there.
+static const HOST_TABLE* table_of(const char* root, short k) {
+    if (!root) return nullptr;
+    if (!tables.rooted || strcmp(tables.root, root) != 0) {
+        host_forget();
+        size_t len = strlen(root);
+        if (len >= sizeof tables.root) return nullptr;
+        memcpy(tables.root, root, len + 1);
+        tables.rooted = 1;
+    }
+    HOST_TABLE& t = tables.file[k];
+    if (t.state == TABLE_UNREAD) read_table(root, k, t);
+    return t.state == TABLE_READ ? &t : nullptr;
+}
+
+// Fills in *h (when h is given) for a holder of this name and range found in file. HOST_IN_USE,
+// or HOST_FREE when the name is empty (nothing found).
+static short give_holder(const char* name, unsigned long lo, unsigned long hi, const char* file,
+                         HOST_HOLDER* h) {
+    if (!name[0]) return HOST_FREE;
+    if (h) {
+        snprintf(h->name, sizeof h->name, "%s", name);
+        h->lo = lo;
+        h->hi = hi;
+        h->file = file;
+    }
+    return HOST_IN_USE;
+}
+
+static void swap_order(unsigned long& lo, unsigned long& hi) {
+    if (lo <= hi) return;
+    unsigned long t = lo;
+    lo = hi;
+    hi = t;
+}
+
+// ---- The questions ----
+
+// The holder of lo..hi in the table of ioports or iomem (file k), as host_io_holder says.
+static short range_holder(const char* root, short k, unsigned long lo, unsigned long hi, HOST_HOLDER* h) {
+    const HOST_TABLE* t = table_of(root, k);
+    if (!t) return HOST_UNKNOWN;
+    swap_order(lo, hi);
+    const TABLE_ENTRY* best = nullptr;
+    for (long i = 0; i < t->n; i++) {
+        const TABLE_ENTRY& e = t->entry[i];
+        if (e.hi < lo || e.lo > hi) continue;
+        if (!best || e.depth > best->depth) best = &e;
+    }
+    if (!best) return HOST_FREE;
+    return give_holder(t->names + best->name, (unsigned long)best->lo, (unsigned long)best->hi, FILE_PATH[k],
+                       h);
+}
+
+short host_io_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h) {
+    return range_holder(root, FILE_IOPORTS, lo, hi, h);
+}
+
+short host_mem_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h) {
+    return range_holder(root, FILE_IOMEM, lo, hi, h);
+}
+
+// The holder of IRQ or channel number in the table of interrupts or dma (file k): its first
+// entry of that number.
+static short number_holder(const char* root, short k, short number, HOST_HOLDER* h) {
+    const HOST_TABLE* t = table_of(root, k);
+    if (!t) return HOST_UNKNOWN;
+    for (long i = 0; i < t->n && number >= 0; i++)
+        if (t->entry[i].lo == (unsigned long long)number)
+            return give_holder(t->names + t->entry[i].name, (unsigned long)number, (unsigned long)number,
+                               FILE_PATH[k], h);
+    return HOST_FREE;
+}
+
+short host_irq_holder(const char* root, short irq, HOST_HOLDER* h) {
+    return number_holder(root, FILE_INTERRUPTS, irq, h);
+}
+
+short host_dma_holder(const char* root, short channel, HOST_HOLDER* h) {
+    return number_holder(root, FILE_DMA, channel, h);
+}
+
+short host_range_held(const char* root, short file, unsigned long lo, unsigned long hi, unsigned long* past) {
+    const HOST_TABLE* t = file == HOST_IO || file == HOST_MEM ? table_of(root, file) : nullptr;
+    if (!t) return 0;
+    swap_order(lo, hi);
+    long a = 0, b = t->nheld;  // the held ranges before a start at or below hi, those from b above it
+    while (a < b) {
+        long m = a + (b - a) / 2;
+        if (t->held[m].lo <= hi)
+            a = m + 1;
+        else
+            b = m;
+    }
+    // The last range starting at or below hi is the one of the highest end that can overlap; when
+    // it ends below lo, so do all before it.
+    if (a == 0 || t->held[a - 1].hi < lo) return 0;
+    if (past) *past = (unsigned long)t->held[a - 1].hi;
+    return 1;
+}
+
+unsigned short host_irqs_held(const char* root) {
+    unsigned short held = 0;
+    for (short l = 0; l < 16; l++)
+        if (host_irq_holder(root, l, nullptr) == HOST_IN_USE) held |= (unsigned short)(1u << l);
+    return held;
+}
+
+unsigned short host_dmas_held(const char* root) {
+    unsigned short held = 0;
+    for (short c = 0; c < 8; c++)
+        if (host_dma_holder(root, c, nullptr) == HOST_IN_USE) held |= (unsigned short)(1u << c);
+    return held;
 }
 
 // ---- Conflict texts ----
@@ -271,4 +485,3 @@ short host_dma_conflict(const char* root, short channel, char* text, size_t n) {
     snprintf(what, sizeof what, "DMA %d", channel);
     return conflict_text(host_dma_holder(root, channel, &h), h, what, text, n);
 }
-

@@ -7,6 +7,14 @@
 // "velkor: warning: " prefix (the texts do not carry it). Host files are read a bounded line at
 // a time (at most HOST_READ_MAX bytes of a file); a line that cannot be parsed, or is longer
 // than the reader keeps, is skipped. Only regular files are read.
+//
+// Each of proc/ioports, proc/iomem, proc/interrupts and proc/dma is read once, at the first
+// question about it, into a table on the heap that answers every later question under the same
+// root; what an absent or silent file told (nothing) is kept as well. A question under another
+// root drops every table and reads anew, as does any question after host_forget. A file that
+// changes after it was read is not seen until then. When the memory for a file's table is not
+// there, the file counts as unknown (HOST_UNKNOWN, as an absent file) until the tables are
+// dropped; the program goes on without it.
 #ifndef VELKOR_PNP_HOST_RESOURCES_H
 #define VELKOR_PNP_HOST_RESOURCES_H
 
@@ -44,7 +52,7 @@ struct HOST_HOLDER {
 // Among overlapping entries of one depth the first in the file wins. Returns HOST_IN_USE with *h
 // filled in, HOST_FREE when no entry holds the range, HOST_UNKNOWN when the file is absent or
 // unreadable, or tells nothing (no entry with a range other than 0-0). *h changes only for
-// HOST_IN_USE; h may be null.
+// HOST_IN_USE; h may be null. Answered from the file's table: its entries are looked at in turn.
 short host_io_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h);
 short host_mem_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h);
 // The holder of IRQ irq in proc/interrupts: the device names after the chip columns of its row
@@ -57,6 +65,24 @@ short host_irq_holder(const char* root, short irq, HOST_HOLDER* h);
 // no line, HOST_UNKNOWN when the file is absent or unreadable. *h changes only for HOST_IN_USE;
 // h may be null.
 short host_dma_holder(const char* root, short channel, HOST_HOLDER* h);
+
+// Drops the tables of every file read so far and frees their memory: the next question, under
+// any root, reads its file again. Can't fail.
+void host_forget();
+
+// What host_range_held asks about: proc/ioports or proc/iomem.
+enum { HOST_IO = 0, HOST_MEM = 1 };
+// Whether lo..hi (either order) overlaps a range that holds in file (HOST_IO or HOST_MEM), by
+// the holder rule above: any entry that may hold, at any depth. Returns 1 with *past (when past
+// is not null) set to the highest end of the held addresses it overlaps, where held ranges that
+// overlap or touch count as one; 0 when none overlaps, and also when the file is unknown
+// (HOST_UNKNOWN counts as free), root is null, or file is neither; *past changes only for 1.
+// A binary search of the held ranges, merged and sorted once with the table.
+short host_range_held(const char* root, short file, unsigned long lo, unsigned long hi, unsigned long* past);
+// IRQs 0 to 15 (bit l: IRQ l) and DMA channels 0 to 7 (bit c) that are HOST_IN_USE by
+// host_irq_holder and host_dma_holder; 0 for an unknown file or a null root. Can't fail.
+unsigned short host_irqs_held(const char* root);
+unsigned short host_dmas_held(const char* root);
 
 // The conflict texts. Each returns 1 with text set when the resource is in use, 0 (text empty,
 // when n > 0) when it is free or nothing is known. The range printed is the one asked about
