@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "pnp/host_resources.h"
+#include "pnp/kernel_pnp.h"
 #include "pnp/ports.h"
 
 const char* host_checks_root() { return host_root(bus == &hw_bus ? 1 : 0); }

@@ -16,63 +16,6 @@
 
 namespace {
 
-// ---- What the host holds, read once a search ----
-
-enum { HOST_SPANS = 1024 };  // ranges kept of a host file; proc/iomem has some hundreds
-
-struct SPAN {
-    unsigned long lo, hi;
-};
-
-struct SPAN_LIST {
-    SPAN span[HOST_SPANS];
-    short n;
-};
-
-typedef short (*HOLDER_FN)(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h);
-
-// Every range of lo..hi the host holds, found by asking the holder about a range and then
-// about what lies beside the holder's own range in it (an explicit stack of the ranges still
-// to ask about). A range left over when a list is full is taken as held.
-void read_spans(const char* root, HOLDER_FN holder, unsigned long lo, unsigned long hi, SPAN_LIST* out) {
-    SPAN todo[HOST_SPANS];
-    short ntodo = 0;
-    out->n = 0;
-    if (!root) return;
-    todo[ntodo++] = SPAN{lo, hi};
-    while (ntodo > 0) {
-        SPAN r = todo[--ntodo];
-        HOST_HOLDER h;
-        if (holder(root, r.lo, r.hi, &h) != HOST_IN_USE) continue;
-        unsigned long a = h.lo > r.lo ? h.lo : r.lo, b = h.hi < r.hi ? h.hi : r.hi;
-        if (a > b) a = r.lo, b = r.hi;  // a holder that does not say where: all of it
-        if (out->n >= HOST_SPANS || ntodo + 2 > HOST_SPANS) {
-            if (out->n < HOST_SPANS) {
-                out->span[out->n++] = r;
-            } else {  // no room: the last span grows over r
-                SPAN& l = out->span[HOST_SPANS - 1];
-                if (r.lo < l.lo) l.lo = r.lo;
-                if (r.hi > l.hi) l.hi = r.hi;
-            }
-            continue;
-        }
-        out->span[out->n++] = SPAN{a, b};
-        if (a > r.lo) todo[ntodo++] = SPAN{r.lo, a - 1};
-        if (b < r.hi) todo[ntodo++] = SPAN{b + 1, r.hi};
-    }
-}
-
-// Whether lo..hi overlaps a span of l; *past (when it does) gets the highest end of those.
-short spans_overlap(const SPAN_LIST* l, unsigned long lo, unsigned long hi, unsigned long* past) {
-    short hit = 0;
-    for (short i = 0; i < l->n; i++)
-        if (l->span[i].lo <= hi && lo <= l->span[i].hi) {
-            if (!hit || l->span[i].hi > *past) *past = l->span[i].hi;
-            hit = 1;
-        }
-    return hit;
-}
-
 // ---- The search's view of a device ----
 
 enum { SLOT_DMA, SLOT_IRQ, SLOT_IO, SLOT_MEM, SLOT_MEM32, SLOT_KINDS };
@@ -101,7 +44,6 @@ struct TAKEN {
 struct SEARCH {
     const char* root;
     unsigned short hostirq, hostdma;  // held by the host
-    SPAN_LIST hostio, hostmem;
     DEV_VIEW view[PLAN_MAX_DEVICES];
     short n;
     // the current assignment
@@ -257,8 +199,8 @@ short level_candidate(unsigned mask, unsigned top, unsigned long none, short kin
 // each, ending at top at the most; a length of 0 takes nothing (base 0). Memory
 // at 0 is never planned: 0 means none.
 short range_slot(unsigned long min, unsigned long max, unsigned long align, unsigned long len,
-                 unsigned long top, const SPAN_LIST* host, short kind, unsigned long* i, unsigned long* value,
-                 TAKEN* t, short* ok) {
+                 unsigned long top, short host, short kind, unsigned long* i, unsigned long* value, TAKEN* t,
+                 short* ok) {
     if (len == 0) {
         *value = 0;
         return *i == 0;
@@ -270,8 +212,8 @@ short range_slot(unsigned long min, unsigned long max, unsigned long align, unsi
     t->lo = base;
     t->hi = base + len - 1;
     unsigned long past = 0;
-    *ok = (kind == SLOT_IO || base != 0) && t->hi <= top && !spans_overlap(host, t->lo, t->hi, &past) &&
-          !overlaps_taken(kind, t->lo, t->hi, &past);
+    *ok = (kind == SLOT_IO || base != 0) && t->hi <= top &&
+          !host_range_held(S.root, host, t->lo, t->hi, &past) && !overlaps_taken(kind, t->lo, t->hi, &past);
     // Every place up to the end of what it collided with collides with that too: *i moves on to
     // the last of them.
     if (!*ok && past > base && align > 0) *i += (past - base) / align;
@@ -292,12 +234,12 @@ short candidate(const RES_DEVICE* dev, short f, SLOT s, unsigned long* i, unsign
         return level_candidate(res_dma_at(dev, f, s.k)->mask, PNP_DMA_CHANNELS, PNP_DMA_NONE, SLOT_DMA, i, value, t, ok);
     case SLOT_IO: {
         const RES_IO* io = res_io_at(dev, f, s.k);
-        return range_slot(io->min, io->max, io->align, io->len, 0xFFFF, &S.hostio, SLOT_IO, i, value, t, ok);
+        return range_slot(io->min, io->max, io->align, io->len, 0xFFFF, HOST_IO, SLOT_IO, i, value, t, ok);
     }
     default: {
         const RES_MEM* m = res_mem_at(dev, s.kind == SLOT_MEM32 ? 32 : 24, f, s.k);
         unsigned long top = s.kind == SLOT_MEM32 ? 0xFFFFFFFFul : 0xFFFFFFul;
-        return range_slot(m->min, m->max, m->align, m->len, top, &S.hostmem, s.kind, i, value, t, ok);
+        return range_slot(m->min, m->max, m->align, m->len, top, HOST_MEM, s.kind, i, value, t, ok);
     }
     }
 }
@@ -715,14 +657,8 @@ short plan_search(const RES_CARD* const* cards, short ncards, const char* root, 
     for (short c = 0; c < ncards; c++)
         for (short k = 0; k < cards[c]->ndevices && k < RES_MAX_DEVICES; k++)
             make_view(&S.view[S.n++], &cards[c]->devices[k], c, k);
-    if (root) {
-        for (short l = 0; l < 16; l++)
-            if (host_irq_holder(root, l, nullptr) == HOST_IN_USE) S.hostirq |= (unsigned short)(1u << l);
-        for (short c = 0; c < 8; c++)
-            if (host_dma_holder(root, c, nullptr) == HOST_IN_USE) S.hostdma |= (unsigned short)(1u << c);
-        read_spans(root, host_io_holder, 0, 0xFFFF, &S.hostio);
-        read_spans(root, host_mem_holder, 0, 0xFFFFFFFFul, &S.hostmem);
-    }
+    S.hostirq = host_irqs_held(root);
+    S.hostdma = host_dmas_held(root);
     snapshot(0, out);
     // First the plan the order gives (a device with no room left unplaced), then
     // again for one device more each time, until every device is placed, no plan

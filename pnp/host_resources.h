@@ -1,5 +1,5 @@
-// Host resources: what the host already uses (I/O ports, memory, IRQs, DMA channels), and which
-// cards the kernel's own ISA PnP driver manages, read from the host's /proc and /sys files.
+// Host resources: what the host already uses (I/O ports, memory, IRQs, DMA channels), read from
+// the host's /proc files. The cards of the kernel's own ISA PnP driver are pnp/kernel_pnp.h's.
 //
 // Every function reads under a root directory that stands for "/" (see host_root); a null root
 // means no host to look at, and every function then answers as for absent files. Nothing is
@@ -7,6 +7,14 @@
 // "velkor: warning: " prefix (the texts do not carry it). Host files are read a bounded line at
 // a time (at most HOST_READ_MAX bytes of a file); a line that cannot be parsed, or is longer
 // than the reader keeps, is skipped. Only regular files are read.
+//
+// Each of proc/ioports, proc/iomem, proc/interrupts and proc/dma is read once, at the first
+// question about it, into a table on the heap that answers every later question under the same
+// root; what an absent or silent file told (nothing) is kept as well. A question under another
+// root drops every table and reads anew, as does any question after host_forget. A file that
+// changes after it was read is not seen until then. When the memory for a file's table is not
+// there, the file counts as unknown (HOST_UNKNOWN, as an absent file) until the tables are
+// dropped; the program goes on without it.
 #ifndef VELKOR_PNP_HOST_RESOURCES_H
 #define VELKOR_PNP_HOST_RESOURCES_H
 
@@ -44,7 +52,7 @@ struct HOST_HOLDER {
 // Among overlapping entries of one depth the first in the file wins. Returns HOST_IN_USE with *h
 // filled in, HOST_FREE when no entry holds the range, HOST_UNKNOWN when the file is absent or
 // unreadable, or tells nothing (no entry with a range other than 0-0). *h changes only for
-// HOST_IN_USE; h may be null.
+// HOST_IN_USE; h may be null. Answered from the file's table: its entries are looked at in turn.
 short host_io_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h);
 short host_mem_holder(const char* root, unsigned long lo, unsigned long hi, HOST_HOLDER* h);
 // The holder of IRQ irq in proc/interrupts: the device names after the chip columns of its row
@@ -58,6 +66,24 @@ short host_irq_holder(const char* root, short irq, HOST_HOLDER* h);
 // h may be null.
 short host_dma_holder(const char* root, short channel, HOST_HOLDER* h);
 
+// Drops the tables of every file read so far and frees their memory: the next question, under
+// any root, reads its file again. Can't fail.
+void host_forget();
+
+// What host_range_held asks about: proc/ioports or proc/iomem.
+enum { HOST_IO = 0, HOST_MEM = 1 };
+// Whether lo..hi (either order) overlaps a range that holds in file (HOST_IO or HOST_MEM), by
+// the holder rule above: any entry that may hold, at any depth. Returns 1 with *past (when past
+// is not null) set to the highest end of the held addresses it overlaps, where held ranges that
+// overlap or touch count as one; 0 when none overlaps, and also when the file is unknown
+// (HOST_UNKNOWN counts as free), root is null, or file is neither; *past changes only for 1.
+// A binary search of the held ranges, merged and sorted once with the table.
+short host_range_held(const char* root, short file, unsigned long lo, unsigned long hi, unsigned long* past);
+// IRQs 0 to 15 (bit l: IRQ l) and DMA channels 0 to 7 (bit c) that are HOST_IN_USE by
+// host_irq_holder and host_dma_holder; 0 for an unknown file or a null root. Can't fail.
+unsigned short host_irqs_held(const char* root);
+unsigned short host_dmas_held(const char* root);
+
 // The conflict texts. Each returns 1 with text set when the resource is in use, 0 (text empty,
 // when n > 0) when it is free or nothing is known. The range printed is the one asked about
 // (I/O in 4 upper-case hex digits, memory in 8; one address alone when lo equals hi):
@@ -70,54 +96,5 @@ short host_io_conflict(const char* root, unsigned long lo, unsigned long hi, cha
 short host_mem_conflict(const char* root, unsigned long lo, unsigned long hi, char* text, size_t n);
 short host_irq_conflict(const char* root, short irq, char* text, size_t n);
 short host_dma_conflict(const char* root, short channel, char* text, size_t n);
-
-enum {
-    KPNP_MAXCARDS = 16,  // cards kept in a KERNEL_PNP (all are counted)
-    KPNP_MAXDEVS = 8,    // logical devices kept a card
-    KPNP_ID_SIZE = 16,
-    KPNP_DRIVER_SIZE = 32
-};
-// Where a KERNEL_PNP was read from.
-enum { KPNP_NONE = 0, KPNP_SYSFS = 1, KPNP_PROCFS = 2 };
-
-struct KERNEL_PNP_DEVICE {
-    short number;                   // its logical device number
-    char id[KPNP_ID_SIZE];          // the first line of its id file ("CTL0031"); from procfs empty
-    char driver[KPNP_DRIVER_SIZE];  // the driver bound to it ("snd-sbawe"), empty when none
-};
-struct KERNEL_PNP_CARD {
-    short number;           // the kernel's card number
-    char id[KPNP_ID_SIZE];  // its card_id ("CTL00e4"), or "card N" when not known
-    short ndevs;
-    KERNEL_PNP_DEVICE devs[KPNP_MAXDEVS];  // by number
-};
-struct KERNEL_PNP {
-    short source;  // KPNP_SYSFS, KPNP_PROCFS, or KPNP_NONE when neither told of a card
-    short ncards;  // every card seen
-    short kept;    // the first KPNP_MAXCARDS of them by number, in cards[]
-    KERNEL_PNP_CARD cards[KPNP_MAXCARDS];
-};
-
-// Reads which cards the kernel's ISA PnP driver manages into *k (always filled in). From sysfs:
-// every entry of sys/bus/pnp/devices named "PP:CC.DD" (protocol, card, device, hex) is a device
-// of an ISA PnP card; entries without the device part ("00:0a", PnP BIOS and ACPI) are not. A
-// device's id is the first line of its id file (else its entry name), its driver the last part
-// of its driver link, its card's id the card_id file of the device directory's parent (the card
-// directory, as the entry is a link into sys/devices/pnpN/PP:CC/). In a copy of sysfs that
-// followed the links, where an entry is a directory of its own, the card's id is read from
-// sys/devices/pnpN/PP:CC/card_id and the driver is the one whose sys/bus/pnp/drivers/DRIVER
-// directory has an entry named as the device. When sysfs lists no ISA PnP
-// device, proc/bus/isapnp is read: each directory named by two hex digits is a card, each file
-// in it named so a device (no ids there). Devices past KPNP_MAXDEVS a card are left out. Returns
-// k->ncards. Can't fail.
-short kernel_pnp_read(const char* root, KERNEL_PNP* k);
-// The warnings about the kernel's ISA PnP driver, at most max lines: first, when it manages any
-// card,
-//   the kernel's ISA PnP driver manages 2 cards (CTL00e4, RTL8019); ISOLATE renumbers them
-// (", ..." ends the list when more cards were seen than kept), then one line a device bound to a
-// driver:
-//   device CTL0031 of card CTL00e4 is bound to driver snd-sbawe: DEVICE SET moves its resources under it
-// Returns the number of lines written (0 when the kernel manages no card, or max < 1).
-short kernel_pnp_warnings(const char* root, char lines[][HOST_TEXT_SIZE], short max);
 
 #endif

@@ -1,7 +1,9 @@
 // Host resources: holders of ports, memory, IRQs and DMA channels in the machines of tests/host,
-// made files that are malformed or huge, the kernel's ISA PnP cards, and the root rule.
+// made files that are malformed or huge, the tables that read each file once, the held ranges
+// the planner asks about, and the root rule.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "pnp/host_files.h"
 #include "pnp/host_resources.h"
-#include "support/scratch_dir.h"
+#include "shell/memory.h"
+#include "support/made_host.h"
 
 namespace {
-
-std::string machine(const char* name) { return std::string(VELKOR_SOURCE_DIR) + "/tests/host/" + name; }
 
 // The conflict text of one query: kind 'i' I/O, 'm' memory, 'q' IRQ, 'd' DMA; "" when none.
 std::string conflict(const std::string& root, char kind, unsigned long lo, unsigned long hi = 0) {
@@ -134,22 +136,6 @@ TEST(HostConflicts, AnswersTellUnknownFromFreeAndGiveTheHolder) {
     EXPECT_STREQ(small, "IRQ 4 is in");
 }
 
-// A root of made files, removed after the test.
-class MadeHost : public ::testing::Test {
-protected:
-    SCRATCH_DIR scratch{"host"};
-    std::string root = scratch.path;
-    void write(const std::string& rel, const std::string& text) {
-        std::filesystem::path p = root + "/" + rel;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p) << text;
-    }
-    void link(const std::string& target, const std::string& rel) {
-        std::filesystem::create_directories(std::filesystem::path(root + "/" + rel).parent_path());
-        std::filesystem::create_directory_symlink(target, root + "/" + rel);
-    }
-};
-
 TEST_F(MadeHost, MalformedAndHugeLinesAreSkipped) {
     const std::string huge(100 * 1024, 'x');
     write("proc/ioports",
@@ -167,6 +153,7 @@ TEST_F(MadeHost, MalformedAndHugeLinesAreSkipped) {
     EXPECT_EQ(conflict(root, 'd', 7), "DMA 7 is in use by after (/proc/dma)");
 
     write("proc/ioports", "");
+    host_forget();  // the tables keep what the files said
     EXPECT_EQ(host_io_holder(root.c_str(), 0, 0xffff, nullptr), HOST_UNKNOWN);
     std::filesystem::create_directory(root + "/proc/iomem");
     EXPECT_EQ(host_mem_holder(root.c_str(), 0, 0xffff, nullptr), HOST_UNKNOWN);
@@ -191,118 +178,223 @@ TEST_F(MadeHost, InterruptRowsOfManyCpusAndHugeNames) {
     EXPECT_EQ(conflict(root, 'q', 10), "IRQ 10 is in use by after (/proc/interrupts)");
 }
 
-TEST(KernelPnp, SysfsLayoutNamesCardsDevicesAndDrivers) {
-    KERNEL_PNP k;
-    ASSERT_EQ(kernel_pnp_read(machine("pc-sound").c_str(), &k), 2);
-    EXPECT_EQ(k.source, KPNP_SYSFS);
-    ASSERT_EQ(k.kept, 2);
-    EXPECT_STREQ(k.cards[0].id, "CTL00e4");
-    ASSERT_EQ(k.cards[0].ndevs, 3);
-    const char* ids[] = {"CTL0031", "CTL0021", "CTL7002"};
-    const char* drivers[] = {"snd-sbawe", "", ""};
-    for (short i = 0; i < 3; i++) {
-        EXPECT_EQ(k.cards[0].devs[i].number, i);
-        EXPECT_STREQ(k.cards[0].devs[i].id, ids[i]);
-        EXPECT_STREQ(k.cards[0].devs[i].driver, drivers[i]);
-    }
-    EXPECT_EQ(k.cards[1].number, 2);
-    EXPECT_STREQ(k.cards[1].id, "RTL8019");
-    EXPECT_STREQ(k.cards[1].devs[0].driver, "ne");
+// ---- The tables: one read of each file answers every question ----
 
-    char lines[4][HOST_TEXT_SIZE];
-    ASSERT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 4), 3);
-    EXPECT_STREQ(lines[0],
-                 "the kernel's ISA PnP driver manages 2 cards (CTL00e4, RTL8019); ISOLATE renumbers them");
-    EXPECT_STREQ(lines[1],
-                 "device CTL0031 of card CTL00e4 is bound to driver snd-sbawe: DEVICE SET moves its "
-                 "resources under it");
-    EXPECT_STREQ(
-        lines[2],
-        "device RTL8019 of card RTL8019 is bound to driver ne: DEVICE SET moves its resources under it");
-    EXPECT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 1), 1);
-    EXPECT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 0), 0);
+// The opens of host files that f makes.
+template <class F>
+long opens_of(F f) {
+    long before = host_files_opened();
+    f();
+    return host_files_opened() - before;
 }
 
-TEST(KernelPnp, ProcfsLayoutCountsCardsWithoutNames) {
-    KERNEL_PNP k;
-    ASSERT_EQ(kernel_pnp_read(machine("pc-isapnp-proc").c_str(), &k), 2);
-    EXPECT_EQ(k.source, KPNP_PROCFS);
-    EXPECT_EQ(k.cards[0].ndevs, 2);
-    EXPECT_EQ(k.cards[1].ndevs, 1);
-    char lines[4][HOST_TEXT_SIZE];
-    ASSERT_EQ(kernel_pnp_warnings(machine("pc-isapnp-proc").c_str(), lines, 4), 1);
-    EXPECT_STREQ(lines[0],
-                 "the kernel's ISA PnP driver manages 2 cards (card 1, card 2); ISOLATE renumbers them");
-
-    for (const char* none : {"pc-serial", "unprivileged"}) {
-        EXPECT_EQ(kernel_pnp_read(machine(none).c_str(), &k), 0) << none;
-        EXPECT_EQ(k.source, KPNP_NONE);
-        EXPECT_EQ(kernel_pnp_warnings(machine(none).c_str(), lines, 4), 0);
+// Asks every kind of question about root, many times over.
+void ask_everything(const std::string& root) {
+    const char* r = root.c_str();
+    char text[HOST_TEXT_SIZE];
+    unsigned long past;
+    for (unsigned long port = 0; port < 0x1000; port += 4) {
+        host_io_holder(r, port, port + 3, nullptr);
+        host_io_conflict(r, port, port + 3, text, sizeof text);
+        host_range_held(r, HOST_IO, port, port + 3, &past);
     }
-    EXPECT_EQ(kernel_pnp_warnings(nullptr, lines, 4), 0);
+    for (unsigned long a = 0xc0000; a < 0x100000; a += 0x4000) {
+        host_mem_holder(r, a, a + 0x3fff, nullptr);
+        host_mem_conflict(r, a, a + 0x3fff, text, sizeof text);
+        host_range_held(r, HOST_MEM, a, a + 0x3fff, &past);
+    }
+    for (short l = 0; l < 16; l++) host_irq_conflict(r, l, text, sizeof text);
+    for (short c = 0; c < 8; c++) host_dma_conflict(r, c, text, sizeof text);
+    host_irqs_held(r);
+    host_dmas_held(r);
 }
 
-TEST_F(MadeHost, KernelCardsBeyondTheTableAndMissingFiles) {
-    // Plain directories, no card_id above them, one without an id file; an ACPI device; then
-    // more cards than are kept, each with more devices than are kept.
-    write("sys/bus/pnp/devices/01:0a.00/id", "ABC1234\n");
-    write("sys/bus/pnp/devices/01:0b.00/uevent", "");
-    write("sys/bus/pnp/devices/00:0a/id", "PNP0c02\n");
-    link("/nonexistent/drivers/long-driver-name-that-is-cut-here", "sys/bus/pnp/devices/01:0b.00/driver");
-    KERNEL_PNP k;
-    ASSERT_EQ(kernel_pnp_read(root.c_str(), &k), 2);
-    EXPECT_STREQ(k.cards[0].id, "card 10");
-    EXPECT_STREQ(k.cards[0].devs[0].id, "ABC1234");
-    EXPECT_STREQ(k.cards[1].devs[0].id, "01:0b.00");
-    EXPECT_STREQ(k.cards[1].devs[0].driver, "long-driver-name-that-is-cut-he");
+TEST(HostTables, EachFileIsOpenedOnceARoot) {
+    host_forget();
+    const std::string sound = machine("pc-sound"), serial = machine("pc-serial");
+    EXPECT_EQ(opens_of([&] { ask_everything(sound); }), 4);
+    EXPECT_EQ(opens_of([&] { ask_everything(sound); }), 0);
+    // the answers from the tables are the files' answers
+    EXPECT_EQ(conflict(sound, 'i', 0x220, 0x22f),
+              "I/O 0x0220-0x022F is in use by soundblaster (/proc/ioports)");
+    EXPECT_EQ(conflict(sound, 'd', 5), "DMA 5 is in use by SoundBlaster16 (/proc/dma)");
+    // only the file asked about is read
+    EXPECT_EQ(opens_of([&] { host_dma_holder(serial.c_str(), 1, nullptr); }), 1);
+    EXPECT_EQ(opens_of([&] { host_irq_holder(serial.c_str(), 4, nullptr); }), 1);
+    EXPECT_EQ(opens_of([&] { host_dma_holder(serial.c_str(), 3, nullptr); }), 0);
+    // another root, the same root named otherwise, and the same root after host_forget read anew
+    EXPECT_EQ(opens_of([&] { host_io_holder(sound.c_str(), 0x220, 0x22f, nullptr); }), 1);
+    EXPECT_EQ(opens_of([&] { host_io_holder((sound + "/").c_str(), 0x220, 0x22f, nullptr); }), 1);
+    host_forget();
+    EXPECT_EQ(opens_of([&] { ask_everything(sound + "/"); }), 4);
+    // files absent, or telling nothing, are not looked for again; no root reads nothing
+    EXPECT_EQ(opens_of([&] { ask_everything(machine("pc-isapnp-proc")); }), 4);
+    EXPECT_EQ(opens_of([&] { ask_everything(machine("unprivileged")); }), 4);
+    EXPECT_EQ(opens_of([&] { ask_everything(machine("unprivileged")); }), 0);
+    EXPECT_EQ(opens_of([&] { host_io_holder(nullptr, 0, 0xffff, nullptr); }), 0);
+}
 
-    for (int card = 0x20; card < 0x34; card++)
-        for (int dev = 0; dev < 10; dev++) {
-            char name[16];
-            snprintf(name, sizeof name, "01:%02x.%02x", card, dev);
-            write(std::string("sys/bus/pnp/devices/") + name + "/id", "XYZ0001\n");
+// host_range_held and the masks against the holders, over every port and the 32-bit memory.
+TEST(HostTables, HeldRangesAgreeWithTheHolders) {
+    for (const char* name : {"pc-serial", "pc-sound", "unprivileged", "pc-isapnp-proc"}) {
+        const std::string root = machine(name);
+        const char* r = root.c_str();
+        for (unsigned long width : {1ul, 8ul})
+            for (unsigned long port = 0; port + width - 1 <= 0xffff; port++) {
+                unsigned long past = 1;
+                short held = host_range_held(r, HOST_IO, port, port + width - 1, &past);
+                ASSERT_EQ(held, host_io_holder(r, port, port + width - 1, nullptr) == HOST_IN_USE)
+                    << name << std::hex << " " << port;
+                if (!held) {
+                    EXPECT_EQ(past, 1ul);
+                    continue;
+                }
+                // past: the end of a run of held ports
+                EXPECT_GE(past, port) << name;
+                EXPECT_EQ(host_io_holder(r, past, past, nullptr), HOST_IN_USE) << name << std::hex << past;
+                EXPECT_NE(host_io_holder(r, past + 1, past + 1, nullptr), HOST_IN_USE)
+                    << name << std::hex << past;
+            }
+        for (unsigned long a = 0; a <= 0xffffffffull; a += 0x1000) {
+            unsigned long past = 0;
+            short held = host_range_held(r, HOST_MEM, a + 0xfff, a, &past);
+            ASSERT_EQ(held, host_mem_holder(r, a, a + 0xfff, nullptr) == HOST_IN_USE)
+                << name << std::hex << a;
+            if (held) {
+                EXPECT_NE(host_mem_holder(r, past + 1, past + 1, nullptr), HOST_IN_USE)
+                    << name << std::hex << past;
+            }
         }
-    ASSERT_EQ(kernel_pnp_read(root.c_str(), &k), 22);
-    EXPECT_EQ(k.kept, KPNP_MAXCARDS);
-    EXPECT_EQ(k.cards[KPNP_MAXCARDS - 1].number, 0x2d);
-    EXPECT_EQ(k.cards[2].ndevs, KPNP_MAXDEVS);
-    EXPECT_EQ(k.cards[2].devs[KPNP_MAXDEVS - 1].number, KPNP_MAXDEVS - 1);
-    char lines[2][HOST_TEXT_SIZE];
-    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 2);
-    EXPECT_NE(strstr(lines[0], "manages 22 cards (card 10, card 11, card 32,"), nullptr) << lines[0];
-    EXPECT_NE(strstr(lines[0], "card 45, ...); ISOLATE renumbers them"), nullptr) << lines[0];
-}
-
-// A copy of sysfs made by following its links (cp -rL) has device directories of their own, no
-// driver links, and card directories elsewhere: the same cards, ids and drivers are found.
-TEST_F(MadeHost, SysfsCopiedByFollowingLinks) {
-    namespace fs = std::filesystem;
-    fs::copy(machine("pc-sound") + "/sys", root + "/sys",
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    for (const char* dev : {"01:01.00", "01:01.01", "01:01.02", "01:02.00"}) {
-        std::string entry = root + "/sys/bus/pnp/devices/" + dev;
-        fs::remove(entry);
-        fs::create_directories(entry);
+        unsigned short irqs = 0, dmas = 0;
+        for (short l = 0; l < 16; l++)
+            if (host_irq_holder(r, l, nullptr) == HOST_IN_USE) irqs |= (unsigned short)(1u << l);
+        for (short c = 0; c < 8; c++)
+            if (host_dma_holder(r, c, nullptr) == HOST_IN_USE) dmas |= (unsigned short)(1u << c);
+        EXPECT_EQ(host_irqs_held(r), irqs) << name;
+        EXPECT_EQ(host_dmas_held(r), dmas) << name;
     }
-    write("sys/bus/pnp/devices/01:01.00/id", "CTL0031\n");
-    write("sys/bus/pnp/devices/01:01.01/id", "CTL0021\n");
-    write("sys/bus/pnp/devices/01:02.00/id", "RTL8019\n");
-    char lines[4][HOST_TEXT_SIZE];
-    char want[4][HOST_TEXT_SIZE];
-    ASSERT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), want, 4), 3);
-    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 4), 3);
-    for (short i = 0; i < 3; i++) EXPECT_STREQ(lines[i], want[i]);
+    EXPECT_EQ(host_irqs_held(machine("pc-sound").c_str()), 0xDD27);  // 0 1 2 5 8 10 11 12 14 15
+    EXPECT_EQ(host_dmas_held(machine("pc-sound").c_str()), 0x32);    // 1 4 5
+    EXPECT_EQ(host_irqs_held(nullptr), 0);
+    EXPECT_EQ(host_dmas_held(nullptr), 0);
 }
 
-TEST_F(MadeHost, ProcfsServesWhenSysfsHasNoIsaPnpDevice) {
-    write("sys/bus/pnp/devices/00:0a/id", "PNP0c02\n");
-    write("proc/bus/isapnp/01/00", "");
-    write("proc/bus/isapnp/01/zz", "");
-    write("proc/bus/isapnp/1/00", "");
-    write("proc/bus/isapnp/devices", "");
-    char lines[2][HOST_TEXT_SIZE];
-    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 1);
-    EXPECT_STREQ(lines[0], "the kernel's ISA PnP driver manages 1 card (card 1); ISOLATE renumbers them");
+TEST_F(MadeHost, HeldRangesMergeAndLeaveOutWhatNeverHolds) {
+    write("proc/ioports",
+          "0000-001f : dma1\n0020-0021 : pic1\n0040-0043 : timer0\n  0040-0041 : part\n0060-0060 : kbd\n"
+          "0064-0064 : kbd\n0100-01ff : PCI Bus 0000:01\n  0170-0177 : ata\n0279-0279 : isapnp index\n"
+          "0000-0000 : zeroed\n");
+    write("proc/iomem",
+          "00010000-ffffffffffffffff : all\n  00020000-0002ffff : inside\n0000000000000000-000000000000fff0 "
+          ": low\n");
+    const char* r = root.c_str();
+    unsigned long past = 7;
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x10, 0x10, &past), 1);
+    EXPECT_EQ(past, 0x21ul);  // dma1 and pic1 touch: one run
+    past = 7;
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x3f, 0x22, &past), 0);
+    EXPECT_EQ(past, 7ul);
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x3f, 0x40, &past), 1);
+    EXPECT_EQ(past, 0x43ul);
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x43, 0x63, &past), 1);
+    EXPECT_EQ(past, 0x60ul);  // the highest end of the runs it overlaps
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x100, 0x16f, &past), 0);  // a bus window alone
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x100, 0x1ff, &past), 1);
+    EXPECT_EQ(past, 0x177ul);
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x279, 0x279, &past), 0);
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x65, 0xffff, nullptr), 1);
+    EXPECT_EQ(host_range_held(r, HOST_IO, 0x200, 0xffff, nullptr), 0);
+    EXPECT_EQ(host_range_held(r, 2, 0, 0xffff, &past), 0);
+    EXPECT_EQ(host_range_held(nullptr, HOST_IO, 0, 0xffff, &past), 0);
+    // a range to the end of the addresses takes in what lies in it and after it
+    EXPECT_EQ(host_range_held(r, HOST_MEM, 0x50000, 0x50000, &past), 1);
+    EXPECT_EQ(past, ~0ul);
+    EXPECT_EQ(host_range_held(r, HOST_MEM, ~0ul, ~0ul, &past), 1);
+    EXPECT_EQ(host_range_held(r, HOST_MEM, 0xfff1, 0xffff, &past), 0);
+    EXPECT_EQ(host_range_held(r, HOST_MEM, 0xfff0, 0xfff0, &past), 1);
+    EXPECT_EQ(past, 0xfff0ul);
+}
+
+// Files of thousands of entries: more held ranges than the planner once kept, and a 2 MiB iomem.
+TEST_F(MadeHost, ThousandsOfEntriesAreAnsweredFromOneRead) {
+    std::string ports, mem;
+    char line[96];
+    for (int i = 0; i < 3000; i++) {  // 4 ports held, 4 free, from 0x1000 to 0x6dbf
+        snprintf(line, sizeof line, "%04x-%04x : dev%d\n  %04x-%04x : part%d\n", 0x1000 + 8 * i,
+                 0x1003 + 8 * i, i, 0x1001 + 8 * i, 0x1001 + 8 * i, i);
+        ports += line;
+    }
+    for (int i = 0; mem.size() < 2 * 1024 * 1024; i++) {  // 0x800 bytes held of each 0x1000
+        snprintf(line, sizeof line, "%08x-%08x : System RAM %d\n", 0x100000 + 0x1000 * i,
+                 0x1007ff + 0x1000 * i, i);
+        mem += line;
+    }
+    write("proc/ioports", ports);
+    write("proc/iomem", mem);
+    const char* r = root.c_str();
+    auto start = std::chrono::steady_clock::now();
+    long opens = opens_of([&] {
+        unsigned long past;
+        for (int i = 0; i < 3000; i++) {
+            unsigned long base = 0x1000 + 8 * (unsigned long)i;
+            ASSERT_EQ(host_range_held(r, HOST_IO, base + 4, base + 7, &past), 0) << i;
+            ASSERT_EQ(host_range_held(r, HOST_IO, base + 3, base + 5, &past), 1) << i;
+            ASSERT_EQ(past, base + 3);
+        }
+        EXPECT_EQ(host_range_held(r, HOST_IO, 0x6dbc, 0xffff, &past), 0);
+        EXPECT_EQ(conflict(root, 'i', 0x6dba, 0x6dbb),
+                  "I/O 0x6DBA-0x6DBB is in use by dev2999 (/proc/ioports)");
+        EXPECT_EQ(conflict(root, 'i', 0x6db8, 0x6dbb),
+                  "I/O 0x6DB8-0x6DBB is in use by part2999 (/proc/ioports)");
+        EXPECT_EQ(conflict(root, 'i', 0x6dbc, 0x6dff), "");
+        for (unsigned long a = 0x100000; a < 0x200000; a += 0x800) {
+            short held = host_range_held(r, HOST_MEM, a, a + 0x7ff, &past);
+            ASSERT_EQ(held, (a & 0x800) == 0) << std::hex << a;
+            if (held) {
+                ASSERT_EQ(past, a + 0x7ff);
+            }
+        }
+        EXPECT_EQ(host_mem_conflict(r, 0x100800, 0x100fff, nullptr, 0), 0);
+        for (int i = 0; i < 200; i++)
+            ASSERT_EQ(host_mem_holder(r, 0x100000 + 0x2000ul * i, 0x100000 + 0x2000ul * i, nullptr),
+                      HOST_IN_USE);
+    });
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(opens, 2);
+    HOST_HOLDER h;
+    ASSERT_EQ(host_mem_holder(r, 0xffffffff, 0x100000 + 0x1000ul * 40000, &h), HOST_IN_USE);
+    EXPECT_STREQ(h.name, "System RAM 40000");
+    EXPECT_LT(seconds, 5.0);  // each question rereading the files took minutes
+}
+
+TEST_F(MadeHost, ATableWithoutMemoryCountsAsUnknownUntilForgotten) {
+    std::string ports;
+    char line[64];
+    for (int i = 0; i < 200; i++) {  // past the first room for entries
+        snprintf(line, sizeof line, "%04x-%04x : dev%d\n", 0x1000 + 8 * i, 0x1003 + 8 * i, i);
+        ports += line;
+    }
+    write("proc/ioports", ports);
+    write("proc/dma", " 4: cascade\n");
+    const char* r = root.c_str();
+    // the entries, the names, the entries grown twice, the held ranges
+    for (long n : {1, 2, 3, 4, 5}) {
+        host_forget();
+        mem_fail_at(n);
+        EXPECT_EQ(host_io_holder(r, 0x1000, 0x1000, nullptr), HOST_UNKNOWN) << n;
+        EXPECT_EQ(host_range_held(r, HOST_IO, 0x1000, 0x1000, nullptr), 0) << n;
+        mem_fail_at(0);
+        EXPECT_EQ(opens_of([&] { host_io_holder(r, 0x1000, 0x1000, nullptr); }), 0) << n;
+        EXPECT_EQ(host_dma_holder(r, 4, nullptr), HOST_IN_USE) << n;
+    }
+    host_forget();
+    mem_fail_at(1);
+    EXPECT_EQ(host_dma_holder(r, 4, nullptr), HOST_UNKNOWN);
+    EXPECT_EQ(host_dmas_held(r), 0);
+    mem_fail_at(0);
+    host_forget();
+    EXPECT_EQ(host_io_holder(r, 0x1000 + 8 * 199, 0x1000 + 8 * 199, nullptr), HOST_IN_USE);
+    EXPECT_EQ(host_dmas_held(r), 0x10);
 }
 
 // Sets or clears VELKOR_SYSROOT for one test, and puts back what was there.

@@ -8,6 +8,7 @@
 #include "app/command_loop.h"
 #include "app/device_config.h"
 #include "input/input_stack.h"
+#include "pnp/host_resources.h"
 #include "pnp/ports.h"
 #include "pnp/state.h"
 #include "script/output.h"
@@ -51,6 +52,7 @@ void remake_program() {
     clear_bus_log();
     refuse_permit = refuse_privilege = 0;
     init_PNP();
+    host_forget();
 
     close_outfile();
     file_confine_dir = nullptr;

@@ -1,0 +1,129 @@
+// The kernel's ISA PnP cards: the sysfs and procfs layouts of the machines of tests/host, a copy
+// of sysfs made by following links, and made trees with more cards than are kept.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "pnp/kernel_pnp.h"
+#include "support/made_host.h"
+
+namespace {
+
+TEST(KernelPnp, SysfsLayoutNamesCardsDevicesAndDrivers) {
+    KERNEL_PNP k;
+    ASSERT_EQ(kernel_pnp_read(machine("pc-sound").c_str(), &k), 2);
+    EXPECT_EQ(k.source, KPNP_SYSFS);
+    ASSERT_EQ(k.kept, 2);
+    EXPECT_STREQ(k.cards[0].id, "CTL00e4");
+    ASSERT_EQ(k.cards[0].ndevs, 3);
+    const char* ids[] = {"CTL0031", "CTL0021", "CTL7002"};
+    const char* drivers[] = {"snd-sbawe", "", ""};
+    for (short i = 0; i < 3; i++) {
+        EXPECT_EQ(k.cards[0].devs[i].number, i);
+        EXPECT_STREQ(k.cards[0].devs[i].id, ids[i]);
+        EXPECT_STREQ(k.cards[0].devs[i].driver, drivers[i]);
+    }
+    EXPECT_EQ(k.cards[1].number, 2);
+    EXPECT_STREQ(k.cards[1].id, "RTL8019");
+    EXPECT_STREQ(k.cards[1].devs[0].driver, "ne");
+
+    char lines[4][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 4), 3);
+    EXPECT_STREQ(lines[0],
+                 "the kernel's ISA PnP driver manages 2 cards (CTL00e4, RTL8019); ISOLATE renumbers them");
+    EXPECT_STREQ(lines[1],
+                 "device CTL0031 of card CTL00e4 is bound to driver snd-sbawe: DEVICE SET moves its "
+                 "resources under it");
+    EXPECT_STREQ(
+        lines[2],
+        "device RTL8019 of card RTL8019 is bound to driver ne: DEVICE SET moves its resources under it");
+    EXPECT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 1), 1);
+    EXPECT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), lines, 0), 0);
+}
+
+TEST(KernelPnp, ProcfsLayoutCountsCardsWithoutNames) {
+    KERNEL_PNP k;
+    ASSERT_EQ(kernel_pnp_read(machine("pc-isapnp-proc").c_str(), &k), 2);
+    EXPECT_EQ(k.source, KPNP_PROCFS);
+    EXPECT_EQ(k.cards[0].ndevs, 2);
+    EXPECT_EQ(k.cards[1].ndevs, 1);
+    char lines[4][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(machine("pc-isapnp-proc").c_str(), lines, 4), 1);
+    EXPECT_STREQ(lines[0],
+                 "the kernel's ISA PnP driver manages 2 cards (card 1, card 2); ISOLATE renumbers them");
+
+    for (const char* none : {"pc-serial", "unprivileged"}) {
+        EXPECT_EQ(kernel_pnp_read(machine(none).c_str(), &k), 0) << none;
+        EXPECT_EQ(k.source, KPNP_NONE);
+        EXPECT_EQ(kernel_pnp_warnings(machine(none).c_str(), lines, 4), 0);
+    }
+    EXPECT_EQ(kernel_pnp_warnings(nullptr, lines, 4), 0);
+}
+
+TEST_F(MadeHost, KernelCardsBeyondTheTableAndMissingFiles) {
+    // Plain directories, no card_id above them, one without an id file; an ACPI device; then
+    // more cards than are kept, each with more devices than are kept.
+    write("sys/bus/pnp/devices/01:0a.00/id", "ABC1234\n");
+    write("sys/bus/pnp/devices/01:0b.00/uevent", "");
+    write("sys/bus/pnp/devices/00:0a/id", "PNP0c02\n");
+    link("/nonexistent/drivers/long-driver-name-that-is-cut-here", "sys/bus/pnp/devices/01:0b.00/driver");
+    KERNEL_PNP k;
+    ASSERT_EQ(kernel_pnp_read(root.c_str(), &k), 2);
+    EXPECT_STREQ(k.cards[0].id, "card 10");
+    EXPECT_STREQ(k.cards[0].devs[0].id, "ABC1234");
+    EXPECT_STREQ(k.cards[1].devs[0].id, "01:0b.00");
+    EXPECT_STREQ(k.cards[1].devs[0].driver, "long-driver-name-that-is-cut-he");
+
+    for (int card = 0x20; card < 0x34; card++)
+        for (int dev = 0; dev < 10; dev++) {
+            char name[16];
+            snprintf(name, sizeof name, "01:%02x.%02x", card, dev);
+            write(std::string("sys/bus/pnp/devices/") + name + "/id", "XYZ0001\n");
+        }
+    ASSERT_EQ(kernel_pnp_read(root.c_str(), &k), 22);
+    EXPECT_EQ(k.kept, KPNP_MAXCARDS);
+    EXPECT_EQ(k.cards[KPNP_MAXCARDS - 1].number, 0x2d);
+    EXPECT_EQ(k.cards[2].ndevs, KPNP_MAXDEVS);
+    EXPECT_EQ(k.cards[2].devs[KPNP_MAXDEVS - 1].number, KPNP_MAXDEVS - 1);
+    char lines[2][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 2);
+    EXPECT_NE(strstr(lines[0], "manages 22 cards (card 10, card 11, card 32,"), nullptr) << lines[0];
+    EXPECT_NE(strstr(lines[0], "card 45, ...); ISOLATE renumbers them"), nullptr) << lines[0];
+}
+
+// A copy of sysfs made by following its links (cp -rL) has device directories of their own, no
+// driver links, and card directories elsewhere: the same cards, ids and drivers are found.
+TEST_F(MadeHost, SysfsCopiedByFollowingLinks) {
+    namespace fs = std::filesystem;
+    fs::copy(machine("pc-sound") + "/sys", root + "/sys",
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    for (const char* dev : {"01:01.00", "01:01.01", "01:01.02", "01:02.00"}) {
+        std::string entry = root + "/sys/bus/pnp/devices/" + dev;
+        fs::remove(entry);
+        fs::create_directories(entry);
+    }
+    write("sys/bus/pnp/devices/01:01.00/id", "CTL0031\n");
+    write("sys/bus/pnp/devices/01:01.01/id", "CTL0021\n");
+    write("sys/bus/pnp/devices/01:02.00/id", "RTL8019\n");
+    char lines[4][HOST_TEXT_SIZE];
+    char want[4][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(machine("pc-sound").c_str(), want, 4), 3);
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 4), 3);
+    for (short i = 0; i < 3; i++) EXPECT_STREQ(lines[i], want[i]);
+}
+
+TEST_F(MadeHost, ProcfsServesWhenSysfsHasNoIsaPnpDevice) {
+    write("sys/bus/pnp/devices/00:0a/id", "PNP0c02\n");
+    write("proc/bus/isapnp/01/00", "");
+    write("proc/bus/isapnp/01/zz", "");
+    write("proc/bus/isapnp/1/00", "");
+    write("proc/bus/isapnp/devices", "");
+    char lines[2][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 1);
+    EXPECT_STREQ(lines[0], "the kernel's ISA PnP driver manages 1 card (card 1); ISOLATE renumbers them");
+}
+
+}  // namespace
