@@ -8,6 +8,7 @@
 
 #include "app/host_checks.h"
 #include "app/write_warnings.h"
+#include "pnp/host_resources.h"
 #include "pnp/isolation.h"
 #include "pnp/registers.h"
 #include "pnp/resource_items.h"
@@ -232,6 +233,7 @@ namespace {
 void beg_DEVICE() {
     if (inited) return;
     warn_kernel_pnp_once();
+    host_forget();  // the host's files are read again for this configuration, once
     defaultport_PNP(Uport);
     initkey_PNP();
     setrdport_PNP();

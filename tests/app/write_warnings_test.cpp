@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/run_program.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -81,6 +82,25 @@ TEST(WriteWarnings, WhatTheHostUses) {
     // No host files, or the simulated bus without VELKOR_SYSROOT: no host check.
     EXPECT_TRUE(warnings(run_on("no-such-machine", 2, 0, "DEVICE SET IOPORT 0x3F8\n")).empty());
     EXPECT_TRUE(warnings(run_on("", 2, 0, "DEVICE SET IOPORT 0x3F8\nDEVICE SET IRQ 0 4 HIGH\n")).empty());
+}
+
+// The host's files are read once for each DEVICE BEGIN: a port the host takes between two
+// configurations is seen by the second.
+TEST(WriteWarnings, EachConfigurationSeesTheHostAsItIsThen) {
+    SCRATCH_DIR root("sysroot");
+    std::string ioports = root.path + "/proc/ioports";
+    ASSERT_EQ(system(("mkdir -p '" + root.path + "/proc' && printf '0060-0060 : keyboard\\n' > '" + ioports + "'")
+                         .c_str()),
+              0);
+    setenv("VELKOR_SYSROOT", root.path.c_str(), 1);
+    RUN_RESULT r = run_velkor({"--sim"}, "ISOLATE\nDETECT 2\nPNP_DEVICE = 0\nDEVICE BEGIN\n"
+                                         "DEVICE SET IOPORT 0x3F8\nDEVICE END\n"
+                                         "SHELL printf '03f8-03ff : serial\\n' >> '" + ioports + "'\n"
+                                         "DEVICE BEGIN\nDEVICE SET IOPORT 0x3F8\nDEVICE SET IOPORT 0x3E8\n"
+                                         "DEVICE SET IOPORT 0x3F8\nDEVICE END\n");
+    unsetenv("VELKOR_SYSROOT");
+    EXPECT_EQ(warnings(r), (LINES{"I/O 0x03F8-0x03FF is in use by serial (/proc/ioports)",
+                                  "I/O 0x03F8-0x03FF is in use by serial (/proc/ioports)"}));
 }
 
 TEST(WriteWarnings, ValuesTheRegisterCuts) {
