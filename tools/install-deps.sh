@@ -10,6 +10,7 @@ command -v cmake >/dev/null 2>&1 || missing="$missing cmake"
 command -v g++ >/dev/null 2>&1 || missing="$missing g++"
 [ -f /usr/include/readline/readline.h ] || missing="$missing libreadline-dev"
 [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
+[ -f /usr/include/glpk.h ] || missing="$missing libglpk-dev"       # the planner's solver
 command -v groff >/dev/null 2>&1 || missing="$missing groff-base"   # the manual page test
 if [ -n "${VELKOR_FUZZ_DEPS:-}" ]; then
   command -v clang++ >/dev/null 2>&1 || missing="$missing clang"
