@@ -1,406 +1,703 @@
-// The planner behind --plan: the search over every device's configurations and
-// values, the script that applies the plan, and the --plan run.
+// The planner behind --plan: the choice as a 0-1 integer program, the script that applies the
+// plan, and the --plan run.
 #include "app/plan.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "app/application.h"
 #include "app/device_config.h"
 #include "app/host_checks.h"
+#include "app/plan_solver.h"
 #include "pnp/host_resources.h"
+#include "pnp/io_decode.h"
 #include "pnp/isolation.h"
 #include "pnp/resources.h"
 #include "pnp/state.h"
+#include "shell/signals.h"
 #include "shell/version.h"
 
 namespace {
 
-// ---- The search's view of a device ----
+// ---- The devices, their descriptors and the values each may take ----
 
-enum { SLOT_DMA, SLOT_IRQ, SLOT_IO, SLOT_MEM, SLOT_MEM32, SLOT_KINDS };
-enum { MAX_SLOTS = PNP_DMA_DESCS + PNP_IRQ_DESCS + PNP_IO_DESCS + PNP_MEM_DESCS + PNP_MEM32_DESCS };
-
-struct SLOT {
-    short kind, k;
+enum {
+    VALUES_MAX = 1024,       // values of one descriptor kept at the most
+    COLUMNS_MAX = 120000,    // values of all descriptors together
+    SCAN_MAX = 1L << 20,     // places of one range looked at, at the most
+    LOWERING_BUDGET = 20000000,  // values tried while the plan's values are lowered
+    ISA_IO_LOW = 0x400,      // the ISA bus's own 10-bit I/O space
+    MEM24_TOP = 0xFFFF00ul,  // a 24-bit range ends below: its upper limit fits address bits 23..8
+    MEM24_GRAIN = 0x100,     // a 24-bit base is written as address bits 23..8
 };
 
-struct DEV_VIEW {
-    const RES_DEVICE* dev;
+// A distinct descriptor of a device: the same descriptor in several configurations (a fixed
+// one, or equal ones in several functions) is one, and takes its values once.
+struct DESC {
+    short kind;  // PLAN_KIND
+    unsigned long min, max, align, len;  // ranges
+    unsigned mask;                       // IRQ levels, DMA channels
+    unsigned char info;                  // the information (DMA: flags) byte
+    short ten_bit;                       // I/O that decodes 10 address bits
+    short nothing;                       // takes nothing
+    std::vector<unsigned long> values;   // the values it may take, lowest first
+    short truncated;                     // more values exist than were kept
+    int col;                             // the column of values[0]; -1: none
+};
+
+struct CONFIG {
+    short f;
+    short rank;        // priority rank: good (and fixed) 0, acceptable 1, sub-optimal 2, other 3
+    short over_kind;   // a kind whose descriptors outnumber the registers; -1: none
+    short feasible;    // registers enough, and each descriptor has values enough
+    std::vector<short> slots[PLAN_KINDS];  // the DESC of register set k of each kind
+    int col;           // its column; -1: never chosen
+};
+
+struct DEV {
     short card, number;
-    short order[RES_MAX_FUNCTIONS];  // configurations, best priority first
-    short nopt;
-    unsigned short irqneed,
-        dmaneed;  // levels one of which it must take whatever it is given; 0: none
+    const RES_DEVICE* res;
+    std::vector<DESC> descs;
+    std::vector<CONFIG> configs;
 };
-
-// One assigned value, on a stack that is undone in reverse order.
-struct TAKEN {
-    short kind;  // SLOT_*; -1: a value that takes nothing
-    unsigned long lo, hi;
-    short blamed;  // a value tried since overlapped it
-};
-
-struct SEARCH {
-    const char* root;
-    unsigned short hostirq, hostdma;  // held by the host
-    DEV_VIEW view[PLAN_MAX_DEVICES];
-    short n;
-    // the current assignment
-    short opt[PLAN_MAX_DEVICES];  // index into order; nopt: unplaced
-    short nslots[PLAN_MAX_DEVICES];
-    SLOT slots[PLAN_MAX_DEVICES][MAX_SLOTS];
-    unsigned long cursor[PLAN_MAX_DEVICES][MAX_SLOTS];
-    unsigned long value[PLAN_MAX_DEVICES][MAX_SLOTS];
-    TAKEN taken[PLAN_MAX_DEVICES * MAX_SLOTS];
-    long ntaken;
-    unsigned short usedirq, useddma;
-    short placed, unplaced;
-    long steps, bound;
-};
-
-SEARCH S;
 
 short priority_rank(short priority) {
-    if (priority == RES_FIXED) return RES_GOOD;
-    return priority;
+    if (priority == RES_FIXED || priority == RES_GOOD) return 0;
+    if (priority == RES_ACCEPTABLE || priority == RES_SUBOPTIMAL) return priority;
+    return 3;
 }
 
 short set_priority(const RES_DEVICE* dev, short f) {
-    return dev->nfunctions > 0 ? dev->functions[f].priority : (short)(RES_FIXED);
+    return dev->nfunctions > 0 ? dev->functions[f].priority : (short)RES_FIXED;
 }
 
-// The levels of the first descriptor of configuration f that offers any (0 when
-// none does).
-unsigned short first_irq_mask(const RES_DEVICE* dev, short f) {
-    for (short k = 0; k < res_count(dev, f, RES_KIND_IRQ); k++)
-        if (res_irq_at(dev, f, k)->mask) return res_irq_at(dev, f, k)->mask;
-    return 0;
+short register_count(short kind) {
+    static const short counts[PLAN_KINDS] = {PNP_IO_DESCS, PNP_IRQ_DESCS, PNP_DMA_DESCS, PNP_MEM_DESCS,
+                                             PNP_MEM32_DESCS};
+    return counts[kind];
 }
 
-unsigned short first_dma_mask(const RES_DEVICE* dev, short f) {
-    for (short k = 0; k < res_count(dev, f, RES_KIND_DMA); k++)
-        if (res_dma_at(dev, f, k)->mask) return res_dma_at(dev, f, k)->mask;
-    return 0;
+short res_kind_of(short kind) {
+    static const short kinds[PLAN_KINDS] = {RES_KIND_IO, RES_KIND_IRQ, RES_KIND_DMA, RES_KIND_MEM,
+                                            RES_KIND_MEM32};
+    return kinds[kind];
 }
 
-void make_view(DEV_VIEW* v, const RES_DEVICE* dev, short card, short number) {
-    v->dev = dev;
-    v->card = card;
-    v->number = number;
-    v->nopt = res_choices(dev);
-    if (v->nopt > RES_MAX_FUNCTIONS) v->nopt = RES_MAX_FUNCTIONS;
-    // insertion sort by priority, stable: equal priorities keep their resource
-    // data order
-    for (short f = 0; f < v->nopt; f++) {
-        short i = f;
-        while (i > 0 &&
-               priority_rank(set_priority(dev, v->order[i - 1])) > priority_rank(set_priority(dev, f))) {
-            v->order[i] = v->order[i - 1];
-            i--;
-        }
-        v->order[i] = f;
+// Descriptor k of kind in configuration f as a DESC (its values not yet found).
+DESC desc_of(const RES_DEVICE* dev, short f, short kind, short k) {
+    DESC d = {};
+    d.kind = kind;
+    d.col = -1;
+    switch (kind) {
+    case PLAN_IO: {
+        const RES_IO* io = res_io_at(dev, f, k);
+        d.min = io->min, d.max = io->max, d.align = io->align, d.len = io->len, d.info = io->info;
+        d.ten_bit = io->fixed || !(io->info & RES_IO_16BIT_DECODE);
+        d.nothing = d.len == 0;
+        break;
     }
-    // what every configuration needs: a level of its first IRQ (DMA) descriptor
-    // that offers any
-    v->irqneed = v->dmaneed = 0;
-    short allirq = v->nopt > 0, alldma = v->nopt > 0;
-    for (short f = 0; f < v->nopt; f++) {
-        unsigned short mi = first_irq_mask(dev, f), md = first_dma_mask(dev, f);
-        if (!mi) allirq = 0;
-        if (!md) alldma = 0;
-        v->irqneed |= mi;
-        v->dmaneed |= md;
+    case PLAN_IRQ: {
+        const RES_IRQ* irq = res_irq_at(dev, f, k);
+        d.mask = irq->mask;
+        d.info = res_irq_types(irq);
+        d.nothing = d.mask == 0;
+        break;
     }
-    if (!allirq) v->irqneed = 0;
-    if (!alldma) v->dmaneed = 0;
-}
-
-// ---- Candidate values of a slot ----
-
-short slot_count(const RES_DEVICE* dev, short f, short kind) {
-    static const short res_kind[SLOT_KINDS] = {RES_KIND_DMA, RES_KIND_IRQ, RES_KIND_IO, RES_KIND_MEM,
-                                               RES_KIND_MEM32};
-    return res_count(dev, f, res_kind[kind]);
-}
-
-void setup_slots(short d) {
-    const DEV_VIEW* v = &S.view[d];
-    short f = v->order[S.opt[d]], n = 0;
-    for (short kind = 0; kind < SLOT_KINDS; kind++) {
-        short c = slot_count(v->dev, f, kind);
-        for (short k = 0; k < c && n < MAX_SLOTS; k++) S.slots[d][n++] = SLOT{kind, k};
-    }
-    S.nslots[d] = n;
-}
-
-// Candidate i of a range descriptor: min + i * align up to max; with align 0
-// min alone. 1 with *base set, 0 when there is no candidate i.
-short range_candidate(unsigned long min, unsigned long max, unsigned long align, unsigned long i,
-                      unsigned long* base) {
-    if (align == 0) {
-        if (i > 0) return 0;
-        *base = min;
-        return 1;
-    }
-    if (min > max || i > (max - min) / align) return 0;
-    *base = min + i * align;
-    return 1;
-}
-
-short is_mem(short kind) { return kind == SLOT_MEM || kind == SLOT_MEM32; }
-
-// Whether lo..hi overlaps a range taken; every range it overlaps is blamed for it, and *past
-// (when it does) gets the highest end of those.
-short overlaps_taken(short kind, unsigned long lo, unsigned long hi, unsigned long* past) {
-    short hit = 0;
-    for (long t = 0; t < S.ntaken; t++) {
-        TAKEN& e = S.taken[t];
-        short same = e.kind == kind || (is_mem(e.kind) && is_mem(kind));
-        if (same && e.lo <= hi && lo <= e.hi) {
-            if (!hit || e.hi > *past) *past = e.hi;
-            hit = e.blamed = 1;
-        }
-    }
-    return hit;
-}
-
-// Whether a level is free: not reserved, not the host's, not taken.
-short irq_free(unsigned level) {
-    unsigned short bit = (unsigned short)(1u << level);
-    return !(PLAN_RESERVED_IRQS & bit) && !(S.hostirq & bit) && !(S.usedirq & bit);
-}
-short dma_free(unsigned channel) {
-    unsigned short bit = (unsigned short)(1u << channel);
-    return !(PLAN_RESERVED_DMAS & bit) && !(S.hostdma & bit) && !(S.useddma & bit);
-}
-
-// The candidates of a descriptor that offers levels (IRQs, DMA channels): the
-// levels of mask below top from *i on, or none (the value none) when the mask
-// is empty.
-short level_candidate(unsigned mask, unsigned top, unsigned long none, short kind, unsigned long* i,
-                      unsigned long* value, TAKEN* t, short* ok) {
-    if (!mask) {
-        *value = none;
-        return *i == 0;
-    }
-    while (*i < top && !(mask & 1u << *i)) (*i)++;
-    if (*i >= top) return 0;
-    *value = *i;
-    t->kind = kind;
-    t->lo = t->hi = *i;
-    *ok = kind == SLOT_IRQ ? irq_free((unsigned)*i) : dma_free((unsigned)*i);
-    unsigned long past;
-    if (!*ok) overlaps_taken(kind, *i, *i, &past);  // blames the device that holds it, if one does
-    return 1;
-}
-
-// The candidates of a range descriptor: bases min..max at align, len units
-// each, ending at top at the most; a length of 0 takes nothing (base 0). Memory
-// at 0 is never planned: 0 means none.
-short range_slot(unsigned long min, unsigned long max, unsigned long align, unsigned long len,
-                 unsigned long top, short host, short kind, unsigned long* i, unsigned long* value, TAKEN* t,
-                 short* ok) {
-    if (len == 0) {
-        *value = 0;
-        return *i == 0;
-    }
-    unsigned long base;
-    if (!range_candidate(min, max, align, *i, &base)) return 0;
-    *value = base;
-    t->kind = kind;
-    t->lo = base;
-    t->hi = base + len - 1;
-    unsigned long past = 0;
-    *ok = (kind == SLOT_IO || base != 0) && t->hi <= top &&
-          !host_range_held(S.root, host, t->lo, t->hi, &past) && !overlaps_taken(kind, t->lo, t->hi, &past);
-    // Every place up to the end of what it collided with collides with that too: *i moves on to
-    // the last of them.
-    if (!*ok && past > base && align > 0) *i += (past - base) / align;
-    return 1;
-}
-
-// Candidate *i of a slot, or the first one after it (*i is moved on to it): 1
-// with the value and what it takes in *t when there is one (free or not), 0
-// past the last. *ok tells whether it is free.
-short candidate(const RES_DEVICE* dev, short f, SLOT s, unsigned long* i, unsigned long* value, TAKEN* t,
-                short* ok) {
-    t->kind = -1;
-    t->lo = t->hi = 0;
-    *ok = 1;
-    switch (s.kind) {
-    case SLOT_IRQ: return level_candidate(res_irq_at(dev, f, s.k)->mask, PNP_IRQ_LEVELS, 0, SLOT_IRQ, i, value, t, ok);
-    case SLOT_DMA:
-        return level_candidate(res_dma_at(dev, f, s.k)->mask, PNP_DMA_CHANNELS, PNP_DMA_NONE, SLOT_DMA, i, value, t, ok);
-    case SLOT_IO: {
-        const RES_IO* io = res_io_at(dev, f, s.k);
-        return range_slot(io->min, io->max, io->align, io->len, 0xFFFF, HOST_IO, SLOT_IO, i, value, t, ok);
+    case PLAN_DMA: {
+        const RES_DMA* dma = res_dma_at(dev, f, k);
+        d.mask = dma->mask, d.info = dma->flags;
+        d.nothing = d.mask == 0;
+        break;
     }
     default: {
-        const RES_MEM* m = res_mem_at(dev, s.kind == SLOT_MEM32 ? 32 : 24, f, s.k);
-        unsigned long top = s.kind == SLOT_MEM32 ? 0xFFFFFFFFul : 0xFFFFFFul;
-        return range_slot(m->min, m->max, m->align, m->len, top, HOST_MEM, s.kind, i, value, t, ok);
+        const RES_MEM* m = res_mem_at(dev, kind == PLAN_MEM32 ? 32 : 24, f, k);
+        d.min = m->min, d.max = m->max, d.align = m->align, d.len = m->len, d.info = m->info;
+        d.nothing = d.len == 0;
+        break;
     }
     }
+    return d;
 }
 
-void take(const TAKEN& t) {
-    S.taken[S.ntaken] = t;
-    S.taken[S.ntaken++].blamed = 0;
-    if (t.kind == SLOT_IRQ) S.usedirq |= (unsigned short)(1u << t.lo);
-    if (t.kind == SLOT_DMA) S.useddma |= (unsigned short)(1u << t.lo);
+short same_desc(const DESC& a, const DESC& b) {
+    return a.kind == b.kind && a.min == b.min && a.max == b.max && a.align == b.align && a.len == b.len &&
+           a.mask == b.mask && a.info == b.info && a.ten_bit == b.ten_bit;
 }
 
-void untake() {
-    const TAKEN& t = S.taken[--S.ntaken];
-    if (t.kind == SLOT_IRQ) S.usedirq &= (unsigned short)~(1u << t.lo);
-    if (t.kind == SLOT_DMA) S.useddma &= (unsigned short)~(1u << t.lo);
+// The device's configurations and distinct descriptors.
+void make_dev(DEV* v, const RES_DEVICE* dev, short card, short number) {
+    v->card = card;
+    v->number = number;
+    v->res = dev;
+    for (short f = 0; f < res_choices(dev); f++) {
+        CONFIG c;
+        c.f = f;
+        c.rank = priority_rank(set_priority(dev, f));
+        c.over_kind = -1;
+        c.feasible = 1;
+        c.col = -1;
+        for (short kind = 0; kind < PLAN_KINDS; kind++) {
+            short n = res_count(dev, f, res_kind_of(kind));
+            if (n > register_count(kind)) {
+                if (c.over_kind < 0) c.over_kind = kind;
+                c.feasible = 0;
+                continue;
+            }
+            for (short k = 0; k < n; k++) {
+                DESC d = desc_of(dev, f, kind, k);
+                size_t at = 0;
+                while (at < v->descs.size() && !same_desc(v->descs[at], d)) at++;
+                if (at == v->descs.size()) v->descs.push_back(d);
+                c.slots[kind].push_back((short)at);
+            }
+        }
+        v->configs.push_back(c);
+    }
 }
 
-// The kinds whose values can reject each other's.
-short group(short kind) {
-    if (kind == SLOT_IRQ || kind == SLOT_DMA) return SLOT_IRQ;
-    if (is_mem(kind)) return SLOT_MEM;
-    return kind;
+// ---- Which values collide ----
+
+// The ports or addresses a range at base takes, as the collision checks see it.
+struct SPAN {
+    short space;  // 0 I/O, 1 memory (24-bit and 32-bit together)
+    unsigned long base, len;
+    short ten_bit;
+};
+
+short space_of(short kind) { return kind == PLAN_IO ? 0 : 1; }
+
+// Whether two ranges of one space share a port or an address.
+short spans_meet(const SPAN& a, const SPAN& b) {
+    if (a.space != b.space || !a.len || !b.len) return 0;
+    if (!a.ten_bit && !b.ten_bit) return a.base <= b.base + b.len - 1 && b.base <= a.base + a.len - 1;
+    if (a.ten_bit && b.ten_bit) {
+        unsigned long step = ISA_IO_LOW - 1;
+        return ((b.base - a.base) & step) < a.len || ((a.base - b.base) & step) < b.len;
+    }
+    const SPAN& t = a.ten_bit ? a : b;  // 10-bit
+    const SPAN& s = a.ten_bit ? b : a;  // 16-bit: the first port of it the 10-bit one answers at
+    unsigned long d = (s.base - t.base) & (ISA_IO_LOW - 1);
+    if (d < t.len) return 1;
+    return s.base + (ISA_IO_LOW - d) <= s.base + s.len - 1;
 }
 
-// ---- The bound on what the devices from d on can still place ----
+// Whether the host holds a range at base (and, for 10-bit decoding, its alias below 0x400).
+short host_holds(const char* root, short kind, unsigned long base, unsigned long len, short ten_bit,
+                 unsigned long* past) {
+    unsigned long end = base + len - 1;
+    if (host_range_held(root, kind == PLAN_IO ? HOST_IO : HOST_MEM, base, end, past)) return 1;
+    if (!ten_bit) return 0;
+    unsigned long low = base & (ISA_IO_LOW - 1), ignored;
+    if (len >= ISA_IO_LOW) return host_range_held(root, HOST_IO, 0, ISA_IO_LOW - 1, &ignored);
+    if (low + len - 1 < ISA_IO_LOW) return host_range_held(root, HOST_IO, low, low + len - 1, &ignored);
+    return host_range_held(root, HOST_IO, low, ISA_IO_LOW - 1, &ignored) ||
+           host_range_held(root, HOST_IO, 0, low + len - 1 - ISA_IO_LOW, &ignored);
+}
 
-// Kuhn's augmenting path from device e; its depth is at most the PNP_IRQ_LEVELS levels,
-// each visited once.
-short augment(const unsigned short* avail, short e, short* match, unsigned* visited) {
-    for (short l = 0; l < PNP_IRQ_LEVELS; l++) {
-        if (!(avail[e] & 1u << l) || (*visited & 1u << l)) continue;
-        *visited |= 1u << l;
-        if (match[l] < 0 || augment(avail, match[l], match, visited)) {
-            match[l] = e;
-            return 1;
+// ---- The search ----
+
+struct SEARCH {
+    const PLAN_SETUP* setup;
+    std::vector<DEV> devs;
+    unsigned short host_irqs, host_dmas;
+    short exact;  // every descriptor kept every value that could matter
+};
+
+// At most how many places of x a value of o can take away from it.
+unsigned long blocks(const DESC& o, const DESC& x, unsigned long places) {
+    if (o.nothing || x.nothing || space_of(o.kind) != space_of(x.kind)) return 0;
+    if ((o.ten_bit && o.len >= ISA_IO_LOW) || (x.ten_bit && x.len >= ISA_IO_LOW) || x.align == 0) return places;
+    unsigned long window = (o.len + x.len - 1) / x.align + 1;
+    if (o.ten_bit || x.ten_bit) window *= (x.max - x.min) / ISA_IO_LOW + 2;
+    return window < places ? window : places;
+}
+
+// How many values of x make sure that, whatever the other devices take, one is left: one more
+// than all of them together can take away (each device in its most demanding configuration).
+unsigned long values_needed(const SEARCH& s, const DESC& x, unsigned long places) {
+    unsigned long need = 1;
+    for (const DEV& v : s.devs) {
+        unsigned long most = 0;
+        for (const CONFIG& c : v.configs) {
+            unsigned long sum = 0;
+            for (short kind = 0; kind < PLAN_KINDS; kind++)
+                for (short j : c.slots[kind]) sum += blocks(v.descs[j], x, places);
+            if (sum > most) most = sum;
+        }
+        need += most;
+        if (need > places) return places;
+    }
+    return need;
+}
+
+// The places of a range descriptor, before any check.
+unsigned long range_places(const DESC& d) {
+    if (d.min > d.max) return 0;
+    if (d.align == 0) return 1;
+    return (d.max - d.min) / d.align + 1;
+}
+
+// The values of a range descriptor that fit their registers and keep off the PnP ports and the
+// host, lowest first, at most keep of them. When keep is fewer than enough (short), truncated
+// says that more were left.
+void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_need) {
+    unsigned long places = range_places(*d), top = d->kind == PLAN_IO ? 0xFFFFul
+                                                   : d->kind == PLAN_MEM ? MEM24_TOP - 1
+                                                                         : 0xFFFFFFFFul;
+    long scanned = 0;
+    for (unsigned long i = 0; i < places && scanned < SCAN_MAX; i++, scanned++) {
+        unsigned long base = d->min + (d->align ? i * d->align : 0);
+        if (base == 0 || base > top || d->len - 1 > top - base) continue;
+        if (d->kind == PLAN_MEM && base % MEM24_GRAIN) continue;
+        if (d->kind == PLAN_IO && io_range_pnp_port(base, d->len, d->ten_bit, s.setup->read_port)) continue;
+        unsigned long past = 0;
+        if (s.setup->root && host_holds(s.setup->root, d->kind, base, d->len, d->ten_bit, &past)) {
+            // every place up to the end of what the host holds collides with it too
+            if (d->align && past > base) i += (past - base) / d->align;
+            continue;
+        }
+        if (d->values.size() >= keep) {
+            d->truncated = short_of_need;
+            return;
+        }
+        d->values.push_back(base);
+    }
+    if (scanned >= SCAN_MAX) d->truncated = 1;
+}
+
+void level_values(const SEARCH& s, DESC* d) {
+    short irq = d->kind == PLAN_IRQ;
+    unsigned top = irq ? PNP_IRQ_LEVELS : PNP_DMA_CHANNELS;
+    unsigned taken = irq ? (PLAN_RESERVED_IRQS | s.host_irqs) : (PLAN_RESERVED_DMAS | s.host_dmas);
+    for (unsigned l = 0; l < top; l++)
+        if ((d->mask >> l & 1) && !(taken >> l & 1)) d->values.push_back(l);
+}
+
+// Every descriptor's values, within the budget of columns.
+void find_values(SEARCH* s) {
+    unsigned long cap = VALUES_MAX;
+    for (;;) {
+        unsigned long total = 0;
+        for (DEV& v : s->devs)
+            for (DESC& d : v.descs) {
+                d.values.clear();
+                d.truncated = 0;
+                if (d.nothing) continue;
+                if (d.kind == PLAN_IRQ || d.kind == PLAN_DMA) {
+                    level_values(*s, &d);
+                } else {
+                    unsigned long need = values_needed(*s, d, range_places(d));
+                    range_values(*s, &d, need < cap ? need : cap, need > cap);
+                }
+                total += d.values.size();
+            }
+        if (total <= COLUMNS_MAX || cap <= 8) break;
+        cap = cap / 2;
+    }
+    s->exact = 1;
+    for (DEV& v : s->devs)
+        for (DESC& d : v.descs)
+            if (d.truncated) s->exact = 0;
+    for (DEV& v : s->devs)
+        for (CONFIG& c : v.configs) {
+            if (!c.feasible) continue;
+            for (size_t j = 0; j < v.descs.size() && c.feasible; j++) {
+                size_t uses = 0;
+                for (short kind = 0; kind < PLAN_KINDS; kind++)
+                    uses += (size_t)std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j);
+                if (uses && !v.descs[j].nothing && v.descs[j].values.size() < uses) c.feasible = 0;
+            }
+        }
+}
+
+// ---- The program ----
+
+struct MODEL {
+    std::vector<int> first, col;
+    std::vector<double> coef, rhs;
+    std::vector<short> sense;
+    int ncols = 0;
+    std::vector<double> count, priority;  // the objectives, maximized in turn
+};
+
+void add_row(MODEL* m, const std::vector<int>& cols, const std::vector<double>& coefs, short sense,
+             double rhs) {
+    if (m->first.empty()) m->first.push_back(0);
+    m->col.insert(m->col.end(), cols.begin(), cols.end());
+    m->coef.insert(m->coef.end(), coefs.begin(), coefs.end());
+    m->first.push_back((int)m->col.size());
+    m->sense.push_back(sense);
+    m->rhs.push_back(rhs);
+}
+
+// One range value's footprint in the sweep: lo..hi of a space, and whether it is a 16-bit range
+// (or memory) rather than a 10-bit alias.
+struct PIECE {
+    unsigned long lo, hi;
+    int col;
+    short whole;
+};
+
+// No two chosen ranges share a port or an address: at the first port of every piece, at most one
+// of the values covering it is chosen. Above 0x3FF only where a 16-bit range lies: there the 10-bit
+// aliases repeat what was said below 0x400.
+void overlap_rows(MODEL* m, std::vector<PIECE>& pieces, short io) {
+    std::sort(pieces.begin(), pieces.end(),
+              [](const PIECE& a, const PIECE& b) { return a.lo < b.lo || (a.lo == b.lo && a.col < b.col); });
+    std::vector<PIECE> active;  // a heap by the end
+    auto later = [](const PIECE& a, const PIECE& b) { return a.hi > b.hi; };
+    std::vector<int> stamp((size_t)m->ncols, -1), cols, last;
+    long wholes = 0;
+    size_t i = 0;
+    int point = 0;
+    while (i < pieces.size()) {
+        unsigned long at = pieces[i].lo;
+        for (; i < pieces.size() && pieces[i].lo == at; i++) {
+            active.push_back(pieces[i]);
+            std::push_heap(active.begin(), active.end(), later);
+            wholes += pieces[i].whole;
+        }
+        while (!active.empty() && active.front().hi < at) {
+            wholes -= active.front().whole;
+            std::pop_heap(active.begin(), active.end(), later);
+            active.pop_back();
+        }
+        if (io && at >= ISA_IO_LOW && wholes == 0) continue;
+        cols.clear();
+        for (const PIECE& p : active)
+            if (stamp[(size_t)p.col] != point) {
+                stamp[(size_t)p.col] = point;
+                cols.push_back(p.col);
+            }
+        point++;
+        if (cols.size() < 2) continue;
+        std::sort(cols.begin(), cols.end());
+        if (cols == last) continue;
+        last = cols;
+        add_row(m, cols, std::vector<double>(cols.size(), 1.0), ZO_LE, 1);
+    }
+}
+
+void build_model(SEARCH* s, MODEL* m) {
+    // The columns: a configuration's, then its descriptors' values.
+    for (DEV& v : s->devs) {
+        for (CONFIG& c : v.configs)
+            if (c.feasible) c.col = m->ncols++;
+        for (size_t j = 0; j < v.descs.size(); j++) {
+            DESC& d = v.descs[j];
+            short used = 0;
+            for (const CONFIG& c : v.configs)
+                for (short kind = 0; kind < PLAN_KINDS && c.feasible; kind++)
+                    used |= std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j) > 0;
+            if (!used || d.nothing || d.values.empty()) continue;
+            d.col = m->ncols;
+            m->ncols += (int)d.values.size();
         }
     }
-    return 0;
-}
-
-// How many of the devices from d on can take a level each of what they need, at
-// the most.
-short needs_met(short d, short irq, unsigned short freemask, short* needy) {
-    static unsigned short avail[PLAN_MAX_DEVICES];
-    short match[PNP_IRQ_LEVELS], n = 0, met = 0;
-    for (short l = 0; l < PNP_IRQ_LEVELS; l++) match[l] = -1;
-    for (short e = d; e < S.n; e++) {
-        unsigned short need = irq ? S.view[e].irqneed : S.view[e].dmaneed;
-        if (need) avail[n++] = need & freemask;
+    m->count.assign((size_t)m->ncols, 0);
+    m->priority.assign((size_t)m->ncols, 0);
+    std::vector<int> cols;
+    std::vector<double> coefs;
+    std::vector<std::vector<int>> irq(PNP_IRQ_LEVELS), dma(PNP_DMA_CHANNELS);
+    std::vector<PIECE> io, mem;
+    for (DEV& v : s->devs) {
+        // at most one configuration
+        cols.clear();
+        for (const CONFIG& c : v.configs)
+            if (c.col >= 0) {
+                cols.push_back(c.col);
+                m->count[(size_t)c.col] = 1;
+                m->priority[(size_t)c.col] = -c.rank;
+            }
+        if (cols.size() > 1) add_row(m, cols, std::vector<double>(cols.size(), 1.0), ZO_LE, 1);
+        // as many values of a descriptor as the configuration chosen has of it
+        for (size_t j = 0; j < v.descs.size(); j++) {
+            const DESC& d = v.descs[j];
+            if (d.col < 0) continue;
+            cols.clear();
+            coefs.clear();
+            for (size_t t = 0; t < d.values.size(); t++) {
+                int c = d.col + (int)t;
+                cols.push_back(c);
+                coefs.push_back(1);
+                unsigned long val = d.values[t];
+                if (d.kind == PLAN_IRQ) irq[val].push_back(c);
+                if (d.kind == PLAN_DMA) dma[val].push_back(c);
+                if (d.kind == PLAN_IO && d.ten_bit && d.len < ISA_IO_LOW) {
+                    long low = (long)(val & (ISA_IO_LOW - 1));
+                    for (long a = low - (long)ISA_IO_LOW; a <= 0xFFFF; a += ISA_IO_LOW) {
+                        long lo = a < 0 ? 0 : a, hi = a + (long)d.len - 1;
+                        if (hi < 0) continue;
+                        io.push_back(PIECE{(unsigned long)lo, (unsigned long)(hi > 0xFFFF ? 0xFFFF : hi), c, 0});
+                    }
+                } else if (d.kind == PLAN_IO && d.ten_bit) {
+                    io.push_back(PIECE{0, 0xFFFF, c, 0});
+                } else if (d.kind == PLAN_IO) {
+                    io.push_back(PIECE{val, val + d.len - 1, c, 1});
+                } else if (d.kind != PLAN_IRQ && d.kind != PLAN_DMA) {
+                    mem.push_back(PIECE{val, val + d.len - 1, c, 1});
+                }
+            }
+            for (const CONFIG& c : v.configs) {
+                if (c.col < 0) continue;
+                long uses = 0;
+                for (short kind = 0; kind < PLAN_KINDS; kind++)
+                    uses += std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j);
+                if (!uses) continue;
+                cols.push_back(c.col);
+                coefs.push_back(-(double)uses);
+            }
+            add_row(m, cols, coefs, ZO_EQ, 0);
+        }
     }
-    *needy = n;
-    short room = 0;
-    for (short l = 0; l < PNP_IRQ_LEVELS; l++) room += (freemask >> l) & 1;
-    for (short e = 0; e < n && met < room; e++) {
-        unsigned visited = 0;
-        met += augment(avail, e, match, &visited);
+    for (std::vector<std::vector<int>>* users : {&irq, &dma})
+        for (const std::vector<int>& u : *users)
+            if (u.size() > 1) add_row(m, u, std::vector<double>(u.size(), 1.0), ZO_LE, 1);
+    overlap_rows(m, io, 1);
+    overlap_rows(m, mem, 0);
+    if (m->first.empty()) m->first.push_back(0);
+}
+
+// ---- A first plan: each device in turn takes the lowest values still free ----
+
+struct TAKEN {
+    std::vector<SPAN> spans;
+    unsigned irqs = 0, dmas = 0;
+};
+
+SPAN span_of(const DESC& d, unsigned long value) {
+    return SPAN{space_of(d.kind), value, d.len, d.ten_bit};
+}
+
+short is_free(const TAKEN& t, const DESC& d, unsigned long value) {
+    if (d.kind == PLAN_IRQ) return !(t.irqs >> value & 1);
+    if (d.kind == PLAN_DMA) return !(t.dmas >> value & 1);
+    SPAN sp = span_of(d, value);
+    for (const SPAN& o : t.spans)
+        if (spans_meet(o, sp)) return 0;
+    return 1;
+}
+
+void take(TAKEN* t, const DESC& d, unsigned long value) {
+    if (d.kind == PLAN_IRQ)
+        t->irqs |= 1u << value;
+    else if (d.kind == PLAN_DMA)
+        t->dmas |= 1u << value;
+    else
+        t->spans.push_back(span_of(d, value));
+}
+
+// The order descriptors are tried and explained in: DMA, IRQ, I/O, memory, 32-bit memory.
+const short try_order[PLAN_KINDS] = {PLAN_DMA, PLAN_IRQ, PLAN_IO, PLAN_MEM, PLAN_MEM32};
+
+// Configuration c of v beside what t holds: the lowest free value of each descriptor in turn
+// (added to t, and to x when given). Returns -1 when every one had one; else the kind of the
+// first that had none, with its DESC in *failed (t and x then as they were).
+short fill(const DEV& v, const CONFIG& c, TAKEN* t, unsigned char* x, short* failed) {
+    TAKEN before = *t;
+    std::vector<int> chosen;
+    for (short kind : try_order)
+        for (short j : c.slots[kind]) {
+            const DESC& d = v.descs[(size_t)j];
+            if (d.nothing) continue;
+            size_t at = 0;
+            while (at < d.values.size() && !is_free(*t, d, d.values[at])) at++;
+            if (at == d.values.size()) {
+                *t = before;
+                *failed = j;
+                return kind;
+            }
+            take(t, d, d.values[at]);
+            if (d.col >= 0) chosen.push_back(d.col + (int)at);
+        }
+    if (x) {
+        x[c.col] = 1;
+        for (int col : chosen) x[col] = 1;
     }
-    return met;
+    return -1;
 }
 
-// At most how many of the devices from d on can still be placed: every device
-// that needs an IRQ (DMA channel) whatever its configuration needs one of its
-// own.
-short upper_bound(short d) {
-    unsigned short freeirq = 0, freedma = 0;
-    for (unsigned l = 0; l < PNP_IRQ_LEVELS; l++)
-        if (irq_free(l)) freeirq |= (unsigned short)(1u << l);
-    for (unsigned c = 0; c < PNP_DMA_CHANNELS; c++)
-        if (dma_free(c)) freedma |= (unsigned short)(1u << c);
-    short rest = (short)(S.n - d), needy;
-    short metirq = needs_met(d, 1, freeirq, &needy);
-    short byirq = (short)(rest - needy + metirq);
-    short metdma = needs_met(d, 0, freedma, &needy);
-    short bydma = (short)(rest - needy + metdma);
-    short up = rest;
-    if (byirq < up) up = byirq;
-    if (bydma < up) up = bydma;
-    return up;
+// The configurations of v, best priority first, resource data order among equals.
+std::vector<short> by_priority(const DEV& v) {
+    std::vector<short> order;
+    for (short f = 0; f < (short)v.configs.size(); f++) order.push_back(f);
+    std::stable_sort(order.begin(), order.end(),
+                     [&v](short a, short b) { return v.configs[a].rank < v.configs[b].rank; });
+    return order;
 }
 
-// Whether the devices from d on can still bring the placed count (with extra
-// more) to target. When not, every IRQ and channel taken that one of them could
-// use is blamed: with it free the answer might differ, with any other taken it
-// would not.
-short bound_holds(short d, short extra, short target) {
-    if (S.placed + extra + upper_bound(d) >= target) return 1;
-    unsigned short irqs = 0, dmas = 0;
-    for (short e = d; e < S.n; e++) irqs |= S.view[e].irqneed, dmas |= S.view[e].dmaneed;
-    for (long t = 0; t < S.ntaken; t++) {
-        TAKEN& e = S.taken[t];
-        if ((e.kind == SLOT_IRQ && (irqs & 1u << e.lo)) || (e.kind == SLOT_DMA && (dmas & 1u << e.lo)))
-            e.blamed = 1;
+void first_fit(const SEARCH& s, unsigned char* x) {
+    TAKEN t;
+    for (const DEV& v : s.devs)
+        for (short f : by_priority(v)) {
+            short failed;
+            if (v.configs[f].col >= 0 && fill(v, v.configs[f], &t, x, &failed) < 0) break;
+        }
+}
+
+// ---- The plan out of a solution ----
+
+void resource_of(const DESC& d, short kind, short k, short has, unsigned long value, PLAN_RESOURCE* r) {
+    memset(r, 0, sizeof *r);
+    r->kind = kind;
+    r->k = k;
+    if (d.nothing || !has) {
+        r->flags = PLAN_NOTHING;
+        r->start = r->end = kind == PLAN_DMA ? PNP_DMA_NONE : 0;
+        return;
     }
-    return 0;
+    r->start = value;
+    r->end = kind == PLAN_IRQ || kind == PLAN_DMA ? value : value + d.len - 1;
+    if (kind == PLAN_IO && d.ten_bit) r->flags |= PLAN_DECODES_10;
+    if (kind == PLAN_IRQ) r->info = res_irq_type_first(d.info)->type;
+    if (kind == PLAN_MEM || kind == PLAN_MEM32) {
+        r->info = d.info;
+        if (d.info & RES_MEM_UPPER_LIMIT) r->flags |= PLAN_UPPER_LIMIT;
+    }
 }
 
-// ---- The plan out of the search state ----
+// A solution as a choice per device: its configuration (-1: not placed) and, for each register
+// set, the place of its value among its descriptor's values (-1: it takes nothing).
+struct CHOICE {
+    short config;
+    std::vector<int> value[PLAN_KINDS];
+};
 
-// Memory range k of a plan device at base val: its length, information byte,
-// and whether it decodes an upper limit (the information byte's bit 2).
-void put_mem(unsigned long* base, unsigned long* len, unsigned char* info, short* upper, short* n,
-             const RES_MEM* m, short k, unsigned long val) {
-    base[k] = val;
-    len[k] = val ? m->len : 0;
-    info[k] = m->info;
-    upper[k] = (m->info & RES_MEM_UPPER_LIMIT) != 0;
-    if (k + 1 > *n) *n = (short)(k + 1);
+std::vector<CHOICE> choices_of(const SEARCH& s, const unsigned char* x) {
+    std::vector<CHOICE> out(s.devs.size());
+    for (size_t e = 0; e < s.devs.size(); e++) {
+        const DEV& v = s.devs[e];
+        CHOICE& ch = out[e];
+        ch.config = -1;
+        for (short f = 0; f < (short)v.configs.size() && ch.config < 0; f++)
+            if (v.configs[f].col >= 0 && x[v.configs[f].col]) ch.config = f;
+        if (ch.config < 0) continue;
+        const CONFIG& c = v.configs[ch.config];
+        // a descriptor's values go to its register sets lowest first
+        std::vector<size_t> next(v.descs.size(), 0);
+        for (short kind = 0; kind < PLAN_KINDS; kind++)
+            for (short j : c.slots[kind]) {
+                const DESC& d = v.descs[(size_t)j];
+                size_t& t = next[(size_t)j];
+                while (d.col >= 0 && t < d.values.size() && !x[d.col + (int)t]) t++;
+                short has = !d.nothing && d.col >= 0 && t < d.values.size();
+                ch.value[kind].push_back(has ? (int)t : -1);
+                if (has) t++;
+            }
+    }
+    return out;
 }
 
-// Device d of the current assignment into *p; assigned 0: not placed.
-void fill_device(PLAN_DEVICE* p, short d, short assigned) {
-    const DEV_VIEW* v = &S.view[d];
-    memset(p, 0, sizeof *p);
-    p->card = v->card;
-    p->device = v->number;
-    if (!assigned || S.opt[d] >= v->nopt) return;
-    short f = v->order[S.opt[d]];
+// A register set of a device in a solution.
+struct SLOT {
+    size_t e;
+    short kind;
+    size_t k;
+};
+
+short before(const SLOT& a, const SLOT& b) {
+    if (a.e != b.e) return a.e < b.e;
+    if (a.kind != b.kind) return a.kind < b.kind;
+    return a.k < b.k;
+}
+
+const DESC& desc_at(const SEARCH& s, const std::vector<CHOICE>& ch, const SLOT& at) {
+    const DEV& v = s.devs[at.e];
+    return v.descs[(size_t)v.configs[(size_t)ch[at.e].config].slots[at.kind][at.k]];
+}
+
+// The other register sets whose values collide with value t at slot at (all of them, or only
+// whether there is one when list is null). *checks counts the comparisons.
+short collisions(const SEARCH& s, const std::vector<CHOICE>& ch, const SLOT& at, int t, std::vector<SLOT>* list,
+                 long* checks) {
+    const DESC& d = desc_at(s, ch, at);
+    unsigned long value = d.values[(size_t)t];
+    SPAN mine = span_of(d, value);
+    short levels = at.kind == PLAN_IRQ || at.kind == PLAN_DMA, found = 0;
+    for (size_t o = 0; o < ch.size(); o++) {
+        if (ch[o].config < 0) continue;
+        for (short kind = 0; kind < PLAN_KINDS; kind++) {
+            if (levels ? kind != at.kind : (kind == PLAN_IRQ || kind == PLAN_DMA)) continue;
+            for (size_t k = 0; k < ch[o].value[kind].size(); k++) {
+                int to = ch[o].value[kind][k];
+                if (to < 0 || (o == at.e && kind == at.kind && k == at.k)) continue;
+                SLOT other = {o, kind, k};
+                const DESC& od = desc_at(s, ch, other);
+                unsigned long v = od.values[(size_t)to];
+                (*checks)++;
+                if (levels ? v == value : spans_meet(mine, span_of(od, v))) {
+                    found = 1;
+                    if (!list) return 1;
+                    list->push_back(other);
+                }
+            }
+        }
+    }
+    return found;
+}
+
+// The lowest values: register sets in device order each take a lower value of their
+// descriptor when nothing collides with it but values of register sets after them that can
+// all move to other free values. Each move lowers the first value it changes, so the passes end;
+// budget bounds the comparisons all the same.
+void lower_values(const SEARCH& s, std::vector<CHOICE>* ch, long budget) {
+    long checks = 0;
+    std::vector<SLOT> in_way;
+    for (short changed = 1; changed && checks < budget;) {
+        changed = 0;
+        for (size_t e = 0; e < ch->size() && checks < budget; e++) {
+            if ((*ch)[e].config < 0) continue;
+            for (short kind = 0; kind < PLAN_KINDS; kind++)
+                for (size_t k = 0; k < (*ch)[e].value[kind].size() && checks < budget; k++) {
+                    SLOT at = {e, kind, k};
+                    int now = (*ch)[e].value[kind][k];
+                    for (int t = 0; t < now && checks < budget; t++) {
+                        in_way.clear();
+                        collisions(s, *ch, at, t, &in_way, &checks);
+                        short movable = 1;
+                        for (const SLOT& w : in_way) movable &= before(at, w);
+                        if (!movable) continue;
+                        std::vector<CHOICE> saved = *ch;
+                        (*ch)[e].value[kind][k] = t;
+                        for (const SLOT& w : in_way) {
+                            int& wv = (*ch)[w.e].value[w.kind][w.k];
+                            int size = (int)desc_at(s, *ch, w).values.size(), u = 0;
+                            while (u < size && collisions(s, *ch, w, u, nullptr, &checks)) u++;
+                            if (u == size) {
+                                movable = 0;
+                                break;
+                            }
+                            wv = u;
+                        }
+                        if (!movable) {
+                            *ch = saved;
+                            continue;
+                        }
+                        changed = 1;
+                        break;
+                    }
+                }
+        }
+    }
+}
+
+void fill_device(const DEV& v, const CHOICE& ch, PLAN_DEVICE* p) {
+    if (ch.config < 0) return;
+    const CONFIG& c = v.configs[ch.config];
     p->placed = 1;
-    p->function = f;
-    p->priority = set_priority(v->dev, f);
-    for (short s = 0; s < S.nslots[d]; s++) {
-        SLOT sl = S.slots[d][s];
-        unsigned long val = S.value[d][s];
-        switch (sl.kind) {
-        case SLOT_IO:
-            p->io[sl.k] = (unsigned short)val;
-            p->iolen[sl.k] = val ? res_io_at(v->dev, f, sl.k)->len : 0;
-            if (sl.k + 1 > p->nio) p->nio = (short)(sl.k + 1);
-            break;
-        case SLOT_IRQ: {
-            p->irq[sl.k] = (unsigned char)val;
-            // the first type offered, in the order of the information bits: high-true edge first
-            p->irqtype[sl.k] = res_irq_type_first(res_irq_types(res_irq_at(v->dev, f, sl.k)))->type;
-            if (sl.k + 1 > p->nirq) p->nirq = (short)(sl.k + 1);
-            break;
+    p->function = c.f;
+    p->priority = set_priority(v.res, c.f);
+    for (short kind = 0; kind < PLAN_KINDS; kind++)
+        for (short k = 0; k < (short)c.slots[kind].size() && p->nres < PLAN_MAX_RESOURCES; k++) {
+            const DESC& d = v.descs[(size_t)c.slots[kind][(size_t)k]];
+            int t = ch.value[kind][(size_t)k];
+            resource_of(d, kind, k, t >= 0, t >= 0 ? d.values[(size_t)t] : 0, &p->res[p->nres++]);
+            if (!(p->res[p->nres - 1].flags & PLAN_NOTHING)) p->active = 1;
         }
-        case SLOT_DMA:
-            p->dma[sl.k] = (unsigned char)val;
-            if (sl.k + 1 > p->ndma) p->ndma = (short)(sl.k + 1);
-            break;
-        case SLOT_MEM:
-            put_mem(p->mem, p->memlen, p->meminfo, p->memupper, &p->nmem, res_mem_at(v->dev, 24, f, sl.k),
-                    sl.k, val);
-            break;
-        default:
-            put_mem(p->mem32, p->mem32len, p->mem32info, p->mem32upper, &p->nmem32,
-                    res_mem_at(v->dev, 32, f, sl.k), sl.k, val);
-            break;
-        }
-    }
-}
-
-// The current assignment as a plan: devices before d as assigned, d and the
-// rest unplaced.
-void snapshot(short d, PLAN* out) {
-    out->ndevices = S.n;
-    out->placed = 0;
-    for (short e = 0; e < S.n; e++) {
-        fill_device(&out->devices[e], e, e < d);
-        out->placed += out->devices[e].placed;
-    }
+    if (!p->active) snprintf(p->why, sizeof p->why, "its configuration decodes nothing: left inactive");
 }
 
 // ---- Why a device is not placed ----
@@ -420,262 +717,141 @@ void list_levels(char* text, size_t size, unsigned mask, short top) {
         if (mask & 1u << l) n += (size_t)snprintf(text + n, size - n, n ? " %d" : "%d", l);
 }
 
-// The first descriptor of configuration order[o] of device d that has no free
-// value beside the devices the plan has taken (already on the stack), its
-// values taken in turn as the search would. 1 with *fail set; 0 when every
-// descriptor has one.
-short first_failure(short d, short o, SLOT* fail) {
-    const DEV_VIEW* v = &S.view[d];
-    long mark = S.ntaken;
-    short f = v->order[o], failed = 0;
-    S.opt[d] = o;
-    setup_slots(d);
-    for (short s = 0; s < S.nslots[d] && !failed; s++) {
-        SLOT sl = S.slots[d][s];
-        unsigned long val, i = 0;
-        TAKEN t;
-        short ok = 0;
-        failed = 1;
-        for (; candidate(v->dev, f, sl, &i, &val, &t, &ok); i++)
-            if (ok) {
-                take(t);
-                failed = 0;
-                break;
-            }
-        if (failed) *fail = sl;
-    }
-    while (S.ntaken > mark) untake();
-    return failed;
-}
+const char* const kind_words[PLAN_KINDS] = {"I/O ranges", "IRQs", "DMA channels", "memory ranges",
+                                            "32-bit memory ranges"};
 
-// The reason device d cannot be placed: the first descriptor of its best
-// configuration that has no free value; when every configuration fails at that
-// kind of descriptor, the values all of them offer there.
-void explain(short d, short stopped, char* why, size_t size) {
-    const DEV_VIEW* v = &S.view[d];
-    SLOT first = {-1, 0}, sl;
+// The reason v cannot be placed beside what t holds: the first descriptor of its best
+// configuration that has no free value; when every configuration fails at that kind of
+// descriptor, the values all of them offer there.
+void explain(const DEV& v, const TAKEN& t, short stopped, char* why, size_t size) {
+    short first = -2, same = 1, firstj = -1;
     unsigned mask = 0;
-    short same = 1;
-    why[0] = 0;
-    for (short o = 0; o < v->nopt; o++) {
-        if (!first_failure(d, o, &sl)) {
-            same = 0;
+    const CONFIG* over = nullptr;
+    for (short f : by_priority(v)) {
+        const CONFIG& c = v.configs[f];
+        if (c.over_kind >= 0) {
+            if (!over) over = &c;
+            continue;
+        }
+        TAKEN scratch = t;
+        short j = -1;
+        short kind = fill(v, c, &scratch, nullptr, &j);
+        if (kind < 0) {
+            first = -1;
             break;
         }
-        if (o == 0) first = sl;
-        if (sl.kind != first.kind) same = 0;
-        short f = v->order[o];
-        if (sl.kind == SLOT_IRQ) mask |= res_irq_at(v->dev, f, sl.k)->mask;
-        if (sl.kind == SLOT_DMA) mask |= res_dma_at(v->dev, f, sl.k)->mask;
+        if (first == -2) first = kind, firstj = j;
+        if (kind != first) same = 0;
+        if (kind == PLAN_IRQ || kind == PLAN_DMA) mask |= v.descs[(size_t)j].mask;
     }
-    short f = v->nopt > 0 ? v->order[0] : 0;
     char list[64];
-    switch (first.kind) {
-    case -1:
-        snprintf(why, size,
-                 v->nopt == 0 ? "it has no configuration"
-                 : stopped    ? "the search stopped before it was placed"
-                              : "its resources do not fit beside the devices placed");
-        break;
-    case SLOT_DMA: {
-        const RES_DMA* dma = res_dma_at(v->dev, f, first.k);
-        list_levels(list, sizeof list, same ? mask : dma->mask, PNP_DMA_CHANNELS);
-        snprintf(why, size, "no %sDMA channel is left (%s %s taken)", dma_width(dma->flags), list,
+    if (first == -2 && over) {
+        short kind = over->over_kind;
+        snprintf(why, size, "it asks for %d %s; the device has registers for %d",
+                 res_count(v.res, over->f, res_kind_of(kind)), kind_words[kind], register_count(kind));
+        return;
+    }
+    if (first == -2) {
+        snprintf(why, size, "it has no configuration");
+        return;
+    }
+    if (first == -1) {
+        snprintf(why, size, stopped ? "the search stopped before it was placed"
+                                    : "its resources do not fit beside the devices placed");
+        return;
+    }
+    const DESC& d = v.descs[(size_t)firstj];
+    switch (first) {
+    case PLAN_DMA:
+        list_levels(list, sizeof list, same ? mask : d.mask, PNP_DMA_CHANNELS);
+        snprintf(why, size, "no %sDMA channel is left (%s %s taken)", dma_width(d.info), list,
                  strchr(list, ' ') ? "are" : "is");
         break;
-    }
-    case SLOT_IRQ:
-        list_levels(list, sizeof list, same ? mask : res_irq_at(v->dev, f, first.k)->mask, PNP_IRQ_LEVELS);
+    case PLAN_IRQ:
+        list_levels(list, sizeof list, same ? mask : d.mask, PNP_IRQ_LEVELS);
         snprintf(why, size, "no IRQ is left (%s %s taken)", list, strchr(list, ' ') ? "are" : "is");
         break;
-    case SLOT_IO: {
-        const RES_IO* io = res_io_at(v->dev, f, first.k);
-        if (io->min == io->max)
-            snprintf(why, size, "no range of %u I/O ports is left at 0x%04X", io->len, io->min);
+    case PLAN_IO:
+        if (d.min == d.max)
+            snprintf(why, size, "no range of %lu I/O ports is left at 0x%04lX", d.len, d.min);
         else
-            snprintf(why, size, "no range of %u I/O ports is left at 0x%04X-0x%04X", io->len, io->min,
-                     io->max);
+            snprintf(why, size, "no range of %lu I/O ports is left at 0x%04lX-0x%04lX", d.len, d.min, d.max);
+        break;
+    default:
+        snprintf(why, size, "no memory range of 0x%lX bytes is left at 0x%06lX-0x%06lX", d.len, d.min, d.max);
         break;
     }
-    default: {
-        const RES_MEM* m = res_mem_at(v->dev, first.kind == SLOT_MEM32 ? 32 : 24, f, first.k);
-        snprintf(why, size, "no memory range of 0x%lX bytes is left at 0x%06lX-0x%06lX", m->len, m->min,
-                 m->max);
-        break;
-    }
-    }
 }
 
-// The plan's values back on the taken stack, device by device, to explain the
-// others.
-void take_plan(const PLAN* plan) {
-    S.ntaken = 0;
-    S.usedirq = S.useddma = 0;
-    for (short e = 0; e < plan->ndevices; e++) {
-        const PLAN_DEVICE* p = &plan->devices[e];
-        if (!p->placed) continue;
-        for (short k = 0; k < p->nio; k++)
-            if (p->io[k]) take(TAKEN{SLOT_IO, p->io[k], (unsigned long)p->io[k] + p->iolen[k] - 1, 0});
-        for (short k = 0; k < p->nirq; k++)
-            if (p->irq[k]) take(TAKEN{SLOT_IRQ, p->irq[k], p->irq[k], 0});
-        for (short k = 0; k < p->ndma; k++)
-            if (p->dma[k] != PNP_DMA_NONE) take(TAKEN{SLOT_DMA, p->dma[k], p->dma[k], 0});
-        for (short k = 0; k < p->nmem; k++)
-            if (p->mem[k]) take(TAKEN{SLOT_MEM, p->mem[k], p->mem[k] + p->memlen[k] - 1, 0});
-        for (short k = 0; k < p->nmem32; k++)
-            if (p->mem32[k]) take(TAKEN{SLOT_MEM32, p->mem32[k], p->mem32[k] + p->mem32len[k] - 1, 0});
-    }
-}
-
-// ---- The depth-first search for a plan that places at least target devices
-// ----
-
-enum { FOUND = 1, EXHAUSTED = 0, STOPPED = -1 };
-
-// Moves back into device d from the one after it: 1 with *s set where to go on,
-// 0 when d < 0.
-short back_into(short d, short* s) {
-    if (d < 0) return 0;
-    if (S.opt[d] >= S.view[d].nopt) {
-        S.unplaced--;
-        *s = -1;
-    } else {
-        S.placed--;
-        *s = (short)(S.nslots[d] - 1);
-    }
-    return 1;
-}
-
-short search(short target, PLAN* best) {
-    short d = 0, s = -1, fresh = 1;
-    S.ntaken = 0;
-    S.usedirq = S.useddma = 0;
-    S.placed = S.unplaced = 0;
-    for (;;) {
-        if (d == S.n) return FOUND;
-        const DEV_VIEW* v = &S.view[d];
-        if (s < 0) {
-            // the configuration of device d: the next one, or unplaced after the last
-            if (fresh) {
-                if (!bound_holds(d, 0, target)) {
-                    S.opt[d] = v->nopt;  // nothing from here on can reach the target
-                } else {
-                    S.opt[d] = 0;
-                }
-            } else {
-                S.opt[d]++;
-            }
-            if (S.opt[d] < v->nopt) {
-                setup_slots(d);
-                if (S.nslots[d] == 0) {
-                    S.placed++;
-                    if (S.placed > best->placed) snapshot((short)(d + 1), best);
-                    d++, s = -1, fresh = 1;
-                } else {
-                    s = 0, fresh = 1;
-                }
-                continue;
-            }
-            if (S.opt[d] == v->nopt && S.unplaced < S.n - target && bound_holds((short)(d + 1), 0, target)) {
-                S.unplaced++;
-                d++, s = -1, fresh = 1;
-                continue;
-            }
-            d--;
-            if (!back_into(d, &s)) return EXHAUSTED;
-            fresh = 0;
-            continue;
-        }
-        // slot s of device d: its next free value
-        SLOT sl = S.slots[d][s];
-        short f = v->order[S.opt[d]], resumed = !fresh;
-        if (fresh) {
-            S.cursor[d][s] = 0;
-        } else {
-            // Back at a value that nothing tried since has collided with, nor a bound
-            // that failed depended on: any other value fails the same way, so it is
-            // given up and the search goes back one step.
-            TAKEN last = S.taken[S.ntaken - 1];
-            untake();
-            if (!last.blamed) {
-                s--;
-                continue;
-            }
-            S.cursor[d][s]++;
-        }
-        unsigned long val;
-        TAKEN t;
-        short ok = 0, got = 0;
-        while (candidate(v->dev, f, sl, &S.cursor[d][s], &val, &t, &ok)) {
-            if (++S.steps > S.bound) return STOPPED;
-            if (ok && (sl.kind == SLOT_IRQ || sl.kind == SLOT_DMA) && t.kind >= 0) {
-                // an IRQ or channel taken: can the devices after this one still reach
-                // the target?
-                take(t);
-                ok = bound_holds((short)(d + 1), 1, target);
-                untake();
-            }
-            if (ok) {
-                got = 1;
-                break;
-            }
-            S.cursor[d][s]++;
-        }
-        if (got) {
-            take(t);
-            S.value[d][s] = val;
-            if (++s == S.nslots[d]) {
-                S.placed++;
-                if (S.placed > best->placed) snapshot((short)(d + 1), best);
-                d++, s = -1;
-            }
-            fresh = 1;
-            continue;
-        }
-        // No value left. When none was ever free, only an earlier value of the same
-        // kind can change that (IRQs and DMA channels count as one kind, as the
-        // bound looks at both; memory of either width as one): back to the latest
-        // one of this device, or else to its configuration. When values were taken
-        // and what came after failed, back one step.
-        short back = (short)(s - 1);
-        while (!resumed && back >= 0 && group(S.slots[d][back].kind) != group(sl.kind)) back--;
-        for (short u = (short)(s - 1); u > back; u--) untake();
-        s = back;  // -1: the configuration frame, which moves on to the next
-                   // configuration
-        fresh = 0;
-    }
+long clock_ms() {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
 }
 
 }  // namespace
 
-short plan_search(const RES_CARD* const* cards, short ncards, const char* root, long bound, PLAN* out) {
+short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* setup, PLAN* out) {
+    long started = clock_ms();
     memset(out, 0, sizeof *out);
-    memset(&S, 0, sizeof S);
-    S.root = root;
-    S.bound = bound;
+    SEARCH s;
+    s.setup = setup;
+    s.host_irqs = host_irqs_held(setup->root);
+    s.host_dmas = host_dmas_held(setup->root);
     if (ncards > PLAN_MAX_CARDS) ncards = PLAN_MAX_CARDS;
     for (short c = 0; c < ncards; c++)
-        for (short k = 0; k < cards[c]->ndevices && k < RES_MAX_DEVICES; k++)
-            make_view(&S.view[S.n++], &cards[c]->devices[k], c, k);
-    S.hostirq = host_irqs_held(root);
-    S.hostdma = host_dmas_held(root);
-    snapshot(0, out);
-    // First the plan the order gives (a device with no room left unplaced), then
-    // again for one device more each time, until every device is placed, no plan
-    // places more, or the bound.
-    short result = FOUND, top = upper_bound(0);
-    for (short target = 0; target <= top && out->placed < S.n; target = (short)(out->placed + 1)) {
-        result = search(target, out);
-        if (result != FOUND) break;
-        if (S.placed >= out->placed) snapshot((short)S.n, out);
+        for (short k = 0; k < cards[c]->ndevices && k < RES_MAX_DEVICES; k++) {
+            s.devs.emplace_back();
+            make_dev(&s.devs.back(), &cards[c]->devices[k], c, k);
+        }
+    find_values(&s);
+    MODEL m;
+    build_model(&s, &m);
+
+    std::vector<unsigned char> start((size_t)m.ncols, 0), x((size_t)m.ncols, 0);
+    first_fit(s, start.data());
+    ZO_PROGRAM program = {m.ncols,    (int)m.sense.size(), m.first.data(), m.col.data(),
+                          m.coef.data(), m.sense.data(),   m.rhs.data()};
+    const double* objectives[2] = {m.count.data(), m.priority.data()};
+    ZO_RESULT result;
+    long limit = setup->time_limit_ms > 0 ? setup->time_limit_ms : 1;
+    zo_solve(&program, objectives, 2, start.data(), limit, sig_pending, x.data(), &result);
+
+    std::vector<CHOICE> chosen = choices_of(s, x.data());
+    lower_values(s, &chosen, LOWERING_BUDGET);
+    out->ndevices = (short)s.devs.size();
+    TAKEN held;
+    for (short e = 0; e < out->ndevices; e++) {
+        const DEV& v = s.devs[(size_t)e];
+        PLAN_DEVICE* p = &out->devices[e];
+        p->card = v.card;
+        p->device = v.number;
+        fill_device(v, chosen[(size_t)e], p);
+        out->placed += p->placed;
+        for (short r = 0; r < p->nres; r++) {
+            const PLAN_RESOURCE& res = p->res[r];
+            if (res.flags & PLAN_NOTHING) continue;
+            if (res.kind == PLAN_IRQ)
+                held.irqs |= 1u << res.start;
+            else if (res.kind == PLAN_DMA)
+                held.dmas |= 1u << res.start;
+            else
+                held.spans.push_back(SPAN{space_of(res.kind), res.start, res.end - res.start + 1,
+                                          (short)((res.flags & PLAN_DECODES_10) != 0)});
+        }
     }
-    if (result == EXHAUSTED) result = FOUND;  // the last plan found places the most
-    out->steps = S.steps < S.bound ? S.steps : S.bound;
-    out->stopped = result == STOPPED;
-    take_plan(out);
+    // What was proven: the count is the most when the solver proved it on values that left out
+    // nothing that could matter, or when every device is placed.
+    out->stopped = result.status != ZO_OPTIMAL;
+    short solved = result.stages_done >= 1 && s.exact;
+    out->proven = out->placed == out->ndevices || solved;
+    out->most = out->proven ? out->placed : s.exact && result.status != ZO_FAILED ? (short)result.bound : out->ndevices;
+    if (out->most < out->placed) out->most = out->placed;
     for (short e = 0; e < out->ndevices; e++)
         if (!out->devices[e].placed)
-            explain(e, out->stopped, out->devices[e].why, sizeof out->devices[e].why);
+            explain(s.devs[(size_t)e], held, out->stopped && !out->proven, out->devices[e].why,
+                    sizeof out->devices[e].why);
+    out->elapsed_ms = clock_ms() - started;
     return out->placed == out->ndevices;
 }
 
@@ -700,6 +876,44 @@ const char* mem_width(unsigned char info, short bits) {
     }
 }
 
+void print_resources(FILE* fp, const PLAN_DEVICE* p) {
+    short io = 0;
+    for (short r = 0; r < p->nres; r++)
+        if (p->res[r].kind == PLAN_IO) {
+            fprintf(fp, "%s 0x%lX", io++ ? " ," : "DEVICE SET IOPORT", p->res[r].start);
+        }
+    if (io) fprintf(fp, "\n");
+    for (short r = 0; r < p->nres; r++) {
+        const PLAN_RESOURCE& res = p->res[r];
+        unsigned long len = res.end - res.start + 1;
+        switch (res.kind) {
+        case PLAN_IRQ:
+            if (res.flags & PLAN_NOTHING)
+                fprintf(fp, "DEVICE SET IRQ %d 0\n", res.k);
+            else
+                fprintf(fp, "DEVICE SET IRQ %d %lu %s\n", res.k, res.start, res_irq_type_of(res.info)->keywords);
+            break;
+        case PLAN_DMA: fprintf(fp, "DEVICE SET DMA %d %lu\n", res.k, res.start); break;
+        case PLAN_MEM: {
+            // register values: address bits 23..8; an upper limit is the first address past the range
+            unsigned long base = res.start >> 8, limit = 0;
+            if (!(res.flags & PLAN_NOTHING)) limit = ((res.flags & PLAN_UPPER_LIMIT) ? res.end + 1 : len) >> 8;
+            fprintf(fp, "DEVICE SET MEM %d 0x%lX 0x%lX%s\n", res.k, base, limit, mem_width(res.info, 24));
+            break;
+        }
+        case PLAN_MEM32: {
+            // full addresses; an upper limit is the last address of the range
+            unsigned long limit = 0;
+            if (!(res.flags & PLAN_NOTHING)) limit = (res.flags & PLAN_UPPER_LIMIT) ? res.end : len;
+            fprintf(fp, "DEVICE SET MEM32 %d 0x%08lX 0x%08lX%s\n", res.k, res.start, limit,
+                    mem_width(res.info, 32));
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
 void print_device(FILE* fp, const PLAN_DEVICE* p, const RES_DEVICE* dev) {
     const char* space = dev->name[0] ? " " : "";
     if (!p->placed) {
@@ -707,45 +921,45 @@ void print_device(FILE* fp, const PLAN_DEVICE* p, const RES_DEVICE* dev) {
                 p->why);
         return;
     }
+    char how[64];
     if (p->priority == RES_FIXED)
-        fprintf(fp, "# Device %d: %s%s%s (fixed resources)\n", p->device, dev->idtext, space, dev->name);
+        snprintf(how, sizeof how, "fixed resources");
     else
-        fprintf(fp, "# Device %d: %s%s%s (dependent function %d, %s)\n", p->device, dev->idtext, space,
-                dev->name, p->function, priority_text(p->priority));
+        snprintf(how, sizeof how, "dependent function %d, %s", p->function, priority_text(p->priority));
+    if (!p->active) {
+        fprintf(fp, "# Device %d: %s%s%s (%s) is left inactive: %s\n", p->device, dev->idtext, space, dev->name,
+                how, "its configuration decodes nothing");
+        fprintf(fp, "PNP_DEVICE = %d\nDEVICE BEGIN\nDEVICE SET INACTIVE\nDEVICE END\n", p->device);
+        return;
+    }
+    fprintf(fp, "# Device %d: %s%s%s (%s)\n", p->device, dev->idtext, space, dev->name, how);
     fprintf(fp, "PNP_DEVICE = %d\nDEVICE BEGIN\n", p->device);
-    if (p->nio > 0) {
-        fprintf(fp, "DEVICE SET IOPORT");
-        for (short k = 0; k < p->nio; k++) fprintf(fp, "%s 0x%X", k ? " ," : "", p->io[k]);
-        fprintf(fp, "\n");
-    }
-    for (short k = 0; k < p->nirq; k++) {
-        if (p->irq[k])
-            fprintf(fp, "DEVICE SET IRQ %d %d %s\n", k, p->irq[k], res_irq_type_of(p->irqtype[k])->keywords);
-        else
-            fprintf(fp, "DEVICE SET IRQ %d 0\n", k);
-    }
-    for (short k = 0; k < p->ndma; k++) fprintf(fp, "DEVICE SET DMA %d %d\n", k, p->dma[k]);
-    for (short k = 0; k < p->nmem; k++) {
-        // register values: address bits 23..8; an upper limit is the first address
-        // past the range
-        unsigned long base = p->mem[k] >> 8;
-        unsigned long limit = p->mem[k] ? (p->memupper[k] ? p->mem[k] + p->memlen[k] : p->memlen[k]) >> 8 : 0;
-        fprintf(fp, "DEVICE SET MEM %d 0x%lX 0x%lX%s\n", k, base, limit, mem_width(p->meminfo[k], 24));
-    }
-    for (short k = 0; k < p->nmem32; k++) {
-        // full addresses; an upper limit is the last address of the range
-        unsigned long limit =
-            p->mem32[k] ? (p->mem32upper[k] ? p->mem32[k] + p->mem32len[k] - 1 : p->mem32len[k]) : 0;
-        fprintf(fp, "DEVICE SET MEM32 %d 0x%08lX 0x%08lX%s\n", k, p->mem32[k], limit,
-                mem_width(p->mem32info[k], 32));
-    }
+    print_resources(fp, p);
     fprintf(fp, "DEVICE SET ACTIVE\nDEVICE END\n");
 }
+
+// Why a plan is not proven the best.
+const char* unproven_reason(const PLAN* plan) {
+    return plan->stopped ? "the search stopped at its time limit"
+                         : "a range offers more places than were tried";
+}
+
+// The devices a card holds beyond what was planned.
+short left_out(const RES_CARD* res) { return (short)(res->devices_seen - res->ndevices); }
 
 }  // namespace
 
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when) {
+    short total = plan->ndevices;
+    for (short c = 0; c < ncards; c++) total = (short)(total + left_out(cards[c].res));
     fprintf(fp, "# VELKOR boot script made by velkor --plan on %s (velkor " VELKOR_VERSION ")\n", when);
+    if (plan->placed == total)
+        fprintf(fp, "# %d of %d devices placed\n", plan->placed, total);
+    else if (plan->proven)
+        fprintf(fp, "# %d of %d devices placed; no plan places more\n", plan->placed, total);
+    else
+        fprintf(fp, "# %d of %d devices placed; no plan places more than %d (%s)\n", plan->placed, total,
+                plan->most + (total - plan->ndevices), unproven_reason(plan));
     fprintf(fp,
             "# Cards are isolated in the order of their serial identifiers, "
             "so the same cards get the same "
@@ -762,16 +976,77 @@ short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short 
             const PLAN_DEVICE* p = &plan->devices[e];
             print_device(fp, p, &ci->res->devices[p->device]);
         }
+        for (short k = ci->res->ndevices; k < ci->res->devices_seen; k++)
+            fprintf(fp, "# Device %d is not placed: the planner takes a card's first %d logical devices\n", k,
+                    RES_MAX_DEVICES);
     }
     fflush(fp);
     return ferror(fp) ? 0 : 1;
 }
+
+namespace {
+
+// The card's own registers tell whether it decodes an upper limit or a range length.
+void upper_from_registers(PLAN* plan, const PLAN_CARD_INFO* info) {
+    for (short e = 0; e < plan->ndevices; e++) {
+        PLAN_DEVICE* p = &plan->devices[e];
+        short idx = findcard_PNP(info[p->card].csn);
+        const CARD_TYP* card = idx >= 0 ? usedcard_PNP(idx) : nullptr;
+        if (!card || !card->devs || p->device >= card->ndevs) continue;
+        const DEVICE_TYP* dev = &card->devs[p->device];
+        for (short r = 0; r < p->nres; r++) {
+            PLAN_RESOURCE& res = p->res[r];
+            unsigned char control = res.kind == PLAN_MEM     ? dev->mem[res.k].control
+                                    : res.kind == PLAN_MEM32 ? dev->mem32[res.k].control
+                                                             : 0;
+            if (res.kind != PLAN_MEM && res.kind != PLAN_MEM32) continue;
+            res.flags = (unsigned char)((res.flags & ~PLAN_UPPER_LIMIT) |
+                                        ((control & PNP_MEM_UPPER_LIMIT) ? PLAN_UPPER_LIMIT : 0));
+        }
+    }
+}
+
+// What the run says on standard error about the plan.
+void say_plan(const PLAN* plan, const PLAN_CARD_INFO* info, short ncards) {
+    for (short c = 0; c < ncards; c++) {
+        const RES_CARD* res = info[c].res;
+        if (left_out(res) > 0)
+            fprintf(stderr, "velkor: plan: card %d has %d logical devices; those past the first %d are not planned\n",
+                    info[c].csn, res->devices_seen, RES_MAX_DEVICES);
+        for (short k = 0; k < res->ndevices; k++)
+            if (res->devices[k].functions_seen > RES_MAX_FUNCTIONS)
+                fprintf(stderr,
+                        "velkor: plan: card %d device %d (%s) has %d dependent functions; those past the first %d "
+                        "are not considered\n",
+                        info[c].csn, k, res->devices[k].idtext, res->devices[k].functions_seen, RES_MAX_FUNCTIONS);
+    }
+    if (!plan->proven)
+        fprintf(stderr, "velkor: plan: %s: %d devices placed; no plan places more than %d\n", unproven_reason(plan),
+                plan->placed, plan->most);
+    for (short e = 0; e < plan->ndevices; e++) {
+        const PLAN_DEVICE* p = &plan->devices[e];
+        if (!p->placed)
+            fprintf(stderr, "velkor: plan: card %d device %d (%s) cannot be placed: %s\n", info[p->card].csn,
+                    p->device, info[p->card].res->devices[p->device].idtext, p->why);
+    }
+}
+
+// After the clean-up, a run that a signal ended dies of that signal.
+void die_of_signal() {
+    int signo = sig_last;
+    if (signo != SIGINT && signo != SIGTERM && signo != SIGHUP) return;
+    signal(signo, SIG_DFL);
+    raise(signo);
+}
+
+}  // namespace
 
 int run_plan() {
     static RES_CARD res[PLAN_MAX_CARDS];
     static PLAN plan;
     const RES_CARD* resp[PLAN_MAX_CARDS];
     PLAN_CARD_INFO info[PLAN_MAX_CARDS];
+    install_signals();
     if (!init_APP() || PNP_permitted != 1) {
         if (PNP_permitted != 1)
             fprintf(stderr, "velkor: plan: no permission for the PnP ports, nothing planned\n");
@@ -779,7 +1054,7 @@ int run_plan() {
         return 1;
     }
     warn_kernel_pnp_once();
-    short found = isolate_PNP(PNP_CONFIG_RESET_CSN);
+    short found = sig_pending() ? 0 : isolate_PNP(PNP_CONFIG_RESET_CSN);
     drop_DEVICE();
     short ncards = 0;
     if (found) {
@@ -788,7 +1063,7 @@ int run_plan() {
         PNP_device = -1;
         Uport = PNP_port;
         short n = PNP_cards_len;
-        for (short csn = 1; csn <= n && ncards < PLAN_MAX_CARDS; csn++) {
+        for (short csn = 1; csn <= n && ncards < PLAN_MAX_CARDS && !sig_pending(); csn++) {
             defaultport_PNP(Uport);
             short loaded = loadcard_PNP(csn);
             drop_DEVICE();
@@ -807,33 +1082,23 @@ int run_plan() {
             info[ncards] = PLAN_CARD_INFO{(short)csn, card->vendor, card->serial, &res[ncards]};
             ncards++;
         }
-    } else {
+    } else if (!sig_pending()) {
         fprintf(stderr, "velkor: plan: no cards found\n");
     }
-    plan_search(resp, ncards, host_checks_root(), PLAN_STEP_BOUND, &plan);
-    // The card's own registers tell whether it decodes an upper limit or a range
-    // length.
-    for (short e = 0; e < plan.ndevices; e++) {
-        PLAN_DEVICE* p = &plan.devices[e];
-        short idx = findcard_PNP(info[p->card].csn);
-        const CARD_TYP* card = idx >= 0 ? usedcard_PNP(idx) : nullptr;
-        if (!card || !card->devs || p->device >= card->ndevs) continue;
-        const DEVICE_TYP* dev = &card->devs[p->device];
-        for (short k = 0; k < p->nmem; k++) p->memupper[k] = (dev->mem[k].control & PNP_MEM_UPPER_LIMIT) != 0;
-        for (short k = 0; k < p->nmem32; k++)
-            p->mem32upper[k] = (dev->mem32[k].control & PNP_MEM_UPPER_LIMIT) != 0;
+    if (sig_pending()) {
+        clean_APP();
+        die_of_signal();
+        return 1;
     }
-    if (plan.stopped)
-        fprintf(stderr,
-                "velkor: plan: search stopped after %ld steps; the plan below "
-                "places what it could\n",
-                plan.steps);
-    for (short e = 0; e < plan.ndevices; e++) {
-        const PLAN_DEVICE* p = &plan.devices[e];
-        if (!p->placed)
-            fprintf(stderr, "velkor: plan: card %d device %d (%s) cannot be placed: %s\n", info[p->card].csn,
-                    p->device, info[p->card].res->devices[p->device].idtext, p->why);
+    PLAN_SETUP setup = {host_checks_root(), (unsigned short)PNP_port, PLAN_TIME_LIMIT_MS};
+    plan_search(resp, ncards, &setup, &plan);
+    if (sig_pending()) {
+        clean_APP();
+        die_of_signal();
+        return 1;
     }
+    upper_from_registers(&plan, info);
+    say_plan(&plan, info, ncards);
     char when[32];
     time_t now = time(nullptr);
     struct tm tmv;
@@ -841,5 +1106,7 @@ int run_plan() {
     strftime(when, sizeof when, "%Y-%m-%d %H:%M", &tmv);
     short written = plan_print(stdout, &plan, info, ncards, when);
     clean_APP();
-    return written && plan.placed == plan.ndevices ? 0 : 1;
+    short all = plan.placed == plan.ndevices;
+    for (short c = 0; c < ncards; c++) all = all && left_out(info[c].res) == 0;
+    return written && all ? 0 : 1;
 }

@@ -1,9 +1,19 @@
-// The planner behind --plan: one configuration and one value for every descriptor of every
-// logical device of the cards found, none overlapping another device's or the host's, and the
-// VELKOR script that applies it.
+// The planner behind --plan: for every logical device of the cards found, one configuration and
+// one value for each of its descriptors, so that no two devices share a port, an address, an IRQ
+// or a DMA channel, none takes what the host holds, the system board's IRQs and DMA channel, or a
+// PnP port; and the VELKOR script that applies it.
 //
-// The search (plan_search) works on RES_CARD data alone and prints nothing; plan_print writes
-// the script; run_plan is the whole --plan run on the bus.
+// The plan places the most devices that can be placed, and proves it: the choice is stated as a
+// 0-1 integer program and solved exactly (GLPK). Among the plans that place that many it takes
+// the best priorities (good over acceptable over sub-optimal; the fixed resources alone count as
+// good; the least sum over the devices, proven too), and then the lowest values: device by device,
+// each register set takes the lowest value of its descriptor that collides with nothing else
+// chosen, until no value can go lower. The same cards, host and read port always give the same
+// plan. A time limit bounds the search; past it the plan is the best one found, with the most any
+// plan could place as far as was proven.
+//
+// The search (plan_search) works on RES_CARD data alone and prints nothing; plan_print writes the
+// script; run_plan is the whole --plan run on the bus.
 #ifndef VELKOR_APP_PLAN_H
 #define VELKOR_APP_PLAN_H
 
@@ -11,11 +21,13 @@
 
 #include "pnp/registers.h"
 #include "pnp/resource_model.h"
+#include "pnp/state.h"
 
 enum PLAN_BOUND {
-    PLAN_MAX_CARDS = 16,
+    PLAN_MAX_CARDS = PNP_MAXCARDS,  // every card of the card table
     PLAN_MAX_DEVICES = PLAN_MAX_CARDS * RES_MAX_DEVICES,
-    PLAN_STEP_BOUND = 2000000,  // value assignments tried before the search gives up
+    PLAN_MAX_RESOURCES = PNP_IO_DESCS + PNP_IRQ_DESCS + PNP_DMA_DESCS + PNP_MEM_DESCS + PNP_MEM32_DESCS,
+    PLAN_TIME_LIMIT_MS = 5000,  // what --plan gives the search
     PLAN_WHY_SIZE = 160,
 };
 
@@ -27,51 +39,67 @@ enum : unsigned {
     PLAN_RESERVED_DMAS = 1u << 4,
 };
 
-// One logical device's place in the plan. Values are what the registers take in register order:
-// an I/O base (0: the descriptor takes no ports), an IRQ level (0: none) and type (PNP_IRQ_HIGH,
-// PNP_IRQ_LEVEL_TRIGGERED), a DMA channel (PNP_DMA_NONE: none), memory as byte addresses and
-// byte counts (base 0: none).
+// The kinds of resource, in the order a device's resources are listed.
+enum PLAN_KIND { PLAN_IO, PLAN_IRQ, PLAN_DMA, PLAN_MEM, PLAN_MEM32, PLAN_KINDS };
+
+enum PLAN_FLAG {
+    PLAN_NOTHING = 0x01,      // the descriptor takes nothing (no length, or no level offered)
+    PLAN_DECODES_10 = 0x02,   // I/O: the device decodes 10 address bits (it answers at the aliases)
+    PLAN_UPPER_LIMIT = 0x04,  // memory: the card decodes an upper limit (else a range length)
+};
+
+// One chosen resource: the value of register set k of its kind.
+struct PLAN_RESOURCE {
+    short kind;  // PLAN_KIND
+    short k;     // its register set: the k-th descriptor of its kind in the configuration
+    unsigned long start, end;  // ports or byte addresses, inclusive; an IRQ level or DMA channel twice;
+                               // 0 and 0 (PLAN_DMA: PNP_DMA_NONE twice) when it takes nothing
+    unsigned char flags;       // PLAN_FLAG
+    unsigned char info;        // IRQ: its Interrupt Type register value; memory: the descriptor's
+                               // information byte; otherwise 0
+};
+
+// One logical device's place in the plan.
 struct PLAN_DEVICE {
     short card, device;  // indexes into the cards given and their devices
-    short placed;        // 1: the values below hold; 0: not placed, why says the reason
+    short placed;        // 1: res holds its values; 0: not placed, why says the reason
+    short active;        // placed and its configuration decodes something: the script activates it
     short function;      // the configuration (res_choices) taken
     short priority;      // its RES_PRIORITY (RES_FIXED for the fixed resources alone)
-    unsigned short io[PNP_IO_DESCS], iolen[PNP_IO_DESCS];
-    short nio;
-    unsigned char irq[PNP_IRQ_DESCS], irqtype[PNP_IRQ_DESCS];
-    short nirq;
-    unsigned char dma[PNP_DMA_DESCS];
-    short ndma;
-    unsigned long mem[PNP_MEM_DESCS], memlen[PNP_MEM_DESCS];
-    unsigned char meminfo[PNP_MEM_DESCS];
-    short memupper[PNP_MEM_DESCS];  // the card decodes an upper limit (else a range length)
-    short nmem;
-    unsigned long mem32[PNP_MEM32_DESCS], mem32len[PNP_MEM32_DESCS];
-    unsigned char mem32info[PNP_MEM32_DESCS];
-    short mem32upper[PNP_MEM32_DESCS];
-    short nmem32;
-    char why[PLAN_WHY_SIZE];  // "no 8-bit DMA channel is left (0 1 3 are taken)"
+    short nres;
+    PLAN_RESOURCE res[PLAN_MAX_RESOURCES];  // by kind (PLAN_KIND order), then register set
+    char why[PLAN_WHY_SIZE];  // not placed: "no 8-bit DMA channel is left (0 1 3 are taken)";
+                              // placed but not active: why it is left inactive
 };
 
 struct PLAN {
     short ndevices;  // every device of every card, in card and device order
     short placed;
-    long steps;     // value assignments tried
-    short stopped;  // the search reached its bound: the plan is the best partial one found
+    short most;      // no plan places more than this many (== placed when proven)
+    short proven;    // 1: no plan places more devices than this one
+    short stopped;   // the time limit (or a signal) ended the search before it proved its plan
+    long elapsed_ms;
     PLAN_DEVICE devices[PLAN_MAX_DEVICES];
 };
 
-// Plans the devices of cards[0..ncards-1] (at most PLAN_MAX_CARDS are taken). root is the host
-// root (host_checks_root(); null: no host to avoid), bound the most steps to try. Depth-first
-// over the devices in card and device order; a device's configurations are tried best priority
-// first (the fixed resources alone count as good), each descriptor's values lowest first, and a
-// device is left unplaced only when the others cannot all be placed. So the first complete plan
-// in that order is found whenever one exists, and otherwise one placing as many devices as
-// possible. The same cards and host always give the same plan. Past bound steps the best
-// partial plan found is returned, with stopped set. memupper and mem32upper are set from the
-// descriptors' information byte (a caller with the card's registers may correct them).
-// Returns plan->placed == plan->ndevices. out is about 100 KB: keep it static.
-short plan_search(const RES_CARD* const* cards, short ncards, const char* root, long bound, PLAN* out);
+// What a search takes besides the cards.
+struct PLAN_SETUP {
+    const char* root;          // the host root (host_checks_root(); null: no host to avoid)
+    unsigned short read_port;  // the READ_DATA port the cards were isolated with (0: none to avoid)
+    long time_limit_ms;        // the search ends after this long (at least 1)
+};
+
+// Plans the devices of cards[0..ncards-1] (at most PLAN_MAX_CARDS are taken; the caller names
+// any it leaves out). A configuration whose descriptors of a kind outnumber the device's
+// registers for them, and a value its register cannot hold, are never chosen. A 24-bit memory
+// range ends below 0xFFFF00, so that its upper limit fits its register whichever way the card
+// decodes. A range of a device that decodes 10 address bits answers at its aliases too: no
+// other planned range, and none of the PnP ports, may fall on them (the host's files are checked
+// against the range itself and its alias below 0x400; above that the host's ranges belong to
+// devices that claim their addresses before the ISA bus sees them). Every placed device's values
+// are in res; every device not placed has a why. Returns 1 when every device is placed, else 0.
+// out is large: keep it static.
+short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* setup, PLAN* out);
 
 // The card a plan was made for, as the script names it.
 struct PLAN_CARD_INFO {
@@ -81,15 +109,18 @@ struct PLAN_CARD_INFO {
     const RES_CARD* res;
 };
 
-// Writes the VELKOR script that applies plan to fp: a header with when text (a date), ISOLATE,
-// then per card PNP_CSN = 0 / DETECT n and per placed device its DEVICE lines; a device not
-// placed has a comment with the reason. Returns 1, or 0 when a write failed.
+// Writes the VELKOR script that applies plan to fp: a header with when (a date) and what was
+// proven ("14 of 16 devices placed; no plan places more"), ISOLATE, then per card
+// PNP_CSN = 0 / DETECT n and per placed device its DEVICE lines; a device left inactive gets
+// DEVICE SET INACTIVE and a comment with the reason, a device not placed a comment with the
+// reason. Returns 1, or 0 when a write failed.
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when);
 
 // The --plan run: start-up, isolation, every card loaded and decoded, the plan searched and its
-// script printed on standard output, the devices not placed named on standard error, clean-up.
-// Returns the exit status: 0 when every device is placed, 1 when not, or without port
-// permission, or when output was lost.
+// script printed on standard output, what is not placed named on standard error, clean-up.
+// SIGINT, SIGTERM and SIGHUP end it through the clean-up (the cards back in Wait for Key); it
+// then dies of the same signal. Returns the exit status: 0 when every device is placed, 1 when
+// not, or without port permission, or when output was lost.
 int run_plan();
 
 #endif

@@ -42,6 +42,7 @@ void begin_device(READER* r, const RES_ITEM& s) {
     RES_CARD* card = r->card;
     if (r->place == IN_FUNCTION) card->malformed = 1;  // the previous device never ended its functions
     r->place = IN_COMMON;
+    if (card->devices_seen < 0x7FFF) card->devices_seen++;
     if (card->ndevices >= RES_MAX_DEVICES) {
         card->truncated++;
         r->dev = nullptr;
@@ -64,6 +65,7 @@ void begin_function(READER* r, const RES_ITEM& s) {
     }
     if (r->place == IN_AFTER) r->card->malformed = 1;  // a second run of dependent functions
     r->place = IN_FUNCTION;
+    if (r->dev && r->dev->functions_seen < 0x7FFF) r->dev->functions_seen++;
     if (!r->dev || r->dev->nfunctions >= RES_MAX_FUNCTIONS) {
         r->card->truncated++;
         r->dropping = 1;

@@ -85,6 +85,7 @@ struct RES_DEVICE {
     RES_SET after;            // after End Dependent Functions
     RES_SET functions[RES_MAX_FUNCTIONS];
     short nfunctions;
+    short functions_seen;  // Start Dependent Function items of the device, kept or not
 };
 
 // A card: its name (the ANSI identifier string before the first Logical Device ID) and its
@@ -93,6 +94,7 @@ struct RES_CARD {
     char name[RES_NAME_MAX];
     RES_DEVICE devices[RES_MAX_DEVICES];
     short ndevices;
+    short devices_seen;  // Logical Device ID items, kept or not
     long truncated;   // items that had no room (those of a device or function that had none too)
     short cut;        // the data ended inside an item or before the End tag
     short malformed;  // an item of the wrong length, a resource outside a device, dependent

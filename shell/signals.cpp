@@ -5,9 +5,11 @@
 
 volatile sig_atomic_t sig_interrupt;
 volatile sig_atomic_t sig_terminate;
+volatile sig_atomic_t sig_last;
 
 namespace {
 void on_signal(int signo) {
+    sig_last = signo;
     if (signo == SIGINT)
         sig_interrupt = 1;
     else

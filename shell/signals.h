@@ -7,6 +7,7 @@
 
 extern volatile sig_atomic_t sig_interrupt;  // Ctrl-C: stop what runs, back to the prompt
 extern volatile sig_atomic_t sig_terminate;  // SIGTERM, SIGHUP, SIGPIPE: end through the normal clean-up
+extern volatile sig_atomic_t sig_last;       // the number of the last of these signals, 0 before one
 
 // Installs the handlers (without SA_RESTART, so a blocked read returns).
 void install_signals();
