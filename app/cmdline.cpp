@@ -125,6 +125,14 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         if (save && !use_save_cards_dir(value)) return 2;
     }
     o.first_file = i;
+    // The plan is all a --plan run does: a command file would silently not run.
+    if (o.plan && i < argc) {
+        fprintf(stderr,
+                "velkor: --plan runs no command files ('%s' was given)\nTry 'velkor --help' for more "
+                "information.\n",
+                argv[i]);
+        return 2;
+    }
     return -1;
 }
 
