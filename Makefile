@@ -7,7 +7,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test asan fuzz install clean format
+.PHONY: all deps build run test asan fuzz install uninstall clean format
 
 all: build
 
@@ -35,14 +35,28 @@ fuzz: deps
 	@./tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
 DOCDIR ?= $(PREFIX)/share/doc/velkor
+# What install puts under DOCDIR, as paths in the source tree; uninstall removes the same.
+DOCS = README.md LICENSE
+EXAMPLES = $(wildcard examples/*.pnp examples/*.hex)
+BOOT_EXAMPLES = $(wildcard examples/boot/*)
 
 install: build
 	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
 	install -m 755 $(BUILD)/velkor $(DESTDIR)$(PREFIX)/bin/velkor
 	install -m 644 docs/velkor.1 $(DESTDIR)$(PREFIX)/share/man/man1/velkor.1
 	install -d $(DESTDIR)$(DOCDIR)/examples/boot
-	install -m 644 examples/*.pnp examples/*.hex $(DESTDIR)$(DOCDIR)/examples/
-	install -m 644 examples/boot/* $(DESTDIR)$(DOCDIR)/examples/boot/
+	install -m 644 $(DOCS) $(DESTDIR)$(DOCDIR)/
+	install -m 644 $(EXAMPLES) $(DESTDIR)$(DOCDIR)/examples/
+	install -m 644 $(BOOT_EXAMPLES) $(DESTDIR)$(DOCDIR)/examples/boot/
+
+# Removes the files install put there, then the documentation's own folders when nothing else
+# is left in them; the bin and man1 folders stay.
+uninstall:
+	rm -f $(DESTDIR)$(PREFIX)/bin/velkor $(DESTDIR)$(PREFIX)/share/man/man1/velkor.1
+	rm -f $(addprefix $(DESTDIR)$(DOCDIR)/,$(DOCS) $(EXAMPLES) $(BOOT_EXAMPLES))
+	for d in $(DESTDIR)$(DOCDIR)/examples/boot $(DESTDIR)$(DOCDIR)/examples $(DESTDIR)$(DOCDIR); do \
+	  if [ -d "$$d" ]; then rmdir "$$d" 2>/dev/null || echo "kept $$d: it holds other files"; fi; \
+	done
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz

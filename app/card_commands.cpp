@@ -79,8 +79,7 @@ short exec_detect() {
         printf("\nCard #%02ld cannot be loaded\n\n", csn);
         return 1;
     }
-    short index = findcard_PNP((short)csn);
-    if (index >= 0) save_card(PNP_cards[index]);
+    save_loaded_card((short)csn);
     if (PNP_csn <= 0) current_PNP((short)csn);
     return 1;
 }

@@ -34,10 +34,12 @@ const char* const usage_text =
     "  -c, --card FILE    put the card FILE describes on the simulated bus (repeatable;\n"
     "                     after the built-in cards when --sim is given too)\n"
     "      --trace FILE   append every port access and delay to FILE\n"
-    "      --save-cards DIR  write every card DETECT reads to DIR as a card file\n"
-    "                     (VENDOR-SERIAL.hex, for --card)\n"
-    "      --plan         plan resources for every card found and print the script that\n"
-    "                     applies them (no shell; exit status 1 when a device has no room)\n"
+    "      --save-cards DIR  write every card DETECT or --plan reads to DIR as a card\n"
+    "                     file (VENDOR-SERIAL.hex, for --card)\n"
+    "      --plan         plan resources for every card found, placing as many devices\n"
+    "                     as any plan can (proven), and print the script that applies\n"
+    "                     them (no shell, no command files; exit status 1 when a device\n"
+    "                     has no room)\n"
     "  -e, --exit-on-error  end the run at the first error report, with exit status 1\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
@@ -46,7 +48,7 @@ const char* const usage_text =
     "Without --sim or --card the program uses the PnP ports of the machine, which needs\n"
     "permission for raw port I/O (run as root).\n"
     "Exit status: 0; 1 when output was lost or, with -e, a command failed; 2 for a bad\n"
-    "option, card file or trace file.\n"
+    "option, card file or trace file, or command files given with --plan.\n"
     "Type HELP at the PnP> prompt for the commands.\n";
 
 struct OPTIONS_TYP {
@@ -125,6 +127,14 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         if (save && !use_save_cards_dir(value)) return 2;
     }
     o.first_file = i;
+    // The plan is all a --plan run does: a command file would silently not run.
+    if (o.plan && i < argc) {
+        fprintf(stderr,
+                "velkor: --plan runs no command files ('%s' was given)\nTry 'velkor --help' for more "
+                "information.\n",
+                argv[i]);
+        return 2;
+    }
     return -1;
 }
 

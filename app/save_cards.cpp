@@ -1,4 +1,4 @@
-// Saved cards: the bytes DETECT read from a card, written as a card file for --card.
+// Saved cards: the bytes DETECT or --plan read from a card, written as a card file for --card.
 #include "app/save_cards.h"
 
 #include <cerrno>
@@ -137,6 +137,12 @@ short save_card(const CARD_TYP& card) {
         return 0;
     }
     return 1;
+}
+
+short save_loaded_card(short csn) {
+    short index = findcard_PNP(csn);
+    const CARD_TYP* card = index >= 0 ? usedcard_PNP(index) : nullptr;
+    return card ? save_card(*card) : 1;
 }
 
 short use_save_cards_dir(const char* dir) {

@@ -1,5 +1,5 @@
-// Saved cards (--save-cards DIR): every card DETECT loads is written to DIR as a card file that
-// --card reads back, so that scripts can be tried on a copy of the machine's cards.
+// Saved cards (--save-cards DIR): every card DETECT or a --plan run loads is written to DIR as a
+// card file that --card reads back, so that scripts can be tried on a copy of the machine's cards.
 #ifndef VELKOR_APP_SAVE_CARDS_H
 #define VELKOR_APP_SAVE_CARDS_H
 
@@ -34,5 +34,10 @@ void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char*
 // asked; 0 when the file could not be written, said on standard error as "velkor: DIR/NAME: REASON"
 // and counted as lost output (output_lost).
 short save_card(const CARD_TYP& card);
+
+// save_card of the record with CSN csn, for whoever has just loaded it (loadcard_PNP returned 1):
+// DETECT, and the --plan run for each card it reads. Returns as save_card does; 1 when no record
+// has that CSN.
+short save_loaded_card(short csn);
 
 #endif

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "app/application.h"
 #include "support/run_program.h"
@@ -47,6 +49,41 @@ TEST(CommandLine, OptionsEndAtTheFirstFileAndAtDoubleDash) {
     EXPECT_EQ(r.out, banner() + missing + "PnP> ");
     r = run_velkor({"--sim", "--", "-V"});
     EXPECT_EQ(r.out, banner() + "\nERROR (1773): Cannot locate file\n\nPnP> ");
+}
+
+TEST(CommandLine, PlanWithCommandFilesRunsNothing) {
+    // A command file that would be seen to run: it writes a report file.
+    char dir[] = "/tmp/velkor-planfiles-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string d = dir, file = d + "/report.pnp", trace = d + "/trace.log", saved = d + "/saved";
+    std::ofstream(file) << "FILE " << d << "/report.txt\nSTATUS\n";
+    ASSERT_EQ(mkdir(saved.c_str(), 0755), 0);
+    const std::string tail = "' was given)\nTry 'velkor --help' for more information.\n";
+    struct {
+        std::vector<std::string> args;
+        std::string named;
+    } cases[] = {
+        {{"--sim", "--plan", file}, file},
+        {{"--plan", "--sim", "--trace", trace, "--save-cards", saved, file, "other.pnp"}, file},
+        {{"--sim", "--plan", "--", "-V"}, "-V"},  // after --, a file even when it looks like an option
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.named);
+        RUN_RESULT r = run_velkor(c.args, "STATUS\n");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "velkor: --plan runs no command files ('" + c.named + tail);
+    }
+    // Nothing ran: no report, no trace (not even an isolation), no card saved.
+    EXPECT_EQ(access((d + "/report.txt").c_str(), F_OK), -1);
+    EXPECT_EQ(access(trace.c_str(), F_OK), -1);
+    EXPECT_EQ(rmdir(saved.c_str()), 0);
+    // The end of the options alone is no file.
+    RUN_RESULT r = run_velkor({"--sim", "--plan", "--"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("DEVICE SET ACTIVE"), std::string::npos);
+    remove(file.c_str());
+    rmdir(dir);
 }
 
 TEST(CommandLine, KeyboardLinesAndEndOfInput) {

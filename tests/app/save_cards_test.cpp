@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -302,6 +303,51 @@ TEST(SaveCards, DirectoryMustBeThere) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
     EXPECT_EQ(dir.names(), std::vector<std::string>{"plain"});
+}
+
+// The plan's script without the date and time it was made.
+std::string plan_undated(const std::string& script) {
+    return std::regex_replace(script, std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}"), "DATE");
+}
+
+// One command captures the cards and plans them: the files are the cards read, and planning the
+// copies gives the same script.
+TEST(SaveCards, PlanSavesTheCardsItReads) {
+    const std::string awe = "ctl00e4-creative-sb-awe64-ct4520.hex";
+    struct {
+        std::vector<std::string> bus;
+        std::vector<std::string> files;
+    } cases[] = {
+        {{"--sim"}, {"QXM3360-0003E9A2.hex", "QXS3201-00A51C07.hex"}},
+        {{"--card", real + awe}, {"CTL00e4-1DCF64A1.hex"}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.bus.back());
+        SCRATCH dir;
+        std::vector<std::string> args = c.bus;
+        args.insert(args.end(), {"--plan", "--save-cards", dir.path});
+        RUN_RESULT saved = run_velkor(args);
+        ASSERT_EQ(saved.status, 0) << saved.err;
+        EXPECT_EQ(saved.err, "");
+        ASSERT_EQ(dir.names(), c.files);
+        std::vector<std::string> copies = card_args(dir);
+        copies.push_back("--plan");
+        RUN_RESULT copy = run_velkor(copies);
+        EXPECT_EQ(copy.status, 0) << copy.err;
+        EXPECT_EQ(plan_undated(copy.out), plan_undated(saved.out));
+        EXPECT_NE(saved.out.find("DEVICE SET ACTIVE"), std::string::npos) << saved.out;
+        if (c.bus[0] == "--card") {
+            EXPECT_EQ(read_back(dir / c.files[0]), read_back(c.bus[1]));
+        }
+    }
+
+    // A card that cannot be saved is said, the plan is still printed whole, and the run fails.
+    RUN_RESULT plan = run_velkor({"--sim", "--plan"});
+    RUN_RESULT r = run_velkor({"--sim", "--plan", "--save-cards", "/proc"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(plan_undated(r.out), plan_undated(plan.out));
+    EXPECT_NE(r.err.find("velkor: /proc/QXS3201-00A51C07.hex: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("velkor: /proc/QXM3360-0003E9A2.hex: "), std::string::npos) << r.err;
 }
 
 class SaveCardsUnit : public ProgramTest {};
