@@ -12,6 +12,7 @@
 #include "app/device_config.h"
 #include "app/host_checks.h"
 #include "app/plan_solver.h"
+#include "app/save_cards.h"
 #include "pnp/host_resources.h"
 #include "pnp/io_decode.h"
 #include "pnp/isolation.h"
@@ -1073,6 +1074,7 @@ int run_plan() {
                 fprintf(stderr, "velkor: plan: card %d cannot be loaded; it is left out\n", csn);
                 continue;
             }
+            save_loaded_card(csn);
             if (!res_decode(card->resdata, card->reslen, &res[ncards]))
                 fprintf(stderr,
                         "velkor: plan: the resource data of card %d is cut or "
