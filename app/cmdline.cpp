@@ -156,6 +156,7 @@ int velkor_main(int argc, char** argv) {
         status = run_plan();
         trace_close();
         check_outputs();
+        plan_die_of_signal();  // a run a signal ended dies of it, its files closed
         return output_lost() ? 1 : status;
     }
     install_signals();

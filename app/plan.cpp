@@ -248,16 +248,41 @@ void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_n
     unsigned long places = range_places(*d), top = d->kind == PLAN_IO ? 0xFFFFul
                                                    : d->kind == PLAN_MEM ? MEM24_TOP - 1
                                                                          : 0xFFFFFFFFul;
+    // The places a register can take: a 24-bit base is a multiple of 256, which with an
+    // alignment of less is every stride-th place from the first such one.
+    unsigned long first = 0, stride = 1;
+    if (d->kind == PLAN_MEM && d->align % MEM24_GRAIN) {
+        unsigned long step = d->align % MEM24_GRAIN, g = MEM24_GRAIN;
+        for (unsigned long a = step; a;) {  // gcd(step, 256)
+            unsigned long r = g % a;
+            g = a;
+            a = r;
+        }
+        stride = MEM24_GRAIN / g;
+        while (first < stride && (d->min + first * d->align) % MEM24_GRAIN) first++;
+        if (first == stride) return;  // no place is a multiple of 256
+    } else if (d->kind == PLAN_MEM && d->min % MEM24_GRAIN) {
+        return;
+    }
+    if (d->len - 1 > top) return;
     long scanned = 0;
-    for (unsigned long i = 0; i < places && scanned < SCAN_MAX; i++, scanned++) {
+    for (unsigned long i = first; i < places; i += stride) {
+        if (++scanned > SCAN_MAX) {
+            d->truncated = 1;
+            return;
+        }
         unsigned long base = d->min + (d->align ? i * d->align : 0);
-        if (base == 0 || base > top || d->len - 1 > top - base) continue;
-        if (d->kind == PLAN_MEM && base % MEM24_GRAIN) continue;
+        if (base > top - (d->len - 1)) return;  // and every place after it
+        if (base == 0) continue;
         if (d->kind == PLAN_IO && io_range_pnp_port(base, d->len, d->ten_bit, s.setup->read_port)) continue;
         unsigned long past = 0;
         if (s.setup->root && host_holds(s.setup->root, d->kind, base, d->len, d->ten_bit, &past)) {
-            // every place up to the end of what the host holds collides with it too
-            if (d->align && past > base) i += (past - base) / d->align;
+            // every place up to the end of what the host holds collides with it too: on to the
+            // last of them that the stride reaches
+            if (d->align && past > base) {
+                unsigned long skip = (past - base) / d->align;
+                i += skip - skip % stride;
+            }
             continue;
         }
         if (d->values.size() >= keep) {
@@ -266,7 +291,6 @@ void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_n
         }
         d->values.push_back(base);
     }
-    if (scanned >= SCAN_MAX) d->truncated = 1;
 }
 
 void level_values(const SEARCH& s, DESC* d) {
@@ -1032,15 +1056,18 @@ void say_plan(const PLAN* plan, const PLAN_CARD_INFO* info, short ncards) {
     }
 }
 
-// After the clean-up, a run that a signal ended dies of that signal.
-void die_of_signal() {
+// 1 when SIGINT, SIGTERM or SIGHUP ended the run.
+short ended_by_signal() { return sig_pending() && (sig_last == SIGINT || sig_last == SIGTERM || sig_last == SIGHUP); }
+
+}  // namespace
+
+void plan_die_of_signal() {
+    if (!ended_by_signal()) return;
     int signo = sig_last;
-    if (signo != SIGINT && signo != SIGTERM && signo != SIGHUP) return;
+    fflush(stdout);
     signal(signo, SIG_DFL);
     raise(signo);
 }
-
-}  // namespace
 
 int run_plan() {
     static RES_CARD res[PLAN_MAX_CARDS];
@@ -1087,16 +1114,14 @@ int run_plan() {
     } else if (!sig_pending()) {
         fprintf(stderr, "velkor: plan: no cards found\n");
     }
-    if (sig_pending()) {
+    if (sig_pending()) {  // no script, and with SIGPIPE no more output either
         clean_APP();
-        die_of_signal();
         return 1;
     }
     PLAN_SETUP setup = {host_checks_root(), (unsigned short)PNP_port, PLAN_TIME_LIMIT_MS};
     plan_search(resp, ncards, &setup, &plan);
-    if (sig_pending()) {
+    if (sig_pending()) {  // no script, and with SIGPIPE no more output either
         clean_APP();
-        die_of_signal();
         return 1;
     }
     upper_from_registers(&plan, info);

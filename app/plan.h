@@ -118,9 +118,13 @@ short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short 
 
 // The --plan run: start-up, isolation, every card loaded and decoded, the plan searched and its
 // script printed on standard output, what is not placed named on standard error, clean-up.
-// SIGINT, SIGTERM and SIGHUP end it through the clean-up (the cards back in Wait for Key); it
-// then dies of the same signal. Returns the exit status: 0 when every device is placed, 1 when
-// not, or without port permission, or when output was lost.
+// SIGINT, SIGTERM and SIGHUP end it through the clean-up (the cards back in Wait for Key),
+// printing no script. Returns the exit status: 0 when every device is placed, 1 when not, or
+// without port permission, or when output was lost, or when a signal ended it.
 int run_plan();
+// After run_plan and the closing of the program's files: when SIGINT, SIGTERM or SIGHUP ended
+// the run, the program dies of that signal, as a caller expects of a command it interrupted.
+// Otherwise it returns at once.
+void plan_die_of_signal();
 
 #endif

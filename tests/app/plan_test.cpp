@@ -2,7 +2,10 @@
 // the real cards, its script run back on the same bus.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -16,6 +19,7 @@
 #include "shell/signals.h"
 #include "sim/card_file.h"
 #include "support/run_program.h"
+#include "support/scratch_dir.h"
 #include "support/sim_cards.h"
 
 namespace {
@@ -775,6 +779,83 @@ TEST(PlanRun, SixRealCardsAreProvenAndNameWhatDoesNotFit) {
         << r.out;
     EXPECT_EQ(r.out.find("0x200 "), std::string::npos);
     expect_the_script_configures(r.out, six, 6);
+}
+
+// The lines of a trace file, each whole ("out 0279 02", "in 0203 FF", "delay 250").
+std::vector<std::string> trace_lines(const std::string& path, bool finished = true) {
+    std::string text = slurp(path);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    if (finished) {
+        EXPECT_TRUE(text.empty() || text.back() == '\n') << "the trace ends inside a line";
+    }
+    return lines;
+}
+
+// Every card is back in Wait for Key at the end of the trace: Config Control <- 0x02.
+void expect_cards_left_in_wait_for_key(const std::string& trace) {
+    std::vector<std::string> lines = trace_lines(trace);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "out 0279 02");
+    EXPECT_EQ(lines.back(), "out 0A79 02");
+}
+
+// A signal while --plan runs on the hardware bus (under the port trap, the cards behind the
+// ports) ends it through the clean-up: nothing printed, the trace whole and the cards back in
+// Wait for Key; then it dies of the signal.
+TEST(PlanRun, ASignalEndsItThroughTheCleanUp) {
+    SCRATCH_DIR dir("plan-signal");
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        std::string trace = dir.path + "/trace.txt", out = dir.path + "/out.txt";
+        std::remove(trace.c_str());
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (!freopen(out.c_str(), "w", stdout)) _exit(126);
+            signal(SIGINT, SIG_DFL);
+            execl(VELKOR_TRAP, "velkor-trap", "--sim", "--card", (real_dir + six[0]).c_str(), "--card",
+                  (real_dir + six[1]).c_str(), "--card", (real_dir + six[2]).c_str(), "--", VELKOR_BINARY, "--plan",
+                  "--trace", trace.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        // Well into the run (isolation alone takes some thousands of lines), the signal.
+        for (int wait = 0; wait < 2000 && trace_lines(trace, false).size() < 2000; wait++) usleep(10000);
+        kill(pid, signo);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << signo << ": exit status " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), signo);
+        EXPECT_EQ(slurp(out), "") << "signal " << signo;
+        expect_cards_left_in_wait_for_key(trace);
+    }
+}
+
+// A reader that goes away: the run ends through the clean-up, and says the output was lost.
+TEST(PlanRun, AClosedPipeEndsItThroughTheCleanUp) {
+    SCRATCH_DIR dir("plan-pipe");
+    std::string trace = dir.path + "/trace.txt", err = dir.path + "/err.txt";
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 1);
+        if (!freopen(err.c_str(), "w", stderr)) _exit(126);
+        signal(SIGPIPE, SIG_DFL);
+        execl(VELKOR_BINARY, "velkor", "--sim", "--plan", "--trace", trace.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    close(fds[0]);
+    close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(slurp(err).find("standard output"), std::string::npos) << slurp(err);
+    expect_cards_left_in_wait_for_key(trace);
 }
 
 TEST(PlanRun, SameCardsAndHostGiveTheSameScript) {
