@@ -7,6 +7,7 @@
 
 #include "app/host_checks.h"
 #include "pnp/host_resources.h"
+#include "pnp/io_decode.h"
 #include "pnp/registers.h"
 #include "pnp/resource_model.h"
 
@@ -20,7 +21,9 @@ short res_devno;
 
 // The warnings of the SET being parsed, said on standard error just before its write pass, so
 // that a refused line says none. Each is one line after "velkor: warning: ".
-enum { SET_WARNINGS = 2 * PNP_IO_DESCS, SET_WARNING_LEN = 256 };  // two at most for each I/O port
+// The most a line draws is an IOPORT line's: for each of its 8 values, not offered, the host's
+// for the range, for each of the two pieces of its alias below 0x400, and the three PnP ports.
+enum { IO_WARNINGS_MAX = 7, SET_WARNINGS = IO_WARNINGS_MAX * PNP_IO_DESCS, SET_WARNING_LEN = 256 };
 char pending[SET_WARNINGS][SET_WARNING_LEN];
 short npending;
 long dropped;  // warnings that found the list full
@@ -28,15 +31,86 @@ long dropped;  // warnings that found the list full
 // so its values are not checked against the device or the host.
 short line_cut;
 
+// The last port of len ports at base, within the I/O space.
+unsigned long io_last(unsigned short base, unsigned short len) {
+    unsigned long hi = (unsigned long)base + len - 1;
+    return hi < PNP_IO_SPACE ? hi : PNP_IO_SPACE - 1;
+}
+
 // The host's use of what a SET writes, warned about before the write; nothing when the run has
 // no host to look at. The texts name the holder and the host file.
 void check_host_io(unsigned short base, unsigned short len) {
     const char* root = host_checks_root();
     char text[HOST_TEXT_SIZE];
-    if (!root || base == 0) return;
-    unsigned long hi = (unsigned long)base + (len ? len : 1) - 1;
-    if (host_io_conflict(root, base, hi > 0xFFFF ? 0xFFFF : hi, text, sizeof text))
+    if (root && base != 0 && host_io_conflict(root, base, io_last(base, len ? len : 1), text, sizeof text))
         warn_before_write("%s", text);
+}
+
+// Ports lo..hi as the warnings show them, as the host's texts do: "0x0220-0x022F", or one port
+// alone ("0x0279").
+void ports_text(unsigned long lo, unsigned long hi, char* text, size_t n) {
+    if (lo == hi)
+        snprintf(text, n, "0x%04lX", lo);
+    else
+        snprintf(text, n, "0x%04lX-0x%04lX", lo, hi);
+}
+
+// A range that decodes 10 address bits also answers below 0x400, in the ISA bus's own space,
+// where the host's ISA devices sit (above it PCI devices take their addresses before the ISA
+// bus sees them, so the host is not asked about the aliases up there). The alias below 0x400
+// runs from the low 10 bits of base; a range that crosses a 0x400 boundary wraps past 0x3FF to
+// 0x000, so it comes in two pieces, checked each alone in that order. A piece that is the range
+// itself (base below 0x400) has been checked already. range is the range as the warnings show it.
+void check_host_alias(unsigned short base, unsigned short len, const char* range) {
+    const char* root = host_checks_root();
+    if (!root || len == 0) return;
+    const unsigned long step = PNP_IO_ALIAS_STEP;
+    unsigned long lo[2], hi[2];
+    short n = 0;
+    unsigned long first = base & (step - 1);
+    unsigned long last = first + (len < step ? len : step) - 1;  // up to 0x7FE
+    if (base >= step) {
+        lo[n] = first;
+        hi[n++] = last < step ? last : step - 1;
+    }
+    if (last >= step) {
+        lo[n] = 0;
+        hi[n++] = last - step;
+    }
+    for (short i = 0; i < n; i++) {
+        char text[HOST_TEXT_SIZE];
+        if (!host_io_conflict(root, lo[i], hi[i], text, sizeof text)) continue;
+        const char* held = strncmp(text, "I/O ", 4) ? text : text + 4;  // "0x0220-0x022F is in use by ..."
+        warn_before_write("I/O %s decodes 10 address bits: its alias %s", range, held);
+    }
+}
+
+// No card may answer at the PnP ports: ADDRESS, WRITE_DATA and the READ_DATA port in use (when
+// one is). Each port the range answers at is said, in that order: as the range's own, or (ten_bit)
+// through the alias that holds it, shown as its ports within the I/O space.
+void check_pnp_ports(unsigned short base, unsigned short len, short ten_bit, const char* range) {
+    const struct {
+        unsigned short port;
+        const char* name;
+    } ports[3] = {
+        {PNP_ADDRESS, "ADDRESS"}, {PNP_WRITE_DATA, "WRITE_DATA"}, {(unsigned short)PNP_port, "READ_DATA"}};
+    for (short i = 0; i < 3; i++) {
+        unsigned short port = ports[i].port;
+        short again = 0;  // a read port set on ADDRESS or WRITE_DATA is said once, as that
+        for (short j = 0; j < i; j++) again |= ports[j].port == port;
+        if (port == 0 || again || !io_range_answers(base, len, ten_bit, port)) continue;
+        if (io_range_answers(base, len, 0, port)) {
+            warn_before_write("I/O %s answers at the PnP %s port 0x%03X", range, ports[i].name, port);
+            continue;
+        }
+        // The alias that holds port starts off ports below it (off < len), at 0 at the lowest.
+        long off = (long)((port + PNP_IO_SPACE - base) & (PNP_IO_ALIAS_STEP - 1));
+        long start = (long)port - off, last = start + len - 1;
+        char alias[24];
+        ports_text(start > 0 ? start : 0, last < PNP_IO_SPACE ? last : PNP_IO_SPACE - 1, alias, sizeof alias);
+        warn_before_write("I/O %s decodes 10 address bits: its alias %s answers at the PnP %s port 0x%03X",
+                          range, alias, ports[i].name, port);
+    }
 }
 
 void check_host_irq(unsigned char level) {
@@ -78,14 +152,21 @@ void warn_not_offered(const char* value, const char* prefix, const char* text) {
 
 void check_io(short k, unsigned short base) {
     if (line_cut) return;
-    unsigned short len = 0;
-    char text[HOST_TEXT_SIZE], value[16];
+    char text[HOST_TEXT_SIZE], value[16], range[24];
     if (base == 0) return;
-    if (res_dev && !res_io_fits(res_dev, k, base, &len, text, sizeof text)) {
+    if (res_dev && !res_io_fits(res_dev, k, base, nullptr, text, sizeof text)) {
         snprintf(value, sizeof value, "I/O 0x%04X", base);
         warn_not_offered(value, "I/O", text);
     }
-    check_host_io(base, len ? len : 1);
+    // The ports and decoding of the descriptor that allows base; a base none allows is the one
+    // port, with all 16 bits.
+    const RES_IO* io = res_dev ? res_io_allowing(res_dev, k, base) : nullptr;
+    unsigned short len = io && io->len ? io->len : 1;
+    short ten_bit = io && (io->fixed || !(io->info & RES_IO_16BIT_DECODE));
+    ports_text(base, io_last(base, len), range, sizeof range);
+    check_host_io(base, len);
+    if (ten_bit) check_host_alias(base, len, range);
+    check_pnp_ports(base, len, ten_bit, range);
 }
 
 void check_irq(short k, const IRQ_DESC& q) {

@@ -1,7 +1,8 @@
 // The warnings of DEVICE SET: what a line is about to write that the device does not offer, that
-// the host already uses, or that its register cuts. They are collected while the line is parsed
-// and said on standard error ("velkor: warning: ...") just before its write pass, so that a line
-// refused with an error says none. They never stop the write.
+// the host already uses, that would answer at a PnP port, or that its register cuts. They are
+// collected while the line is parsed and said on standard error ("velkor: warning: ...") just
+// before its write pass, so that a line refused with an error says none. They never stop the
+// write.
 #ifndef VELKOR_APP_WRITE_WARNINGS_H
 #define VELKOR_APP_WRITE_WARNINGS_H
 
@@ -16,8 +17,9 @@ void warnings_drop();
 
 // A new SET line: nothing collected, nothing cut.
 void warnings_new_line();
-// Collects one warning (the text after "velkor: warning: "). A line draws 16 at the most (two
-// for each of 8 I/O ports); should more come, they are counted and said as one closing line.
+// Collects one warning (the text after "velkor: warning: "). A line draws 56 at the most (seven
+// for each of 8 I/O ports, see check_io); should more come, they are counted and said as one
+// closing line.
 __attribute__((format(printf, 1, 2))) void warn_before_write(const char* fmt, ...);
 // Says the warnings collected, each on a line of standard error, and forgets them.
 void say_warnings();
@@ -34,9 +36,14 @@ void warn_cut(long value, long max, unsigned long written, short digits, const c
 // in 0..max.
 void warn_level(long value, long max, unsigned char mask, short none, const char* what, const char* unit);
 
-// The checks of one value about to be written to descriptor k, against the device and the host.
+// The checks of one value about to be written to descriptor k, against the device and the host
+// (and, for an I/O base, the PnP ports).
 // None runs after a cut (note_cut), and none for the value that means "not used".
-// I/O base: the host check covers the ports of the descriptor that allows base, or one port.
+// I/O base: the range checked is the ports of the descriptor that allows base, decoded as it says
+// (16 or 10 address bits); a base no descriptor allows is the one port, with 16 bits. Its
+// warnings, in this order: not offered; the host holds the range; (10 bits) the host holds its
+// alias below 0x400, in one piece or two when it wraps past 0x3FF; the range or one of its aliases
+// answers at the PnP ADDRESS, WRITE_DATA, READ_DATA port (one warning for each, in that order).
 void check_io(short k, unsigned short base);
 // IRQ level and type; the type is judged once the level is one the device offers.
 void check_irq(short k, const IRQ_DESC& q);

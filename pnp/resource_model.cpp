@@ -459,6 +459,14 @@ short res_io_fits(const RES_DEVICE* dev, short index, unsigned short base, unsig
     return fits;
 }
 
+const RES_IO* res_io_allowing(const RES_DEVICE* dev, short index, unsigned short base) {
+    if (base == 0) return nullptr;
+    WALK w = {dev, RES_KIND_IO, index, 0, 0};
+    for (short f, k; walk_next(&w, &f, &k);)
+        if (range_has(range_at(dev, RES_KIND_IO, f, k), base)) return res_io_at(dev, f, k);
+    return nullptr;
+}
+
 short res_irq_fits(const RES_DEVICE* dev, short index, unsigned char level, char* text, size_t size) {
     TEXT t = text_start(text, size);
     return mask_fits(dev, RES_KIND_IRQ, index, level, 0, &t);

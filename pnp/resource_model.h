@@ -141,6 +141,12 @@ unsigned char res_irq_types(const RES_IRQ* irq);
 // Text: "I/O 0x0220-0x0280 step 0x20, 0x0388", each range once.
 short res_io_fits(const RES_DEVICE* dev, short index, unsigned short base, unsigned short* len, char* text,
                   size_t size);
+// The descriptor that allows an I/O base at index: the first that res_io_fits finds (configurations
+// in order, the index-th descriptor of each, or every one when index < 0), the one whose port count
+// it gives in *len. Null when none allows base, and for base 0 (not used). Its RES_IO_16BIT_DECODE
+// information bit tells whether the card decodes 16 address bits there or 10 (a fixed descriptor,
+// whose info is 0, always 10). Can't fail.
+const RES_IO* res_io_allowing(const RES_DEVICE* dev, short index, unsigned short base);
 // Interrupt level register: level in the mask. Text: "IRQ 5 7 9 10", ascending, each once.
 short res_irq_fits(const RES_DEVICE* dev, short index, unsigned char level, char* text, size_t size);
 // Interrupt type register (PNP_IRQ_HIGH, PNP_IRQ_LEVEL_TRIGGERED; other bits ignored) written

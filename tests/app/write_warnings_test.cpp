@@ -2,6 +2,7 @@
 // the one about the kernel's ISA PnP driver: all on standard error, standard output untouched.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
+#include "support/sim_cards.h"
 
 namespace {
 
@@ -16,14 +18,15 @@ const std::string host_dir = std::string(VELKOR_SOURCE_DIR) + "/tests/host/";
 
 // A run on the built-in cards with VELKOR_SYSROOT set to machine under tests/host ("" leaves it
 // unset), the script after the card is read and device ldn begun.
-RUN_RESULT run_on(const char* machine, short csn, short ldn, const std::string& script) {
+RUN_RESULT run_on(const char* machine, short csn, short ldn, const std::string& script,
+                  const std::vector<std::string>& args = {"--sim"}) {
     std::string lines = "ISOLATE\nDETECT " + std::to_string(csn) + "\nPNP_DEVICE = " + std::to_string(ldn) +
                         "\nDEVICE BEGIN\n" + script + "DEVICE END\n";
     if (*machine)
         setenv("VELKOR_SYSROOT", (host_dir + machine).c_str(), 1);
     else
         unsetenv("VELKOR_SYSROOT");
-    RUN_RESULT r = run_velkor({"--sim"}, lines);
+    RUN_RESULT r = run_velkor(args, lines);
     unsetenv("VELKOR_SYSROOT");
     return r;
 }
@@ -101,6 +104,134 @@ TEST(WriteWarnings, EachConfigurationSeesTheHostAsItIsThen) {
     unsetenv("VELKOR_SYSROOT");
     EXPECT_EQ(warnings(r), (LINES{"I/O 0x03F8-0x03FF is in use by serial (/proc/ioports)",
                                   "I/O 0x03F8-0x03FF is in use by serial (/proc/ioports)"}));
+}
+
+// A card whose devices have I/O descriptors of bases 0x100-0xFF8 in steps of 8: device 0 one of
+// 16 ports that decodes 16 address bits, device 1 the same with 10 bits, device 2 eight of 128
+// ports with 10 bits. Written to dir as a card file, for --card.
+std::string write_decoding_card(const SCRATCH_DIR& dir) {
+    BYTES io16 = io_item(0x100, 0xFF8, 8, 16), io10 = io16, wide = io_item(0x100, 0xFF8, 8, 0x80);
+    io10[1] = wide[1] = 0x00;  // information bit 0 clear: 10-bit decoding
+    BYTES items = cat({ldid("QXD0001"), io16, ldid("QXD0002"), io10, ldid("QXD0003")});
+    for (int k = 0; k < 8; k++) items = cat({items, wide});
+    BYTES card = make_card(serial_of("QXD0001", 1), items);
+    std::string path = dir / "decoding.hex", hex;
+    char byte[4];
+    for (unsigned char b : card) {
+        snprintf(byte, sizeof byte, "%02X ", b);
+        hex += byte;
+    }
+    FILE* f = fopen(path.c_str(), "w");
+    if (f) {
+        fprintf(f, "%s\n", hex.c_str());
+        fclose(f);
+    }
+    return path;
+}
+
+// The I/O warnings of a run (the kernel's are left out).
+LINES io_warnings(const RUN_RESULT& r) {
+    LINES out;
+    for (const std::string& w : warnings(r))
+        if (w.compare(0, 4, "I/O ") == 0 || (w.compare(0, 7, "device ") == 0 && isdigit((unsigned char)w[7])))
+            out.push_back(w);
+    return out;
+}
+
+// No card may answer at the PnP ports; the read port is 0x203, where ISOLATE found the card.
+TEST(WriteWarnings, RangesThatAnswerAtThePnpPorts) {
+    SCRATCH_DIR dir("cards");
+    const std::vector<std::string> card = {"--card", write_decoding_card(dir)};
+    // 16 bits: the range alone; a base none allows is its one port.
+    EXPECT_EQ(io_warnings(run_on("", 1, 0,
+                                 "DEVICE SET IOPORT 0x278\nDEVICE SET IOPORT 0x678\nDEVICE SET IOPORT 0xA70\n"
+                                 "DEVICE SET IOPORT 0x1F8\nDEVICE SET IOPORT 0xA79\n",
+                                 card)),
+              (LINES{"I/O 0x0278-0x0287 answers at the PnP ADDRESS port 0x279",
+                     "I/O 0x0A70-0x0A7F answers at the PnP WRITE_DATA port 0xA79",
+                     "I/O 0x01F8-0x0207 answers at the PnP READ_DATA port 0x203",
+                     "device 0 (QXD0001) I/O 0x0A79 is not among 0x0100-0x0FF8 step 0x8",
+                     "I/O 0x0A79 answers at the PnP WRITE_DATA port 0xA79"}));
+    // 10 bits: every alias counts, ADDRESS and WRITE_DATA always together.
+    EXPECT_EQ(
+        io_warnings(run_on("", 1, 1,
+                           "DEVICE SET IOPORT 0x278\nDEVICE SET IOPORT 0x678\nDEVICE SET IOPORT 0x5F8\n"
+                           "DEVICE SET IOPORT 0x688\n",
+                           card)),
+        (LINES{"I/O 0x0278-0x0287 answers at the PnP ADDRESS port 0x279",
+               "I/O 0x0278-0x0287 decodes 10 address bits: its alias 0x0A78-0x0A87 answers at the PnP "
+               "WRITE_DATA port 0xA79",
+               "I/O 0x0678-0x0687 decodes 10 address bits: its alias 0x0278-0x0287 answers at the PnP "
+               "ADDRESS port 0x279",
+               "I/O 0x0678-0x0687 decodes 10 address bits: its alias 0x0A78-0x0A87 answers at the PnP "
+               "WRITE_DATA port 0xA79",
+               "I/O 0x05F8-0x0607 decodes 10 address bits: its alias 0x01F8-0x0207 answers at the PnP "
+               "READ_DATA port 0x203"}));
+}
+
+// The host's holdings are checked at the alias of a 10-bit range below 0x400 too.
+TEST(WriteWarnings, AliasesBelow0x400ThatTheHostHolds) {
+    SCRATCH_DIR dir("cards");
+    const std::vector<std::string> card = {"--card", write_decoding_card(dir)};
+    // 0x620-0x623 is EMU8000's, 0x220-0x22F soundblaster's: the 16-bit device meets the first only.
+    EXPECT_EQ(io_warnings(run_on("pc-sound", 1, 0, "DEVICE SET IOPORT 0x620\n", card)),
+              LINES{"I/O 0x0620-0x062F is in use by EMU8000 (/proc/ioports)"});
+    EXPECT_EQ(
+        io_warnings(run_on("pc-sound", 1, 1, "DEVICE SET IOPORT 0x620\n", card)),
+        (LINES{"I/O 0x0620-0x062F is in use by EMU8000 (/proc/ioports)",
+               "I/O 0x0620-0x062F decodes 10 address bits: its alias 0x0220-0x022F is in use by soundblaster "
+               "(/proc/ioports)"}));
+    // Across a 0x400 boundary the alias wraps to 0x000: two pieces, base's first. Below 0x400 the
+    // range itself is the first piece.
+    EXPECT_EQ(
+        io_warnings(run_on("pc-sound", 1, 1, "DEVICE SET IOPORT 0x7F8\nDEVICE SET IOPORT 0x3F8\n", card)),
+        (LINES{"I/O 0x07F8-0x0807 decodes 10 address bits: its alias 0x03F8-0x03FF is in use by serial "
+               "(/proc/ioports)",
+               "I/O 0x07F8-0x0807 decodes 10 address bits: its alias 0x0000-0x0007 is in use by dma1 "
+               "(/proc/ioports)",
+               "I/O 0x03F8-0x0407 is in use by serial (/proc/ioports)",
+               "I/O 0x03F8-0x0407 decodes 10 address bits: its alias 0x0000-0x0007 is in use by dma1 "
+               "(/proc/ioports)"}));
+    // Above 0x3FF only the range itself is the host's concern: 0xE20 is held, its alias 0x620 too.
+    EXPECT_EQ(
+        io_warnings(run_on("pc-sound", 1, 1, "DEVICE SET IOPORT 0xA20\n", card)),
+        (LINES{"I/O 0x0A20-0x0A2F is in use by EMU8000 (/proc/ioports)",
+               "I/O 0x0A20-0x0A2F decodes 10 address bits: its alias 0x0220-0x022F is in use by soundblaster "
+               "(/proc/ioports)"}));
+    // A base no descriptor allows is its one port with 16 bits: the built-in modem decodes 10, but
+    // at 0x7F8, which it does not offer, it is not told of COM1 at 0x3F8.
+    EXPECT_EQ(
+        io_warnings(run_on("pc-serial", 2, 0, "DEVICE SET IOPORT 0x7F8\n")),
+        (LINES{"device 0 (QXM0336) I/O 0x07F8 is not among 0x03E8, 0x02E8, 0x03F8, 0x02F8, 0x0100-0x03F8 "
+               "step 0x8"}));
+}
+
+// Eight values of a line, each drawing four warnings: all 32 are said, in register order.
+TEST(WriteWarnings, AFullIoLineSaysEveryWarning) {
+    SCRATCH_DIR dir("cards");
+    std::string eight = "DEVICE SET IOPORT 0x200";
+    for (int k = 1; k < 8; k++) eight += ", 0x200";
+    LINES w = warnings(run_on("pc-sound", 1, 2, eight + "\n", {"--card", write_decoding_card(dir)}));
+    const LINES each = {
+        "I/O 0x0200-0x027F is in use by Gameport (/proc/ioports)",
+        "I/O 0x0200-0x027F answers at the PnP ADDRESS port 0x279",
+        "I/O 0x0200-0x027F decodes 10 address bits: its alias 0x0A00-0x0A7F answers at the PnP "
+        "WRITE_DATA port 0xA79",
+        "I/O 0x0200-0x027F answers at the PnP READ_DATA port 0x203"};
+    ASSERT_GE(w.size(), 32u);
+    LINES last(w.end() - 32, w.end());
+    for (size_t i = 0; i < last.size(); i++) EXPECT_EQ(last[i], each[i % 4]) << i;
+}
+
+// A refused line says nothing, and a cut one only its cut, though 0x0278 is what it writes.
+TEST(WriteWarnings, NoAliasOrPnpPortWarningForARefusedOrCutLine) {
+    SCRATCH_DIR dir("cards");
+    const std::vector<std::string> card = {"--card", write_decoding_card(dir)};
+    RUN_RESULT r = run_on("pc-sound", 1, 1, "DEVICE SET IOPORT 0x620 0x278\n", card);
+    EXPECT_TRUE(io_warnings(r).empty()) << r.err;
+    EXPECT_NE(r.out.find("Invalid settings"), std::string::npos);
+    EXPECT_EQ(io_warnings(run_on("pc-sound", 1, 1, "DEVICE SET IOPORT 0x10278, 0x620\n", card)),
+              LINES{"I/O port 0x10278 does not fit its 16-bit register: 0x0278 is written"});
 }
 
 TEST(WriteWarnings, ValuesTheRegisterCuts) {

@@ -335,6 +335,46 @@ TEST(ResQueries, IoBasesPerDescriptor) {
     EXPECT_EQ(std::string(text, 10), std::string("I/O 0x02\0x", 10));
 }
 
+// The descriptor that allows a base: the one res_io_fits takes the length from, and what it
+// decodes.
+TEST(ResQueries, TheIoDescriptorThatAllowsABase) {
+    const BYTES io10 = {0x47, 0x00, 0x00, 0x02, 0x80, 0x02, 0x20, 0x08};  // 0x200-0x280 step 0x20, 8 ports
+    const BYTES fixed = {0x4B, 0x88, 0x03, 0x04};                         // fixed 0x388, 4 ports
+    ASSERT_EQ(decode(cat({ldid("ABC0001"), START_GOOD, io_item(0x220, 0x280, 0x20, 16), START_ACCEPTABLE,
+                          io10, END_DEP, fixed, END})),
+              1);
+    const RES_DEVICE* dev = &decoded.devices[0];
+    // 0x220 is allowed by both functions: the first is the one, 16 ports with 16 bits.
+    const RES_IO* io = res_io_allowing(dev, 0, 0x220);
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->len, 16);
+    EXPECT_EQ(io->info & RES_IO_16BIT_DECODE, RES_IO_16BIT_DECODE);
+    io = res_io_allowing(dev, 0, 0x200);
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->len, 8);
+    EXPECT_EQ(io->info & RES_IO_16BIT_DECODE, 0);
+    io = res_io_allowing(dev, -1, 0x388);
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->fixed, 1);
+    EXPECT_EQ(io->info, 0);
+    EXPECT_EQ(res_io_allowing(dev, 1, 0x388), io);
+    // Not at that index, not on a step, beyond the descriptors, not used.
+    EXPECT_EQ(res_io_allowing(dev, 1, 0x220), nullptr);
+    EXPECT_EQ(res_io_allowing(dev, 0, 0x230), nullptr);
+    EXPECT_EQ(res_io_allowing(dev, 2, 0x388), nullptr);
+    EXPECT_EQ(res_io_allowing(dev, 0, 0), nullptr);
+    // Everywhere it answers as res_io_fits does: allowed exactly when it fits (0 apart), with
+    // its length.
+    for (short index = -1; index <= 2; index++)
+        for (unsigned long base = 0; base <= 0xFFFF; base++) {
+            unsigned short len = 99;
+            short fits = res_io_fits(dev, index, (unsigned short)base, &len, nullptr, 0);
+            io = res_io_allowing(dev, index, (unsigned short)base);
+            ASSERT_EQ(io != nullptr, fits && base != 0) << index << " " << base;
+            ASSERT_EQ(len, io ? io->len : 0) << index << " " << base;
+        }
+}
+
 TEST(ResQueries, IrqLevelsAndDmaChannels) {
     decode_real("ctl00e4-creative-sb-awe64-ct4520.hex");
     const RES_DEVICE* audio = &decoded.devices[0];
