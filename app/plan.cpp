@@ -28,6 +28,7 @@ namespace {
 enum {
     VALUES_MAX = 1024,       // values of one descriptor kept at the most
     COLUMNS_MAX = 120000,    // values of all descriptors together
+    TERMS_MAX = 2000000,     // terms of the program's rows
     SCAN_MAX = 1L << 20,     // places of one range looked at, at the most
     LOWERING_BUDGET = 20000000,  // values tried while the plan's values are lowered
     ISA_IO_LOW = 0x400,      // the ISA bus's own 10-bit I/O space
@@ -242,9 +243,9 @@ unsigned long range_places(const DESC& d) {
 }
 
 // The values of a range descriptor that fit their registers and keep off the PnP ports and the
-// host, lowest first, at most keep of them. When keep is fewer than enough (short), truncated
-// says that more were left.
-void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_need) {
+// host, lowest first, at most keep of them, every tile-th place. When keep is fewer than enough
+// (short_of_need), truncated says that more were left.
+void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_need, unsigned long tile) {
     unsigned long places = range_places(*d), top = d->kind == PLAN_IO ? 0xFFFFul
                                                    : d->kind == PLAN_MEM ? MEM24_TOP - 1
                                                                          : 0xFFFFFFFFul;
@@ -265,6 +266,15 @@ void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_n
         return;
     }
     if (d->len - 1 > top) return;
+    if (tile > 1) {  // every tile-th place, on the stride: the least multiple of both
+        unsigned long a = stride, b = tile;
+        while (b) {
+            unsigned long r = a % b;
+            a = b;
+            b = r;
+        }
+        stride = stride / a * tile;
+    }
     long scanned = 0;
     for (unsigned long i = first; i < places; i += stride) {
         if (++scanned > SCAN_MAX) {
@@ -301,34 +311,30 @@ void level_values(const SEARCH& s, DESC* d) {
         if ((d->mask >> l & 1) && !(taken >> l & 1)) d->values.push_back(l);
 }
 
-// Every descriptor's values, within the budget of columns.
-void find_values(SEARCH* s) {
-    unsigned long cap = VALUES_MAX;
-    for (;;) {
-        unsigned long total = 0;
-        for (DEV& v : s->devs)
-            for (DESC& d : v.descs) {
-                d.values.clear();
-                d.truncated = 0;
-                if (d.nothing) continue;
-                if (d.kind == PLAN_IRQ || d.kind == PLAN_DMA) {
-                    level_values(*s, &d);
-                } else {
-                    unsigned long need = values_needed(*s, d, range_places(d));
-                    range_values(*s, &d, need < cap ? need : cap, need > cap);
-                }
-                total += d.values.size();
-            }
-        if (total <= COLUMNS_MAX || cap <= 8) break;
-        cap = cap / 2;
-    }
+// Every descriptor's values, at most cap of a range's. A range that would need more keeps cap
+// places that do not overlap each other (every len-th), and the plan is no longer proven the
+// best. Returns how many values there are in all.
+unsigned long find_values(SEARCH* s, unsigned long cap) {
+    unsigned long total = 0;
     s->exact = 1;
     for (DEV& v : s->devs)
-        for (DESC& d : v.descs)
+        for (DESC& d : v.descs) {
+            d.values.clear();
+            d.truncated = 0;
+            if (d.nothing) continue;
+            if (d.kind == PLAN_IRQ || d.kind == PLAN_DMA) {
+                level_values(*s, &d);
+            } else {
+                unsigned long need = values_needed(*s, d, range_places(d));
+                unsigned long tile = need > cap && d.align ? (d.len + d.align - 1) / d.align : 1;
+                range_values(*s, &d, need < cap ? need : cap, need > cap, tile);
+            }
             if (d.truncated) s->exact = 0;
+            total += d.values.size();
+        }
     for (DEV& v : s->devs)
         for (CONFIG& c : v.configs) {
-            if (!c.feasible) continue;
+            c.feasible = c.over_kind < 0;
             for (size_t j = 0; j < v.descs.size() && c.feasible; j++) {
                 size_t uses = 0;
                 for (short kind = 0; kind < PLAN_KINDS; kind++)
@@ -336,6 +342,7 @@ void find_values(SEARCH* s) {
                 if (uses && !v.descs[j].nothing && v.descs[j].values.size() < uses) c.feasible = 0;
             }
         }
+    return total;
 }
 
 // ---- The program ----
@@ -368,8 +375,8 @@ struct PIECE {
 
 // No two chosen ranges share a port or an address: at the first port of every piece, at most one
 // of the values covering it is chosen. Above 0x3FF only where a 16-bit range lies: there the 10-bit
-// aliases repeat what was said below 0x400.
-void overlap_rows(MODEL* m, std::vector<PIECE>& pieces, short io) {
+// aliases repeat what was said below 0x400. Returns 0 when the rows pass TERMS_MAX terms.
+short overlap_rows(MODEL* m, std::vector<PIECE>& pieces, short io) {
     std::sort(pieces.begin(), pieces.end(),
               [](const PIECE& a, const PIECE& b) { return a.lo < b.lo || (a.lo == b.lo && a.col < b.col); });
     std::vector<PIECE> active;  // a heap by the end
@@ -403,10 +410,19 @@ void overlap_rows(MODEL* m, std::vector<PIECE>& pieces, short io) {
         if (cols == last) continue;
         last = cols;
         add_row(m, cols, std::vector<double>(cols.size(), 1.0), ZO_LE, 1);
+        if (m->col.size() > TERMS_MAX) return 0;
     }
+    return 1;
 }
 
-void build_model(SEARCH* s, MODEL* m) {
+// Builds the program of s into m (which is cleared first). Returns 0 when it would hold more than
+// TERMS_MAX terms (m is then incomplete), else 1.
+short build_model(SEARCH* s, MODEL* m) {
+    *m = MODEL();
+    for (DEV& v : s->devs) {
+        for (CONFIG& c : v.configs) c.col = -1;
+        for (DESC& d : v.descs) d.col = -1;
+    }
     // The columns: a configuration's, then its descriptors' values.
     for (DEV& v : s->devs) {
         for (CONFIG& c : v.configs)
@@ -481,9 +497,9 @@ void build_model(SEARCH* s, MODEL* m) {
     for (std::vector<std::vector<int>>* users : {&irq, &dma})
         for (const std::vector<int>& u : *users)
             if (u.size() > 1) add_row(m, u, std::vector<double>(u.size(), 1.0), ZO_LE, 1);
-    overlap_rows(m, io, 1);
-    overlap_rows(m, mem, 0);
+    if (m->col.size() > TERMS_MAX || !overlap_rows(m, io, 1) || !overlap_rows(m, mem, 0)) return 0;
     if (m->first.empty()) m->first.push_back(0);
+    return 1;
 }
 
 // ---- A first plan: each device in turn takes the lowest values still free ----
@@ -829,9 +845,15 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
             s.devs.emplace_back();
             make_dev(&s.devs.back(), &cards[c]->devices[k], c, k);
         }
-    find_values(&s);
+    // The values, and the program: with fewer values of the widest ranges while it is too big.
     MODEL m;
-    build_model(&s, &m);
+    short built = 0;
+    for (unsigned long cap = VALUES_MAX; !built; cap /= 2) {
+        unsigned long total = find_values(&s, cap);
+        if (cap > 8 && total > COLUMNS_MAX) continue;
+        built = build_model(&s, &m);
+        if (cap <= 8) break;
+    }
 
     std::vector<unsigned char> start((size_t)m.ncols, 0), x((size_t)m.ncols, 0);
     first_fit(s, start.data());
@@ -839,8 +861,15 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
                           m.coef.data(), m.sense.data(),   m.rhs.data()};
     const double* objectives[2] = {m.count.data(), m.priority.data()};
     ZO_RESULT result;
-    long limit = setup->time_limit_ms > 0 ? setup->time_limit_ms : 1;
-    zo_solve(&program, objectives, 2, start.data(), limit, sig_pending, x.data(), &result);
+    long limit = setup->time_limit_ms - (clock_ms() - started);
+    if (limit < 1) limit = 1;
+    if (built) {
+        zo_solve(&program, objectives, 2, start.data(), limit, sig_pending, x.data(), &result);
+    } else {  // a program too big to state: the first fit, proving nothing
+        x = start;
+        result = ZO_RESULT{ZO_FAILED, 0, (double)s.devs.size(), 0};
+        s.exact = 0;
+    }
 
     std::vector<CHOICE> chosen = choices_of(s, x.data());
     lower_values(s, &chosen, LOWERING_BUDGET);

@@ -472,6 +472,37 @@ TEST(PlanSearch, SeventeenCardsAndWideRanges) {
     expect_disjoint(plan, nullptr, 0x203);
 }
 
+// 32-bit memory: min, max, align and len as the descriptor holds them (byte addresses).
+BYTES mem32_item(unsigned long min, unsigned long max, unsigned long align, unsigned long len) {
+    BYTES item = {0x85, 0x11, 0x00, 0x00};
+    for (unsigned long v : {min, max, align, len})
+        for (int i = 0; i < 4; i++) item.push_back((unsigned char)(v >> 8 * i));
+    return item;
+}
+
+TEST(PlanSearch, PathologicalRangesEndWithinTheTimeLimit) {
+    // 16 devices of 16 functions, each a 32-bit range of 4 KB anywhere in 4 GB at any byte, and a
+    // 24-bit one of 256 bytes anywhere at any byte; one more device whose 2 GB range cannot fit.
+    CARDS c;
+    BYTES items;
+    for (int d = 0; d < RES_MAX_DEVICES - 1; d++) {
+        BYTES dev = ldid("TST0140");
+        for (int f = 0; f < RES_MAX_FUNCTIONS; f++)
+            dev = cat({dev, start_dep(0), mem32_item(0, 0xFFFFF000ul, 1, 0x1000), mem_item(0x0001, 0xFFFF, 1, 0x01)});
+        dev = cat({dev, end_dep()});
+        items.insert(items.end(), dev.begin(), dev.end());
+    }
+    items = cat({items, ldid("TST0141"), mem32_item(0x80000000ul, 0xFFFFFFFFul, 1, 0x80000001ul)});
+    c.add(items);
+    search(c);
+    EXPECT_LT(plan.elapsed_ms, PLAN_TIME_LIMIT_MS + 1000);
+    EXPECT_EQ(plan.placed, RES_MAX_DEVICES - 1);
+    EXPECT_FALSE(plan.devices[RES_MAX_DEVICES - 1].placed);
+    EXPECT_STREQ(plan.devices[RES_MAX_DEVICES - 1].why,
+                 "no memory range of 0x80000001 bytes is left at 0x80000000-0xFFFFFFFF");
+    expect_disjoint(plan, nullptr);
+}
+
 TEST(PlanSearch, RealCardsKeepClearOfEachOtherAndTheHost) {
     CARDS c;
     for (const char* f : {"dlk2201-dlink-de220p.hex", "rtl8019-realtek-rtl8019as.hex",
