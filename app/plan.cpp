@@ -1034,8 +1034,7 @@ short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short 
             fprintf(fp, "# Device %d is not placed: the planner takes a card's first %d logical devices\n", k,
                     RES_MAX_DEVICES);
     }
-    fflush(fp);
-    return ferror(fp) ? 0 : 1;
+    return ferror(fp) ? 0 : 1;  // the caller flushes: a lost standard output is said once, there
 }
 
 namespace {

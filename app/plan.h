@@ -113,7 +113,7 @@ struct PLAN_CARD_INFO {
 // proven ("14 of 16 devices placed; no plan places more"), ISOLATE, then per card
 // PNP_CSN = 0 / DETECT n and per placed device its DEVICE lines; a device left inactive gets
 // DEVICE SET INACTIVE and a comment with the reason, a device not placed a comment with the
-// reason. Returns 1, or 0 when a write failed.
+// reason. Returns 1, or 0 when a write failed (fp is not flushed: the caller flushes or closes it).
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when);
 
 // The --plan run: start-up, isolation, every card loaded and decoded, the plan searched and its
