@@ -1009,6 +1009,9 @@ short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short 
     fprintf(fp, "# VELKOR boot script made by velkor --plan on %s (velkor " VELKOR_VERSION ")\n", when);
     if (plan->placed == total)
         fprintf(fp, "# %d of %d devices placed\n", plan->placed, total);
+    else if (total > plan->ndevices)
+        fprintf(fp, "# %d of %d devices placed; %d past a card's first %d are not planned\n", plan->placed, total,
+                total - plan->ndevices, RES_MAX_DEVICES);
     else if (plan->proven)
         fprintf(fp, "# %d of %d devices placed; no plan places more\n", plan->placed, total);
     else
@@ -1112,7 +1115,7 @@ int run_plan() {
     warn_kernel_pnp_once();
     short found = sig_pending() ? 0 : isolate_PNP(PNP_CONFIG_RESET_CSN);
     drop_DEVICE();
-    short ncards = 0;
+    short ncards = 0, unloaded = 0;
     if (found) {
         PNP_csn = 0;
         PNP_csn_idx = -1;
@@ -1127,6 +1130,7 @@ int run_plan() {
             CARD_TYP* card = idx >= 0 ? usedcard_PNP(idx) : nullptr;
             if (!loaded || !card) {
                 fprintf(stderr, "velkor: plan: card %d cannot be loaded; it is left out\n", csn);
+                unloaded++;
                 continue;
             }
             save_loaded_card(csn);
@@ -1161,7 +1165,7 @@ int run_plan() {
     strftime(when, sizeof when, "%Y-%m-%d %H:%M", &tmv);
     short written = plan_print(stdout, &plan, info, ncards, when);
     clean_APP();
-    short all = plan.placed == plan.ndevices;
+    short all = plan.placed == plan.ndevices && !unloaded;
     for (short c = 0; c < ncards; c++) all = all && left_out(info[c].res) == 0;
     return written && all ? 0 : 1;
 }

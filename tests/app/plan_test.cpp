@@ -890,6 +890,37 @@ TEST(PlanRun, AClosedPipeEndsItThroughTheCleanUp) {
     expect_cards_left_in_wait_for_key(trace);
 }
 
+// A card of 20 logical devices, one of which has 20 dependent functions: what the planner does
+// not take is named, and the run does not pass for a whole plan.
+TEST(PlanRun, DevicesAndFunctionsPastTheTableAreNamed) {
+    BYTES items;
+    for (int d = 0; d < 20; d++) {
+        BYTES dev = ldid("TST0150");
+        if (d == 1) {
+            for (int f = 0; f < 20; f++) dev = cat({dev, start_dep(0), fixed_io((unsigned short)(0x300 + 8 * f), 8)});
+            dev = cat({dev, end_dep()});
+        }
+        items.insert(items.end(), dev.begin(), dev.end());
+    }
+    BYTES card = make_card(serial_of("TST0001", 7), items);
+    SCRATCH_DIR dir("plan-many");
+    std::string path = dir.path + "/many.bin";
+    std::ofstream(path, std::ios::binary).write((const char*)card.data(), (std::streamsize)card.size());
+    RUN_RESULT r = run_velkor({"--plan", "--card", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("velkor: plan: card 1 has 20 logical devices; those past the first 16 are not planned"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("velkor: plan: card 1 device 1 (TST0150) has 20 dependent functions; those past the "
+                         "first 16 are not considered"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("\n# 16 of 20 devices placed; 4 past a card's first 16 are not planned\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("# Device 19 is not placed: the planner takes a card's first 16 logical devices\n"),
+              std::string::npos);
+}
+
 TEST(PlanRun, SameCardsAndHostGiveTheSameScript) {
     RUN_RESULT a = run_plan_with(three, serial_host.c_str());
     RUN_RESULT b = run_plan_with(three, serial_host.c_str());
