@@ -139,7 +139,7 @@ short zo_solve(const ZO_PROGRAM* p, const double* const* objective, short nstage
     memset(r, 0, sizeof *r);
     r->status = ZO_FAILED;
     if (nstages > ZO_MAX_STAGES) nstages = ZO_MAX_STAGES;
-    memcpy(x, start, (size_t)p->ncols);
+    if (p->ncols > 0) memcpy(x, start, (size_t)p->ncols);
     // Until the solver says more: every column with a gain at 1.
     double most = 0;
     for (int j = 0; j < p->ncols && nstages > 0; j++)
