@@ -900,6 +900,7 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
     short solved = result.stages_done >= 1 && s.exact;
     out->proven = out->placed == out->ndevices || solved;
     out->most = out->proven ? out->placed : s.exact && result.status != ZO_FAILED ? (short)result.bound : out->ndevices;
+    if (out->most > out->ndevices) out->most = out->ndevices;  // a bound counts configurations too
     if (out->most < out->placed) out->most = out->placed;
     for (short e = 0; e < out->ndevices; e++)
         if (!out->devices[e].placed)
