@@ -6,8 +6,10 @@
 // Usage: velkor-plan-bench [N] [CARD-DIR]: each set planned N times (default 1), the median time
 // reported; CARD-DIR holds the real cards (default the source tree's tests/cards/real).
 // Exits 0 when every plan is proven within 1 s (the median), 1 if not, saying why.
-//        velkor-plan-bench --write-sets DIR [CARD-DIR]: writes each set into DIR as an input of
-// the plan fuzzer (tests/fuzz/plan_fuzz.cpp), which checks the plans made of it, and plans nothing.
+//        velkor-plan-bench [N] --read-sets FILE...: plans the sets of those files instead, inputs of
+// the plan fuzzer (tests/fuzz/plan_input.h; their read port counts, the time limit is --plan's).
+//        velkor-plan-bench --write-sets DIR [CARD-DIR]: writes each set into DIR as such an input,
+// which the plan fuzzer checks the plans of, and plans nothing.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "app/plan.h"
 #include "pnp/resource_model.h"
 #include "sim/card_file.h"
+#include "tests/fuzz/plan_input.h"
 
 #ifndef VELKOR_SOURCE_DIR
 #define VELKOR_SOURCE_DIR "."
@@ -231,9 +234,9 @@ static int write_sets(const std::vector<SET>& sets, const std::string& dir) {
             status = 1;
             continue;
         }
-        fputc(sets[i].read_port == 0x203 ? 1 : 0, f);
+        fputc(sets[i].read_port == 0x203 ? PLAN_INPUT_READ_PORT : 0, f);
         for (size_t c = 0; c < sets[i].data.size(); c++) {
-            if (c) fputs("CARD", f);
+            if (c) fputs(PLAN_INPUT_MARKER, f);
             fwrite(sets[i].data[c].data(), 1, sets[i].data[c].size(), f);
         }
         if (fclose(f) != 0) {
@@ -245,35 +248,38 @@ static int write_sets(const std::vector<SET>& sets, const std::string& dir) {
     return status;
 }
 
-int main(int argc, char** argv) {
-    const char* write_dir = nullptr;
-    int runs = 1;
-    if (argc > 2 && strcmp(argv[1], "--write-sets") == 0) {
-        write_dir = argv[2];
-        argc -= 2, argv += 2;
-    } else if (argc > 1) {
-        runs = atoi(argv[1]);
-        argc--, argv++;
-    }
-    if (runs < 1) {
-        fprintf(stderr,
-                "usage: velkor-plan-bench [N] [CARD-DIR]\n       velkor-plan-bench --write-sets DIR "
-                "[CARD-DIR]\n");
-        return 2;
-    }
-    std::string dir = argc > 1 ? argv[1] : VELKOR_SOURCE_DIR "/tests/cards/real";
-    std::vector<SET> sets;
+// A set from a plan fuzzer input; false when the file cannot be read.
+static bool read_set(const char* path, SET* set) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    BYTES all;
+    for (int c; (c = fgetc(f)) != EOF;) all.push_back((unsigned char)c);
+    bool ok = !ferror(f) && !all.empty();
+    fclose(f);
+    if (!ok) return false;
+    size_t at[PLAN_MAX_CARDS], len[PLAN_MAX_CARDS];
+    short n = plan_input_split(all.data() + 1, all.size() - 1, PLAN_MAX_CARDS, at, len);
+    set->name = path;
+    set->read_port = (all[0] & PLAN_INPUT_READ_PORT) ? 0x203 : 0;
+    for (short c = 0; c < n; c++)
+        set->data.push_back(BYTES(all.begin() + 1 + at[c], all.begin() + 1 + at[c] + len[c]));
+    return true;
+}
+
+// The sets the benchmark is made of: the real cards in dir one by one and together, the generated
+// sets, the pigeonhole. False when dir holds no card file.
+static bool builtin_sets(const std::string& dir, std::vector<SET>* sets) {
     std::vector<std::pair<std::string, BYTES>> real = real_cards(dir);
     if (real.empty()) {
         fprintf(stderr, "plan-bench: no card files in %s\n", dir.c_str());
-        return 1;
+        return false;
     }
     SET all = {"real: all " + std::to_string(real.size()) + " cards", {}, 0x203};
     for (const auto& card : real) {
-        sets.push_back(SET{"real: " + card.first, {card.second}, 0x203});
+        sets->push_back(SET{"real: " + card.first, {card.second}, 0x203});
         all.data.push_back(card.second);
     }
-    sets.push_back(all);
+    sets->push_back(all);
     for (unsigned seed : {1u, 2u, 3u}) {
         RANDOM r = {seed * 0x9E3779B9u};
         SET s = {"", {}, 0};
@@ -288,13 +294,45 @@ int main(int argc, char** argv) {
         }
         s.name = "generated: seed " + std::to_string(seed) + ", " + std::to_string(devices) + " devices, " +
                  std::to_string(with_irq) + " want an IRQ";
-        sets.push_back(s);
+        sets->push_back(s);
     }
     SET pigeons = {"pigeonhole: 17 devices, the same 11 IRQs", {}, 0};
     for (unsigned c = 0; c < PLAN_MAX_CARDS; c++) pigeons.data.push_back(pigeon_card(c));
-    sets.push_back(pigeons);
+    sets->push_back(pigeons);
+    return true;
+}
 
+int main(int argc, char** argv) {
+    int runs = 1, i = 1;
+    const char* write_dir = nullptr;
+    std::string dir = VELKOR_SOURCE_DIR "/tests/cards/real";
+    std::vector<SET> sets;
+    bool from_files = false;
+    if (i < argc && argv[i][0] >= '0' && argv[i][0] <= '9') runs = atoi(argv[i++]);
+    if (i + 1 < argc && strcmp(argv[i], "--write-sets") == 0) {
+        write_dir = argv[i + 1];
+        i += 2;
+    } else if (i + 1 < argc && strcmp(argv[i], "--read-sets") == 0) {
+        for (i++; i < argc; i++) {
+            sets.emplace_back();
+            if (!read_set(argv[i], &sets.back())) {
+                fprintf(stderr, "plan-bench: %s cannot be read\n", argv[i]);
+                return 2;
+            }
+        }
+        from_files = true;
+    }
+    if (i < argc && !from_files) dir = argv[i++];
+    if (runs < 1 || i < argc) {
+        fprintf(stderr,
+                "usage: velkor-plan-bench [N] [CARD-DIR]\n"
+                "       velkor-plan-bench [N] --read-sets FILE...\n"
+                "       velkor-plan-bench --write-sets DIR [CARD-DIR]\n");
+        return 2;
+    }
+    if (!from_files && !builtin_sets(dir, &sets)) return 1;
     if (write_dir) return write_sets(sets, write_dir);
+
     printf("plan-bench: %d run%s a set, median time; time limit %d ms\n", runs, runs == 1 ? "" : "s",
            (int)PLAN_TIME_LIMIT_MS);
     int failed = 0;
