@@ -6,6 +6,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 DESTDIR ?=
 FUZZ_SECONDS ?= 60
+# The fuzz targets: every tests/fuzz/NAME_fuzz.cpp builds NAME_fuzz.
+FUZZERS := $(basename $(notdir $(wildcard tests/fuzz/*_fuzz.cpp)))
 
 .PHONY: all deps build run test asan fuzz install uninstall clean format
 
@@ -31,7 +33,7 @@ asan: deps
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_FUZZ=ON >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target command_fuzz card_fuzz
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZERS)
 	@./tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
 DOCDIR ?= $(PREFIX)/share/doc/velkor
