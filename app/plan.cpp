@@ -3,6 +3,9 @@
 #include "app/plan.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <cstdlib>
 #include <csignal>
 #include <cstring>
 #include <ctime>
@@ -27,10 +30,13 @@ namespace {
 
 enum {
     VALUES_MAX = 1024,       // values of one descriptor kept at the most
-    COLUMNS_MAX = 120000,    // values of all descriptors together
+    COLUMNS_MAX = 40000,     // values of all descriptors together
     TERMS_MAX = 2000000,     // terms of the program's rows
     SCAN_MAX = 1L << 20,     // places of one range looked at, at the most
     LOWERING_BUDGET = 20000000,  // values tried while the plan's values are lowered
+    PRIORITY_WORK = 200000,      // subproblems the search for the best priorities may make, times
+                                 // the program's columns: a bound on work, not on time
+    PRIORITY_NODES = 8,          // and at least this many
     ISA_IO_LOW = 0x400,      // the ISA bus's own 10-bit I/O space
     MEM24_TOP = 0xFFFF00ul,  // a 24-bit range ends below: its upper limit fits address bits 23..8
     MEM24_GRAIN = 0x100,     // a 24-bit base is written as address bits 23..8
@@ -243,9 +249,10 @@ unsigned long range_places(const DESC& d) {
 }
 
 // The values of a range descriptor that fit their registers and keep off the PnP ports and the
-// host, lowest first, at most keep of them, every tile-th place. When keep is fewer than enough
-// (short_of_need), truncated says that more were left.
-void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_need, unsigned long tile) {
+// host, lowest first, at most keep of them. When keep is fewer than enough (short_of_need), the
+// places kept are spread over the range, none overlapping another, and truncated says that more
+// were left.
+void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_need) {
     unsigned long places = range_places(*d), top = d->kind == PLAN_IO ? 0xFFFFul
                                                    : d->kind == PLAN_MEM ? MEM24_TOP - 1
                                                                          : 0xFFFFFFFFul;
@@ -266,14 +273,12 @@ void range_values(const SEARCH& s, DESC* d, unsigned long keep, short short_of_n
         return;
     }
     if (d->len - 1 > top) return;
-    if (tile > 1) {  // every tile-th place, on the stride: the least multiple of both
-        unsigned long a = stride, b = tile;
-        while (b) {
-            unsigned long r = a % b;
-            a = b;
-            b = r;
-        }
-        stride = stride / a * tile;
+    if (short_of_need && d->align) {
+        // Fewer than are needed: places spread over the range, none overlapping another.
+        unsigned long apart = (d->len + d->align - 1) / d->align, usable = (places - first) / stride + 1;
+        unsigned long times = (apart + stride - 1) / stride;
+        if (keep && usable / keep > times) times = usable / keep;
+        stride *= times;
     }
     long scanned = 0;
     for (unsigned long i = first; i < places; i += stride) {
@@ -326,8 +331,7 @@ unsigned long find_values(SEARCH* s, unsigned long cap) {
                 level_values(*s, &d);
             } else {
                 unsigned long need = values_needed(*s, d, range_places(d));
-                unsigned long tile = need > cap && d.align ? (d.len + d.align - 1) / d.align : 1;
-                range_values(*s, &d, need < cap ? need : cap, need > cap, tile);
+                range_values(*s, &d, need < cap ? need : cap, need > cap);
             }
             if (d.truncated) s->exact = 0;
             total += d.values.size();
@@ -415,9 +419,11 @@ short overlap_rows(MODEL* m, std::vector<PIECE>& pieces, short io) {
     return 1;
 }
 
-// Builds the program of s into m (which is cleared first). Returns 0 when it would hold more than
-// TERMS_MAX terms (m is then incomplete), else 1.
-short build_model(SEARCH* s, MODEL* m) {
+// Builds the program of s into m (which is cleared first). With relaxed, the ranges are left out:
+// every range is taken to find a place, which no plan can do better than, so the most devices
+// that program places bounds the true count. Returns 0 when it would hold more than TERMS_MAX
+// terms (m is then incomplete), else 1.
+short build_model(SEARCH* s, MODEL* m, short relaxed) {
     *m = MODEL();
     for (DEV& v : s->devs) {
         for (CONFIG& c : v.configs) c.col = -1;
@@ -434,6 +440,7 @@ short build_model(SEARCH* s, MODEL* m) {
                 for (short kind = 0; kind < PLAN_KINDS && c.feasible; kind++)
                     used |= std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j) > 0;
             if (!used || d.nothing || d.values.empty()) continue;
+            if (relaxed && d.kind != PLAN_IRQ && d.kind != PLAN_DMA) continue;
             d.col = m->ncols;
             m->ncols += (int)d.values.size();
         }
@@ -444,6 +451,26 @@ short build_model(SEARCH* s, MODEL* m) {
     std::vector<double> coefs;
     std::vector<std::vector<int>> irq(PNP_IRQ_LEVELS), dma(PNP_DMA_CHANNELS);
     std::vector<PIECE> io, mem;
+    // Where 16-bit ranges may lie above 0x3FF: a 10-bit alias elsewhere up there meets none.
+    std::vector<std::pair<unsigned long, unsigned long>> high;
+    for (const DEV& v : s->devs)
+        for (const DESC& d : v.descs)
+            if (d.kind == PLAN_IO && !d.ten_bit && d.col >= 0)
+                for (unsigned long val : d.values)
+                    if (val + d.len - 1 >= ISA_IO_LOW) high.push_back({val < ISA_IO_LOW ? (unsigned long)ISA_IO_LOW : val, val + d.len - 1});
+    std::sort(high.begin(), high.end());
+    size_t nhigh = 0;  // merged in place
+    for (const auto& h : high)
+        if (nhigh && h.first <= high[nhigh - 1].second + 1)
+            high[nhigh - 1].second = std::max(high[nhigh - 1].second, h.second);
+        else
+            high[nhigh++] = h;
+    high.resize(nhigh);
+    auto meets_high = [&high](unsigned long lo, unsigned long hi) {
+        auto it = std::lower_bound(high.begin(), high.end(), std::make_pair(lo, 0ul));
+        if (it != high.end() && it->first <= hi) return true;
+        return it != high.begin() && std::prev(it)->second >= lo;
+    };
     for (DEV& v : s->devs) {
         // at most one configuration
         cols.clear();
@@ -472,7 +499,11 @@ short build_model(SEARCH* s, MODEL* m) {
                     for (long a = low - (long)ISA_IO_LOW; a <= 0xFFFF; a += ISA_IO_LOW) {
                         long lo = a < 0 ? 0 : a, hi = a + (long)d.len - 1;
                         if (hi < 0) continue;
-                        io.push_back(PIECE{(unsigned long)lo, (unsigned long)(hi > 0xFFFF ? 0xFFFF : hi), c, 0});
+                        if (hi > 0xFFFF) hi = 0xFFFF;
+                        if (hi >= (long)ISA_IO_LOW && !meets_high((unsigned long)lo, (unsigned long)hi) &&
+                            lo >= (long)ISA_IO_LOW)
+                            continue;
+                        io.push_back(PIECE{(unsigned long)lo, (unsigned long)hi, c, 0});
                     }
                 } else if (d.kind == PLAN_IO && d.ten_bit) {
                     io.push_back(PIECE{0, 0xFFFF, c, 0});
@@ -824,10 +855,37 @@ void explain(const DEV& v, const TAKEN& t, short stopped, char* why, size_t size
     }
 }
 
+// The most the priority objective (minus the ranks' sum) can be for count devices placed: minus
+// the sum of the count least of the devices' best ranks (info, sorted).
+double least_ranks(double count, const void* info) {
+    const std::vector<short>& ranks = *(const std::vector<short>*)info;
+    double sum = 0;
+    for (size_t i = 0; i < ranks.size() && (double)i < count; i++) sum += ranks[i];
+    return -sum;
+}
+
 long clock_ms() {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return (long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
+// The most devices a plan can place when every range is taken to find a place: a bound on the
+// count that holds when not every value of a range was tried (HUGE_VAL when it cannot be had).
+// It states the program without ranges, which leaves the columns of s to be stated again.
+double bound_without_ranges(SEARCH* s, const PLAN_SETUP* setup, long started) {
+    MODEL relaxed;
+    if (!build_model(s, &relaxed, 1)) return HUGE_VAL;
+    std::vector<unsigned char> none((size_t)relaxed.ncols, 0), y((size_t)relaxed.ncols, 0);
+    std::vector<double> nothing((size_t)relaxed.ncols, 0);
+    ZO_PROGRAM p = {relaxed.ncols,       (int)relaxed.sense.size(), relaxed.first.data(), relaxed.col.data(),
+                    relaxed.coef.data(), relaxed.sense.data(),      relaxed.rhs.data()};
+    ZO_GOAL goal = {relaxed.count.data(), nothing.data(), nullptr, nullptr, HUGE_VAL};
+    ZO_RESULT r;
+    long left = setup->time_limit_ms - (clock_ms() - started);
+    if (zo_solve(&p, &goal, none.data(), left < 1 ? 1 : left, PRIORITY_NODES, sig_pending, y.data(), &r) == ZO_FAILED)
+        return HUGE_VAL;
+    return r.bound;
 }
 
 }  // namespace
@@ -848,10 +906,12 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
     // The values, and the program: with fewer values of the widest ranges while it is too big.
     MODEL m;
     short built = 0;
+    double relaxed_bound = HUGE_VAL;
     for (unsigned long cap = VALUES_MAX; !built; cap /= 2) {
         unsigned long total = find_values(&s, cap);
         if (cap > 8 && total > COLUMNS_MAX) continue;
-        built = build_model(&s, &m);
+        if (!s.exact && relaxed_bound == HUGE_VAL) relaxed_bound = bound_without_ranges(&s, setup, started);
+        built = build_model(&s, &m, 0);
         if (cap <= 8) break;
     }
 
@@ -859,12 +919,24 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
     first_fit(s, start.data());
     ZO_PROGRAM program = {m.ncols,    (int)m.sense.size(), m.first.data(), m.col.data(),
                           m.coef.data(), m.sense.data(),   m.rhs.data()};
-    const double* objectives[2] = {m.count.data(), m.priority.data()};
+    // The devices placed first, then the least sum of priority ranks: no less than the ranks of
+    // that many devices in their best configurations.
+    std::vector<short> best_ranks;
+    for (const DEV& v : s.devs) {
+        short best = -1;
+        for (const CONFIG& c : v.configs)
+            if (c.col >= 0 && (best < 0 || c.rank < best)) best = c.rank;
+        if (best >= 0) best_ranks.push_back(best);
+    }
+    std::sort(best_ranks.begin(), best_ranks.end());
+    ZO_GOAL goal = {m.count.data(), m.priority.data(), least_ranks, &best_ranks, relaxed_bound};
+    int priority_nodes = m.ncols > 0 ? PRIORITY_WORK / m.ncols : PRIORITY_NODES;
+    if (priority_nodes < PRIORITY_NODES) priority_nodes = PRIORITY_NODES;
     ZO_RESULT result;
     long limit = setup->time_limit_ms - (clock_ms() - started);
     if (limit < 1) limit = 1;
     if (built) {
-        zo_solve(&program, objectives, 2, start.data(), limit, sig_pending, x.data(), &result);
+        zo_solve(&program, &goal, start.data(), limit, priority_nodes, sig_pending, x.data(), &result);
     } else {  // a program too big to state: the first fit, proving nothing
         x = start;
         result = ZO_RESULT{ZO_FAILED, 0, (double)s.devs.size(), 0};
@@ -896,10 +968,17 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
     }
     // What was proven: the count is the most when the solver proved it on values that left out
     // nothing that could matter, or when every device is placed.
-    out->stopped = result.status != ZO_OPTIMAL;
-    short solved = result.stages_done >= 1 && s.exact;
-    out->proven = out->placed == out->ndevices || solved;
-    out->most = out->proven ? out->placed : s.exact && result.status != ZO_FAILED ? (short)result.bound : out->ndevices;
+    short bounded = s.exact && result.status != ZO_FAILED;  // the solver's bound holds
+    if (!bounded && relaxed_bound < HUGE_VAL) {  // not every value was tried: the bound without ranges
+        result.bound = relaxed_bound;
+        bounded = 1;
+    } else if (relaxed_bound < result.bound) {
+        result.bound = relaxed_bound;
+    }
+    out->proven = out->placed == out->ndevices || (bounded && result.bound <= out->placed);
+    out->stopped = !out->proven && result.status == ZO_STOPPED;
+    out->inexact = !out->proven && !s.exact;
+    out->most = out->proven ? out->placed : bounded ? (short)result.bound : out->ndevices;
     if (out->most > out->ndevices) out->most = out->ndevices;  // a bound counts configurations too
     if (out->most < out->placed) out->most = out->placed;
     for (short e = 0; e < out->ndevices; e++)
@@ -995,8 +1074,9 @@ void print_device(FILE* fp, const PLAN_DEVICE* p, const RES_DEVICE* dev) {
 
 // Why a plan is not proven the best.
 const char* unproven_reason(const PLAN* plan) {
-    return plan->stopped ? "the search stopped at its time limit"
-                         : "a range offers more places than were tried";
+    if (plan->stopped) return "the search stopped at its time limit";
+    if (plan->inexact) return "a range offers more places than were tried";
+    return "the solver could not run";
 }
 
 // The devices a card holds beyond what was planned.

@@ -78,6 +78,7 @@ struct PLAN {
     short most;      // no plan places more than this many (== placed when proven)
     short proven;    // 1: no plan places more devices than this one
     short stopped;   // the time limit (or a signal) ended the search before it proved its plan
+    short inexact;   // not proven, as a range offered more places than were tried
     long elapsed_ms;
     PLAN_DEVICE devices[PLAN_MAX_DEVICES];
 };
