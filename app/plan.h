@@ -5,12 +5,13 @@
 //
 // The plan places the most devices that can be placed, and proves it: the choice is stated as a
 // 0-1 integer program and solved exactly (GLPK). Among the plans that place that many it takes
-// the best priorities (good over acceptable over sub-optimal; the fixed resources alone count as
-// good; the least sum over the devices, proven too), and then the lowest values: device by device,
-// each register set takes the lowest value of its descriptor that collides with nothing else
-// chosen, until no value can go lower. The same cards, host and read port always give the same
-// plan. A time limit bounds the search; past it the plan is the best one found, with the most any
-// plan could place as far as was proven.
+// the best priorities it finds (good over acceptable over sub-optimal; the fixed resources alone
+// count as good; the least sum over the devices, searched within a bound on work that does not
+// depend on the machine), and then the lowest values: device by device, a register set takes a
+// lower value of its descriptor where only register sets after it are in the way and can move.
+// The same cards, host and read port always give the same plan, unless the time limit ends the
+// search; past it the plan is the best one found, with the most any plan could place as far as
+// was proven.
 //
 // The search (plan_search) works on RES_CARD data alone and prints nothing; plan_print writes the
 // script; run_plan is the whole --plan run on the bus.
