@@ -34,7 +34,7 @@ enum {
     TERMS_MAX = 2000000,     // terms of the program's rows
     SCAN_MAX = 1L << 20,     // places of one range looked at, at the most
     LOWERING_BUDGET = 20000000,  // values tried while the plan's values are lowered
-    PRIORITY_WORK = 200000,      // subproblems the search for the best priorities may make, times
+    PRIORITY_WORK = 50000,       // subproblems the search for the best priorities may make, times
                                  // the program's columns: a bound on work, not on time
     PRIORITY_NODES = 8,          // and at least this many
     ISA_IO_LOW = 0x400,      // the ISA bus's own 10-bit I/O space
