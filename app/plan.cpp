@@ -37,7 +37,6 @@ enum {
     PRIORITY_WORK = 50000,       // subproblems the search for the best priorities may make, times
                                  // the program's columns: a bound on work, not on time
     PRIORITY_NODES = 8,          // and at least this many
-    ISA_IO_LOW = 0x400,      // the ISA bus's own 10-bit I/O space
     MEM24_TOP = 0xFFFF00ul,  // a 24-bit range ends below: its upper limit fits address bits 23..8
     MEM24_GRAIN = 0x100,     // a 24-bit base is written as address bits 23..8
 };
@@ -130,6 +129,14 @@ DESC desc_of(const RES_DEVICE* dev, short f, short kind, short k) {
     return d;
 }
 
+// How many register sets of configuration c take DESC j.
+size_t uses_of(const CONFIG& c, size_t j) {
+    size_t uses = 0;
+    for (short kind = 0; kind < PLAN_KINDS; kind++)
+        uses += (size_t)std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j);
+    return uses;
+}
+
 short same_desc(const DESC& a, const DESC& b) {
     return a.kind == b.kind && a.min == b.min && a.max == b.max && a.align == b.align && a.len == b.len &&
            a.mask == b.mask && a.info == b.info && a.ten_bit == b.ten_bit;
@@ -182,14 +189,14 @@ short spans_meet(const SPAN& a, const SPAN& b) {
     if (a.space != b.space || !a.len || !b.len) return 0;
     if (!a.ten_bit && !b.ten_bit) return a.base <= b.base + b.len - 1 && b.base <= a.base + a.len - 1;
     if (a.ten_bit && b.ten_bit) {
-        unsigned long step = ISA_IO_LOW - 1;
+        unsigned long step = PNP_IO_ALIAS_STEP - 1;
         return ((b.base - a.base) & step) < a.len || ((a.base - b.base) & step) < b.len;
     }
     const SPAN& t = a.ten_bit ? a : b;  // 10-bit
     const SPAN& s = a.ten_bit ? b : a;  // 16-bit: the first port of it the 10-bit one answers at
-    unsigned long d = (s.base - t.base) & (ISA_IO_LOW - 1);
+    unsigned long d = (s.base - t.base) & (PNP_IO_ALIAS_STEP - 1);
     if (d < t.len) return 1;
-    return s.base + (ISA_IO_LOW - d) <= s.base + s.len - 1;
+    return s.base + (PNP_IO_ALIAS_STEP - d) <= s.base + s.len - 1;
 }
 
 // Whether the host holds a range at base (and, for 10-bit decoding, its alias below 0x400).
@@ -198,11 +205,11 @@ short host_holds(const char* root, short kind, unsigned long base, unsigned long
     unsigned long end = base + len - 1;
     if (host_range_held(root, kind == PLAN_IO ? HOST_IO : HOST_MEM, base, end, past)) return 1;
     if (!ten_bit) return 0;
-    unsigned long low = base & (ISA_IO_LOW - 1), ignored;
-    if (len >= ISA_IO_LOW) return host_range_held(root, HOST_IO, 0, ISA_IO_LOW - 1, &ignored);
-    if (low + len - 1 < ISA_IO_LOW) return host_range_held(root, HOST_IO, low, low + len - 1, &ignored);
-    return host_range_held(root, HOST_IO, low, ISA_IO_LOW - 1, &ignored) ||
-           host_range_held(root, HOST_IO, 0, low + len - 1 - ISA_IO_LOW, &ignored);
+    unsigned long lo[2], hi[2], ignored;
+    short n = io_low_alias(base, len, lo, hi);
+    for (short i = 0; i < n; i++)
+        if (host_range_held(root, HOST_IO, lo[i], hi[i], &ignored)) return 1;
+    return 0;
 }
 
 // ---- The search ----
@@ -217,9 +224,9 @@ struct SEARCH {
 // At most how many places of x a value of o can take away from it.
 unsigned long blocks(const DESC& o, const DESC& x, unsigned long places) {
     if (o.nothing || x.nothing || space_of(o.kind) != space_of(x.kind)) return 0;
-    if ((o.ten_bit && o.len >= ISA_IO_LOW) || (x.ten_bit && x.len >= ISA_IO_LOW) || x.align == 0) return places;
+    if ((o.ten_bit && o.len >= PNP_IO_ALIAS_STEP) || (x.ten_bit && x.len >= PNP_IO_ALIAS_STEP) || x.align == 0) return places;
     unsigned long window = (o.len + x.len - 1) / x.align + 1;
-    if (o.ten_bit || x.ten_bit) window *= (x.max - x.min) / ISA_IO_LOW + 2;
+    if (o.ten_bit || x.ten_bit) window *= (x.max - x.min) / PNP_IO_ALIAS_STEP + 2;
     return window < places ? window : places;
 }
 
@@ -340,9 +347,7 @@ unsigned long find_values(SEARCH* s, unsigned long cap) {
         for (CONFIG& c : v.configs) {
             c.feasible = c.over_kind < 0;
             for (size_t j = 0; j < v.descs.size() && c.feasible; j++) {
-                size_t uses = 0;
-                for (short kind = 0; kind < PLAN_KINDS; kind++)
-                    uses += (size_t)std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j);
+                size_t uses = uses_of(c, j);
                 if (uses && !v.descs[j].nothing && v.descs[j].values.size() < uses) c.feasible = 0;
             }
         }
@@ -401,7 +406,7 @@ short overlap_rows(MODEL* m, std::vector<PIECE>& pieces, short io) {
             std::pop_heap(active.begin(), active.end(), later);
             active.pop_back();
         }
-        if (io && at >= ISA_IO_LOW && wholes == 0) continue;
+        if (io && at >= PNP_IO_ALIAS_STEP && wholes == 0) continue;
         cols.clear();
         for (const PIECE& p : active)
             if (stamp[(size_t)p.col] != point) {
@@ -436,9 +441,7 @@ short build_model(SEARCH* s, MODEL* m, short relaxed) {
         for (size_t j = 0; j < v.descs.size(); j++) {
             DESC& d = v.descs[j];
             short used = 0;
-            for (const CONFIG& c : v.configs)
-                for (short kind = 0; kind < PLAN_KINDS && c.feasible; kind++)
-                    used |= std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j) > 0;
+            for (const CONFIG& c : v.configs) used |= c.feasible && uses_of(c, j) > 0;
             if (!used || d.nothing || d.values.empty()) continue;
             if (relaxed && d.kind != PLAN_IRQ && d.kind != PLAN_DMA) continue;
             d.col = m->ncols;
@@ -457,7 +460,7 @@ short build_model(SEARCH* s, MODEL* m, short relaxed) {
         for (const DESC& d : v.descs)
             if (d.kind == PLAN_IO && !d.ten_bit && d.col >= 0)
                 for (unsigned long val : d.values)
-                    if (val + d.len - 1 >= ISA_IO_LOW) high.push_back({val < ISA_IO_LOW ? (unsigned long)ISA_IO_LOW : val, val + d.len - 1});
+                    if (val + d.len - 1 >= PNP_IO_ALIAS_STEP) high.push_back({val < PNP_IO_ALIAS_STEP ? (unsigned long)PNP_IO_ALIAS_STEP : val, val + d.len - 1});
     std::sort(high.begin(), high.end());
     size_t nhigh = 0;  // merged in place
     for (const auto& h : high)
@@ -494,14 +497,14 @@ short build_model(SEARCH* s, MODEL* m, short relaxed) {
                 unsigned long val = d.values[t];
                 if (d.kind == PLAN_IRQ) irq[val].push_back(c);
                 if (d.kind == PLAN_DMA) dma[val].push_back(c);
-                if (d.kind == PLAN_IO && d.ten_bit && d.len < ISA_IO_LOW) {
-                    long low = (long)(val & (ISA_IO_LOW - 1));
-                    for (long a = low - (long)ISA_IO_LOW; a <= 0xFFFF; a += ISA_IO_LOW) {
+                if (d.kind == PLAN_IO && d.ten_bit && d.len < PNP_IO_ALIAS_STEP) {
+                    long low = (long)(val & (PNP_IO_ALIAS_STEP - 1));
+                    for (long a = low - (long)PNP_IO_ALIAS_STEP; a <= 0xFFFF; a += PNP_IO_ALIAS_STEP) {
                         long lo = a < 0 ? 0 : a, hi = a + (long)d.len - 1;
                         if (hi < 0) continue;
                         if (hi > 0xFFFF) hi = 0xFFFF;
-                        if (hi >= (long)ISA_IO_LOW && !meets_high((unsigned long)lo, (unsigned long)hi) &&
-                            lo >= (long)ISA_IO_LOW)
+                        if (hi >= (long)PNP_IO_ALIAS_STEP && !meets_high((unsigned long)lo, (unsigned long)hi) &&
+                            lo >= (long)PNP_IO_ALIAS_STEP)
                             continue;
                         io.push_back(PIECE{(unsigned long)lo, (unsigned long)hi, c, 0});
                     }
@@ -515,9 +518,7 @@ short build_model(SEARCH* s, MODEL* m, short relaxed) {
             }
             for (const CONFIG& c : v.configs) {
                 if (c.col < 0) continue;
-                long uses = 0;
-                for (short kind = 0; kind < PLAN_KINDS; kind++)
-                    uses += std::count(c.slots[kind].begin(), c.slots[kind].end(), (short)j);
+                size_t uses = uses_of(c, j);
                 if (!uses) continue;
                 cols.push_back(c.col);
                 coefs.push_back(-(double)uses);
@@ -864,11 +865,6 @@ double least_ranks(double count, const void* info) {
     return -sum;
 }
 
-long clock_ms() {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return (long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
-}
 
 // The most devices a plan can place when every range is taken to find a place: a bound on the
 // count that holds when not every value of a range was tried (HUGE_VAL when it cannot be had).
@@ -882,7 +878,7 @@ double bound_without_ranges(SEARCH* s, const PLAN_SETUP* setup, long started) {
                     relaxed.coef.data(), relaxed.sense.data(),      relaxed.rhs.data()};
     ZO_GOAL goal = {relaxed.count.data(), nothing.data(), nullptr, nullptr, HUGE_VAL};
     ZO_RESULT r;
-    long left = setup->time_limit_ms - (clock_ms() - started);
+    long left = setup->time_limit_ms - (zo_clock_ms() - started);
     if (zo_solve(&p, &goal, none.data(), left < 1 ? 1 : left, PRIORITY_NODES, sig_pending, y.data(), &r) == ZO_FAILED)
         return HUGE_VAL;
     return r.bound;
@@ -891,7 +887,7 @@ double bound_without_ranges(SEARCH* s, const PLAN_SETUP* setup, long started) {
 }  // namespace
 
 short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* setup, PLAN* out) {
-    long started = clock_ms();
+    long started = zo_clock_ms();
     memset(out, 0, sizeof *out);
     SEARCH s;
     s.setup = setup;
@@ -933,7 +929,7 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
     int priority_nodes = m.ncols > 0 ? PRIORITY_WORK / m.ncols : PRIORITY_NODES;
     if (priority_nodes < PRIORITY_NODES) priority_nodes = PRIORITY_NODES;
     ZO_RESULT result;
-    long limit = setup->time_limit_ms - (clock_ms() - started);
+    long limit = setup->time_limit_ms - (zo_clock_ms() - started);
     if (limit < 1) limit = 1;
     if (built) {
         zo_solve(&program, &goal, start.data(), limit, priority_nodes, sig_pending, x.data(), &result);
@@ -985,7 +981,7 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
         if (!out->devices[e].placed)
             explain(s.devs[(size_t)e], held, out->stopped && !out->proven, out->devices[e].why,
                     sizeof out->devices[e].why);
-    out->elapsed_ms = clock_ms() - started;
+    out->elapsed_ms = zo_clock_ms() - started;
     return out->placed == out->ndevices;
 }
 

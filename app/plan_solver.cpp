@@ -11,13 +11,13 @@
 #include <cstring>
 #include <ctime>
 
-namespace {
-
-long now_ms() {
+long zo_clock_ms() {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return (long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
 }
+
+namespace {
 
 double whole(double v) { return std::floor(v + 1e-6); }
 
@@ -72,7 +72,7 @@ short maximize(glp_prob* lp, int ncols, const double* objective, CONTEXT* contex
     glp_smcp lpparm;
     glp_init_smcp(&lpparm);
     lpparm.msg_lev = GLP_MSG_OFF;
-    lpparm.tm_lim = limit_of(time_ms - (now_ms() - started));
+    lpparm.tm_lim = limit_of(time_ms - (zo_clock_ms() - started));
 
     if (glp_simplex(lp, &lpparm) != 0 || glp_get_status(lp) != GLP_OPT) return 0;  // out of time
     context->bound = glp_get_obj_val(lp);
@@ -81,7 +81,7 @@ short maximize(glp_prob* lp, int ncols, const double* objective, CONTEXT* contex
     glp_iocp parm;
     glp_init_iocp(&parm);
     parm.msg_lev = GLP_MSG_OFF;
-    parm.tm_lim = limit_of(time_ms - (now_ms() - started));
+    parm.tm_lim = limit_of(time_ms - (zo_clock_ms() - started));
     parm.cb_func = callback;
     parm.cb_info = context;
     parm.clq_cuts = GLP_ON;
@@ -162,7 +162,7 @@ void run(const ZO_PROGRAM* p, const ZO_GOAL* goal, long time_ms, int second_node
 
 short zo_solve(const ZO_PROGRAM* p, const ZO_GOAL* goal, const unsigned char* start, long time_ms,
                int second_nodes, short (*stop)(), unsigned char* x, ZO_RESULT* r) {
-    long started = now_ms();
+    long started = zo_clock_ms();
     memset(r, 0, sizeof *r);
     r->status = ZO_FAILED;
     if (p->ncols > 0) memcpy(x, start, (size_t)p->ncols);
@@ -205,6 +205,6 @@ short zo_solve(const ZO_PROGRAM* p, const ZO_GOAL* goal, const unsigned char* st
     free(ja);
     free(ar);
     free(values);
-    r->elapsed_ms = now_ms() - started;
+    r->elapsed_ms = zo_clock_ms() - started;
     return r->status;
 }

@@ -56,4 +56,7 @@ struct ZO_RESULT {
 short zo_solve(const ZO_PROGRAM* p, const ZO_GOAL* goal, const unsigned char* start, long time_ms,
                int second_nodes, short (*stop)(), unsigned char* x, ZO_RESULT* r);
 
+// Milliseconds on CLOCK_MONOTONIC, the clock of the time limits. Can't fail.
+long zo_clock_ms();
+
 #endif

@@ -64,20 +64,9 @@ void ports_text(unsigned long lo, unsigned long hi, char* text, size_t n) {
 void check_host_alias(unsigned short base, unsigned short len, const char* range) {
     const char* root = host_checks_root();
     if (!root || len == 0) return;
-    const unsigned long step = PNP_IO_ALIAS_STEP;
     unsigned long lo[2], hi[2];
-    short n = 0;
-    unsigned long first = base & (step - 1);
-    unsigned long last = first + (len < step ? len : step) - 1;  // up to 0x7FE
-    if (base >= step) {
-        lo[n] = first;
-        hi[n++] = last < step ? last : step - 1;
-    }
-    if (last >= step) {
-        lo[n] = 0;
-        hi[n++] = last - step;
-    }
-    for (short i = 0; i < n; i++) {
+    short n = io_low_alias(base, len, lo, hi);
+    for (short i = base < PNP_IO_ALIAS_STEP ? 1 : 0; i < n; i++) {
         char text[HOST_TEXT_SIZE];
         if (!host_io_conflict(root, lo[i], hi[i], text, sizeof text)) continue;
         const char* held = strncmp(text, "I/O ", 4) ? text : text + 4;  // "0x0220-0x022F is in use by ..."

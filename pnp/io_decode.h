@@ -18,4 +18,10 @@ short io_range_answers(unsigned long base, unsigned long len, short ten_bit, uns
 // when it answers at none. Can't fail.
 unsigned short io_range_pnp_port(unsigned long base, unsigned long len, short ten_bit, unsigned short read_port);
 
+// The ports below 0x400 that a 10-bit range of len ports at base answers at, as at most two
+// pieces lo[i]..hi[i]: from the low 10 bits of base up, then, for a range that crosses a 0x400
+// boundary, wrapped past 0x3FF to 0x000. Returns how many (0 when len is 0). The first piece is
+// the range itself when base is below 0x400.
+short io_low_alias(unsigned long base, unsigned long len, unsigned long lo[2], unsigned long hi[2]);
+
 #endif

@@ -49,6 +49,21 @@ TEST(IoDecode, NoPortsAndTheWholeAliasSpace) {
     EXPECT_FALSE(io_range_answers(0x1000, 0x400, 0, 0x1400));
 }
 
+TEST(IoDecode, TheAliasBelow0x400ComesInOneOrTwoPieces) {
+    unsigned long lo[2], hi[2];
+    ASSERT_EQ(io_low_alias(0x620, 16, lo, hi), 1);
+    EXPECT_EQ(lo[0], 0x220u);
+    EXPECT_EQ(hi[0], 0x22Fu);
+    ASSERT_EQ(io_low_alias(0x7F8, 16, lo, hi), 2);  // 0x3F8-0x3FF, then 0x000-0x007
+    EXPECT_EQ(lo[0], 0x3F8u);
+    EXPECT_EQ(hi[0], 0x3FFu);
+    EXPECT_EQ(lo[1], 0u);
+    EXPECT_EQ(hi[1], 0x7u);
+    ASSERT_EQ(io_low_alias(0x100, 0x800, lo, hi), 2);  // every port below 0x400, once
+    EXPECT_EQ(hi[0] - lo[0] + 1 + hi[1] - lo[1] + 1, 0x400u);
+    EXPECT_EQ(io_low_alias(0x220, 0, lo, hi), 0);
+}
+
 TEST(IoDecode, ThePnpPortsInTheirOrder) {
     EXPECT_EQ(io_range_pnp_port(0x278, 8, 0, 0x203), 0x279);
     EXPECT_EQ(io_range_pnp_port(0xA78, 8, 0, 0x203), 0xA79);
