@@ -128,21 +128,21 @@ void expect_disjoint(const PLAN& p, const char* root, unsigned short read_port =
             if (x.flags & PLAN_NOTHING) continue;
             switch (x.kind) {
             case PLAN_IRQ:
-                EXPECT_EQ(irq.count((int)x.start), 0u) << "IRQ " << x.start << " twice";
-                EXPECT_TRUE(x.start < 16 && !(PLAN_RESERVED_IRQS & 1u << x.start)) << "IRQ " << x.start;
+            case PLAN_DMA: {
+                bool is_irq = x.kind == PLAN_IRQ;
+                std::map<int, short>& users = is_irq ? irq : dma;
+                const char* what = is_irq ? "IRQ " : "DMA ";
+                unsigned top = is_irq ? 16 : 8, reserved = is_irq ? PLAN_RESERVED_IRQS : PLAN_RESERVED_DMAS;
+                EXPECT_EQ(users.count((int)x.start), 0u) << what << x.start << " twice";
+                EXPECT_TRUE(x.start < top && !(reserved & 1u << x.start)) << what << x.start;
                 if (root) {
-                    EXPECT_NE(host_irq_holder(root, (short)x.start, nullptr), HOST_IN_USE) << x.start;
+                    short held = is_irq ? host_irq_holder(root, (short)x.start, nullptr)
+                                        : host_dma_holder(root, (short)x.start, nullptr);
+                    EXPECT_NE(held, HOST_IN_USE) << what << x.start;
                 }
-                irq[(int)x.start] = e;
+                users[(int)x.start] = e;
                 break;
-            case PLAN_DMA:
-                EXPECT_EQ(dma.count((int)x.start), 0u) << "DMA " << x.start << " twice";
-                EXPECT_TRUE(x.start < 8 && !(PLAN_RESERVED_DMAS & 1u << x.start)) << "DMA " << x.start;
-                if (root) {
-                    EXPECT_NE(host_dma_holder(root, (short)x.start, nullptr), HOST_IN_USE) << x.start;
-                }
-                dma[(int)x.start] = e;
-                break;
+            }
             case PLAN_IO:
                 EXPECT_TRUE(x.start > 0 && x.end <= 0xFFFF && x.start <= x.end) << std::hex << x.start;
                 for (unsigned port : ports_of(x)) {
