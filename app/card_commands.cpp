@@ -42,6 +42,7 @@ short exec_isolate() {
     }
     warn_kernel_pnp_once();
     short found = isolate_PNP(mode);
+    warn_cards_beyond_table();
     drop_DEVICE();  // isolation has left every card in Wait for Key
     if (found) {
         PNP_csn = 0;

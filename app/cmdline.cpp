@@ -141,6 +141,8 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
 }  // namespace
 
 int velkor_main(int argc, char** argv) {
+    // Started with a standard stream closed, the first file opened would take its place.
+    if (!open_standard_descriptors()) return 2;
     OPTIONS_TYP o;
     int status = parse_options(argc, argv, o);
     if (status >= 0) return status;

@@ -10,5 +10,8 @@ const char* host_checks_root();
 // driver manages, and which of its devices have a driver bound, as "velkor: warning: ..." lines.
 // Reads the host once a run; later calls do nothing. Can't fail.
 void warn_kernel_pnp_once();
+// After an isolation (ISOLATE, --plan): when more cards answered than the card table holds,
+// says so on standard error, "velkor: warning: more than 17 cards answered; ...". Can't fail.
+void warn_cards_beyond_table();
 
 #endif

@@ -1191,6 +1191,7 @@ int run_plan() {
     }
     warn_kernel_pnp_once();
     short found = sig_pending() ? 0 : isolate_PNP(PNP_CONFIG_RESET_CSN);
+    warn_cards_beyond_table();
     drop_DEVICE();
     short ncards = 0, unloaded = 0;
     if (found) {

@@ -28,6 +28,24 @@ unsigned long serial_number(const unsigned char* serial) {
            (unsigned long)serial[7] << 24;
 }
 
+// A printable copy of text in out (n bytes, cut to fit): each byte outside printable ASCII (a
+// vendor ID of FF FF reads with a DEL) as \xHH, as systemd escapes unit names, so that a saved
+// card's name and comments stay text and its file reloads as text.
+void printable(const char* text, char* out, size_t n) {
+    size_t len = 0;
+    for (const unsigned char* p = (const unsigned char*)text; *p && len + 1 < n; p++) {
+        if (*p >= 0x20 && *p < 0x7F) {
+            out[len++] = (char)*p;
+        } else if (len + 4 < n) {
+            snprintf(out + len, 5, "\\x%02x", *p);
+            len += 4;
+        } else {
+            break;
+        }
+    }
+    out[len] = 0;
+}
+
 void put_bytes(FILE* fp, const unsigned char* p, long n) {
     for (long i = 0; i < n; i++) fprintf(fp, i ? " %02X" : "%02X", p[i]);
 }
@@ -42,22 +60,25 @@ void put_label(FILE* fp, const RES_ITEM& item) {
         fputc('"', fp);
     }
     if (!item.large && (item.name == RES_LOGICAL_DEVICE_ID || item.name == RES_COMPATIBLE_ID) && item.have >= 4) {
-        char id[RES_EISA_ID_SIZE];
+        char id[RES_EISA_ID_SIZE], text[4 * RES_EISA_ID_SIZE];
         res_eisa_id_text(item.data, id);
-        fprintf(fp, " %s", id);
+        printable(id, text, sizeof text);
+        fprintf(fp, " %s", text);
     }
 }
 
 }  // namespace
 
 void card_file_name(const unsigned char* serial, char* name, size_t n) {
-    snprintf(name, n, "%s-%08lX.hex", devid_PNP(serial), serial_number(serial));
+    char vendor[4 * RES_EISA_ID_SIZE];
+    printable(devid_PNP(serial), vendor, sizeof vendor);
+    snprintf(name, n, "%s-%08lX.hex", vendor, serial_number(serial));
 }
 
 void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char* resdata, long reslen,
                      const char* when) {
-    char vendor[8];
-    snprintf(vendor, sizeof vendor, "%s", devid_PNP(serial));
+    char vendor[4 * RES_EISA_ID_SIZE];
+    printable(devid_PNP(serial), vendor, sizeof vendor);
     unsigned long number = serial_number(serial);
     fprintf(fp, "# Plug and Play ISA card %s, serial number %08lX: the bytes it returned after a Wake\n",
             vendor, number);
@@ -87,7 +108,7 @@ void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char*
 
 short save_card(const CARD_TYP& card) {
     if (!save_cards_dir) return 1;
-    char name[32];
+    char name[64];
     card_file_name(card.serial, name, sizeof name);
     // "DIR/NAME", without the slashes that end DIR (but "/" itself).
     size_t dirlen = strlen(save_cards_dir);

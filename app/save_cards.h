@@ -15,8 +15,8 @@ extern const char* save_cards_dir;
 // 0 when dir is not a directory, said on standard error ("velkor: cannot save cards in 'DIR': ...").
 short use_save_cards_dir(const char* dir);
 
-// The file name of a card's copy, "VVVVVVV-SSSSSSSS.hex": the vendor ID as devid_PNP gives it,
-// then the serial number (serial bytes 4 to 7, byte 7 the most significant) in upper-case
+// The file name of a card's copy, "VVVVVVV-SSSSSSSS.hex": the vendor ID as devid_PNP gives it
+// (a byte outside printable ASCII written as \xHH, as in the file's comments), then the serial number (serial bytes 4 to 7, byte 7 the most significant) in upper-case
 // hexadecimal. Written to name (n bytes, cut to fit). Can't fail.
 void card_file_name(const unsigned char* serial, char* name, size_t n);
 

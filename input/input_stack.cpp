@@ -44,14 +44,32 @@ char* copy_block(const char* src, short n) {
     return p;
 }
 
+// What read_file_line found.
+enum { LINE_END = 0, LINE_READ = 1, LINE_TOO_LONG = -1, LINE_SIGNAL = -2 };
+
 // Reads one line of a command file into smallbuf, without its newline (and a carriage return
-// before it). Returns 1 for a line, 0 at end of file, -1 for a line too long for the buffer
-// (it is consumed whole and dropped).
+// before it). Returns LINE_READ, LINE_END at end of file, LINE_TOO_LONG for a line too long for
+// the buffer (the rest of it is read and thrown away, never kept), or LINE_SIGNAL when a signal
+// came while it read (what was read of the line is lost). A line that never ends (a device
+// that gives bytes for ever) is read until a signal comes.
 short read_file_line(FILE* fp) {
-    int c = getc(fp);
-    if (c == EOF) return 0;
     short n = 0, too_long = 0;
-    for (; c != EOF && c != '\n'; c = getc(fp)) {
+    for (;;) {
+        if (sig_pending()) {
+            smallbuf[0] = 0;
+            return LINE_SIGNAL;
+        }
+        int c = getc(fp);
+        if (c == EOF) {
+            // A read a signal cut short is not the end of the file.
+            if (ferror(fp) && errno == EINTR) {
+                clearerr(fp);
+                continue;
+            }
+            if (n == 0 && !too_long) return LINE_END;
+            break;
+        }
+        if (c == '\n') break;
         if (n < SMALLBUF_SIZE - 1)
             smallbuf[n++] = (char)c;
         else
@@ -59,11 +77,11 @@ short read_file_line(FILE* fp) {
     }
     if (too_long) {
         smallbuf[0] = 0;
-        return -1;
+        return LINE_TOO_LONG;
     }
     if (n > 0 && smallbuf[n - 1] == '\r') n--;
     smallbuf[n] = 0;
-    return 1;
+    return LINE_READ;
 }
 }  // namespace
 
@@ -262,14 +280,12 @@ short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
 
     if (f->fp) {
         short r = read_file_line(f->fp);
-        if (r == 0) {
+        if (r == LINE_END) {
             pop();
             return 0;
         }
-        if (r < 0) {
-            set_errhdl(ERR_TOO_LONG);
-            return 0;
-        }
+        if (r == LINE_TOO_LONG) set_errhdl(ERR_TOO_LONG);
+        if (r != LINE_READ) return 0;
         return varsubst(smallbuf, substitute);
     }
 

@@ -45,10 +45,15 @@ unsigned char testserial_PNP(const unsigned char* serial) {
     return lfsr;
 }
 
-short discover_PNP() {
-    unsigned char serial[9] = {0};
-    short seen_one = 0;
+short PNP_cards_beyond;
 
+namespace {
+// One serial isolation at PNP_port, with the cards out of Wait for Key: the cards without a CSN
+// are woken and the 72 bit pairs read into serial. Returns 1 when the bytes make a valid serial
+// identifier (a card won isolation and waits in Isolation for its CSN), else 0.
+short isolate_serial(unsigned char* serial) {
+    short seen_one = 0;
+    memset(serial, 0, 9);
     wake_PNP(0);  // cards without a CSN enter isolation, the others sleep
     setrdport_PNP();
     port_out(PNP_ADDRESS, PNP_SERIAL_ISOLATION);
@@ -64,7 +69,13 @@ short discover_PNP() {
             }
         }
     }
-    if (!seen_one || testserial_PNP(serial) != serial[8]) {
+    return seen_one && testserial_PNP(serial) == serial[8] ? 1 : 0;
+}
+}  // namespace
+
+short discover_PNP() {
+    unsigned char serial[9];
+    if (!isolate_serial(serial)) {
         if (verbose) {
             printf("CHK: P=%04X ", (unsigned short)PNP_port);
             printf("%s ", devid_PNP(serial));
@@ -94,6 +105,7 @@ short isolate_PNP(short mode) {
     if (mode & PNP_CONFIG_WAIT_FOR_KEY) initkey_PNP();
 
     short found = 0;
+    PNP_cards_beyond = 0;
     while (PNP_port <= PNP_READ_DATA_LAST && PNP_cards_len < PNP_MAXCARDS) {
         askport_PNP();
         if (discover_PNP()) {
@@ -104,6 +116,10 @@ short isolate_PNP(short mode) {
         dropport_PNP();
         PNP_port += PORT_STEP;
     }
+    // The table filled up at the port the cards answer at: one more attempt, which numbers no
+    // card and prints nothing, tells whether a card is left without a CSN.
+    unsigned char serial[9];
+    if (found && PNP_cards_len >= PNP_MAXCARDS && isolate_serial(serial)) PNP_cards_beyond = 1;
     waitforkey_PNP();
     if (!found) return 0;
     PNP_port = found;

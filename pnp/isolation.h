@@ -13,8 +13,13 @@ void initkey_PNP();
 // of 8 until a port where cards answer, and each card isolated there gets the next CSN and a
 // record at the end of the table, while the table has room. Every card ends in Wait for Key.
 // Returns 1 when a card was isolated (PNP_port is then the port they answered at), 0 when none
-// was (PNP_port is past the range, or 0x203 when the table was full). Queues nothing.
+// was (PNP_port is past the range, or 0x203 when the table was full). Queues nothing. When this
+// isolation filled the table, one more attempt at PNP_port (which numbers no card and prints
+// nothing) sets PNP_cards_beyond when a card still answers.
 short isolate_PNP(short mode);
+// 1 when the last isolate_PNP filled the card table and a card was still answering after it:
+// that card and any behind it got no CSN. 0 otherwise.
+extern short PNP_cards_beyond;
 // One isolation attempt at PNP_port, with the cards out of Wait for Key. Returns 1 when a card
 // sent a valid serial identifier: it gets CSN PNP_last_csn++ and the record at PNP_cards_len,
 // which the caller makes sure is free. Returns 0 when none did; with verbose a "CHK:" line of

@@ -17,6 +17,7 @@
 namespace {
 short at_eof;
 short discard;      // the line being typed was cut short by Ctrl-C
+short overlong;     // the line being read outgrew the buffer: readline was given its end early
 short interactive;  // standard input is a terminal: lines go to the history
 
 // Input that is not a terminal is read a block at a time: byte by byte, readline would make a
@@ -35,7 +36,19 @@ int velkor_getc(FILE* stream) {
             discard = 1;
             return '\n';
         }
-        if (inpos < inlen) return inbuf[inpos++];
+        if (inpos < inlen) {
+            int c = inbuf[inpos];
+            // A line already longer than the buffer is ended here, so that readline never holds
+            // more of it (cgets throws the rest away). At the terminal the editing keys still
+            // work; only a key that would make the line longer ends it.
+            if (rl_end >= CGETS_BUFSIZE && c != '\n' && c != '\r' &&
+                (!interactive || c == '\t' || (c >= 0x20 && c != 0x7F))) {
+                overlong = 1;
+                return '\n';
+            }
+            inpos++;
+            return c;
+        }
         ssize_t n = read(fileno(stream), inbuf, interactive ? 1 : sizeof inbuf);
         if (n > 0) {
             inpos = 0;
@@ -87,6 +100,29 @@ long take_plain_line(const char* prompt, const char** line) {
     return (long)n;
 }
 
+// Throws away the rest of a line that outgrew the buffer, up to and with its newline, reading
+// no more than a block at a time: a line that never ends is read until end of input or a signal.
+void discard_rest_of_line() {
+    for (;;) {
+        if (sig_pending()) return;
+        if (inpos < inlen) {
+            const unsigned char* nl = (const unsigned char*)memchr(inbuf + inpos, '\n', inlen - inpos);
+            if (nl) {
+                inpos = (size_t)(nl - inbuf) + 1;
+                return;
+            }
+            inpos = inlen;
+        }
+        ssize_t n = read(STDIN_FILENO, inbuf, interactive ? 1 : sizeof inbuf);
+        if (n > 0) {
+            inpos = 0;
+            inlen = (size_t)n;
+        } else if (n == 0 || errno != EINTR) {
+            return;
+        }
+    }
+}
+
 void setup_readline() {
     static short done;
     if (done) return;
@@ -117,6 +153,7 @@ char* cgets(char* buf, const char* prompt) {
     }
     fflush(stdout);
     discard = 0;
+    overlong = 0;
     char* line = readline(prompt);
     readline_started = 1;
     if (!line) {
@@ -125,6 +162,12 @@ char* cgets(char* buf, const char* prompt) {
     }
     if (discard) {
         free(line);
+        return nullptr;
+    }
+    if (overlong) {
+        free(line);
+        discard_rest_of_line();
+        if (!sig_pending()) set_errhdl(ERR_TOO_LONG);
         return nullptr;
     }
     const char* p = line;

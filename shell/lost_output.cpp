@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <stdio_ext.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,4 +91,17 @@ void lost_output_reset() {
     watched[0].fp = stdout;
     watched[0].said = 0;
     lost = 0;
+}
+
+short open_standard_descriptors() {
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open takes the lowest free descriptor: the closed one, as the lower ones are open.
+        int got = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (got != fd) {
+            if (got >= 0) close(got);
+            return 0;
+        }
+    }
+    return 1;
 }

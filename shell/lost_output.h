@@ -24,6 +24,11 @@ short close_watched_output(FILE* fp);
 void output_failed(const char* name, int reason);
 // 1 once any output of this run was lost: the run then ends with exit status 1.
 short output_lost();
+// Makes sure descriptors 0, 1 and 2 are open, before the program opens any file: each closed one
+// is opened on /dev/null (0 for reading, 1 and 2 for writing), so that no file opened later
+// (a trace, a report) becomes standard output or standard error and gets their text. Returns 1,
+// or 0 when /dev/null cannot be opened (the run cannot start safely).
+short open_standard_descriptors();
 // Forgets every stream but standard output and the lost mark (tests only).
 void lost_output_reset();
 

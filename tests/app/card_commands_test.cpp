@@ -55,6 +55,33 @@ TEST_F(CardCommands, IsolateWordsAndSelection) {
     EXPECT_EQ(errhdl_count(), 0);
 }
 
+// The card table holds 17 cards: a bus with more numbers 17 and says on standard error that the
+// others were left without a CSN. A bus of exactly 17 says nothing, and the extra attempt that
+// tells the two apart prints no verbose line.
+TEST_F(CardCommands, IsolateSaysWhenMoreCardsAnswerThanTheTableHolds) {
+    for (short ncards : {17, 18, 20}) {
+        SCOPED_TRACE(ncards);
+        remake_program();
+        for (short i = 0; i < ncards; i++) add_card(make_card(serial_of("QXS3201", 0x100u + i), {}));
+        verbose = 1;
+        testing::internal::CaptureStderr();
+        std::string out = run("ISOLATE");
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(PNP_cards_len, 17);
+        EXPECT_EQ(out.find("CHK:"), std::string::npos) << out;
+        short unnumbered = 0;
+        for (short i = 0; i < ncards; i++) unnumbered += sim_card_csn(i) == 0;
+        EXPECT_EQ(unnumbered, ncards - 17);
+        if (ncards == 17) {
+            EXPECT_EQ(err, "");
+        } else {
+            EXPECT_EQ(err,
+                      "velkor: warning: more than 17 cards answered; the card table holds 17, and the cards "
+                      "beyond it have no Card Select Number\n");
+        }
+    }
+}
+
 TEST_F(CardCommands, DetectSelectsTheFirstCardLoaded) {
     sim_add_builtin_cards();
     run("ISOLATE");

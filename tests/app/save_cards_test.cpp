@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/save_cards.h"
+#include "pnp/isolation.h"
 #include "shell/lost_output.h"
 #include "sim/card_file.h"
 #include "support/program_fixture.h"
@@ -259,6 +260,31 @@ TEST(SaveCards, LoadingACardAgainRewritesItsFile) {
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(dir.names(), std::vector<std::string>{"QXM3360-0003E9A2.hex"});
     EXPECT_EQ(read_back(dir / "QXM3360-0003E9A2.hex"), read_back(cards / "modem.hex"));
+}
+
+// A vendor ID of FF FF reads with a DEL: the saved card's name and comments carry it escaped,
+// and the file reloads as the text card it is (a DEL in a comment made it a raw image).
+TEST(SaveCards, IdsOutsidePrintableTextAreEscapedAndTheCardReloads) {
+    SCRATCH dir, cards("cards");
+    unsigned char serial[9] = {0xFF, 0xFF, 0x00, 0x01, 0x44, 0x33, 0x22, 0x11, 0};
+    serial[8] = testserial_PNP(serial);
+    char head[64];
+    snprintf(head, sizeof head, "FF FF 00 01 44 33 22 11 %02X\n", serial[8]);
+    write_file(cards / "odd.hex", std::string(head) + "0A 10 10\n15 FF FF 00 02 00\n1C FF FF 00 03\n79 00\n");
+    const std::string script = "ISOLATE\nPNP_CSN = 0\nDETECT 1\nSTATUS\nDUMP\nEXIT\n";
+    RUN_RESULT first = run_velkor({"--card", cards / "odd.hex", "--save-cards", dir.path}, script);
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(dir.names(), std::vector<std::string>{"\\x7f__0001-11223344.hex"});
+    std::string text = slurp(dir / dir.names()[0]);
+    for (char c : text) ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << text;
+    EXPECT_NE(text.find("# Plug and Play ISA card \\x7f__0001, serial number 11223344"), std::string::npos);
+    EXPECT_NE(text.find("# Logical device ID \\x7f__0002\n"), std::string::npos) << text;
+
+    RUN_RESULT again = run_velkor({"--card", dir / dir.names()[0]}, script);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.err, "");
+    EXPECT_EQ(again.out, first.out);
+    EXPECT_NE(first.out.find("\x7f__0001"), std::string::npos) << first.out;  // STATUS prints the ID as read
 }
 
 TEST(SaveCards, FileThatCannotBeWrittenIsSaidAndFailsTheRun) {
