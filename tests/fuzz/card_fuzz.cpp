@@ -1,12 +1,14 @@
 // Fuzz target: arbitrary bytes as a card file, then as a card on the simulated bus (isolated, read,
-// dumped and read into the resource model), and as stored resource data handed straight to the
-// decoders.
+// dumped, read into the resource model, and saved as --save-cards does, which must read back as the
+// same bytes), and as stored resource data handed straight to the decoders.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
+#include "app/save_cards.h"
 #include "harness.h"
 #include "input/input_stack.h"
 #include "pnp/dump.h"
@@ -30,6 +32,28 @@ void dump_card(short index) {
         if (model.devices[d].nfunctions > RES_MAX_FUNCTIONS) abort();
 }
 
+// The card saved as --save-cards saves it, read back by --card's reader: the same bytes, always.
+void save_and_reload(short index) {
+    const CARD_TYP& card = PNP_cards[index];
+    if (!card.resdata) return;
+    std::string dir = std::string(fuzz_workdir()) + "/saved";
+    mkdir(dir.c_str(), 0700);
+    save_cards_dir = dir.c_str();
+    short saved = save_card(card);
+    save_cards_dir = nullptr;
+    if (!saved) abort();
+    char name[64];
+    card_file_name(card.serial, name, sizeof name);
+    std::string path = dir + "/" + name;
+    static unsigned char bytes[CARD_BYTES_MAX];
+    char err[256];
+    long n = read_card_file(path.c_str(), bytes, sizeof bytes, err, sizeof err);
+    remove(path.c_str());
+    if (n != 9 + card.reslen || memcmp(bytes, card.serial, 9) != 0 ||
+        memcmp(bytes + 9, card.resdata, (size_t)card.reslen) != 0)
+        abort();
+}
+
 // The card reader, then the protocol and the dumps on a bus holding that card.
 void as_card_file(const uint8_t* data, size_t size) {
     std::string path = std::string(fuzz_workdir()) + "/card.hex";
@@ -49,7 +73,10 @@ void as_card_file(const uint8_t* data, size_t size) {
     verbose = (short)(bytes[0] & 1);
     if (isolate_PNP(4)) {
         loadcard_PNP(1);
-        for (short i = 0; i < PNP_cards_len; i++) dump_card(i);
+        for (short i = 0; i < PNP_cards_len; i++) {
+            dump_card(i);
+            save_and_reload(i);
+        }
     }
     clean_PNP();
 }
