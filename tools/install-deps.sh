@@ -11,6 +11,8 @@ command -v g++ >/dev/null 2>&1 || missing="$missing g++"
 [ -f /usr/include/readline/readline.h ] || missing="$missing libreadline-dev"
 [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
 [ -f /usr/include/glpk.h ] || missing="$missing libglpk-dev"       # the planner's solver
+[ -f /usr/include/json-c/json.h ] || missing="$missing libjson-c-dev"  # --json output
+[ -f /usr/share/hwdata/pnp.ids ] || missing="$missing hwdata"       # vendor names (read at run time)
 command -v groff >/dev/null 2>&1 || missing="$missing groff-base"   # the manual page test
 if [ -n "${VELKOR_FUZZ_DEPS:-}" ]; then
   command -v clang++ >/dev/null 2>&1 || missing="$missing clang"
