@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/list.h"
 #include "app/plan.h"
 #include "input/input_stack.h"
 #include "pnp/ports.h"
@@ -40,6 +41,11 @@ const char* const usage_text =
     "                     as any plan can (proven), and print the script that applies\n"
     "                     them (no shell, no command files; exit status 1 when a device\n"
     "                     has no room)\n"
+    "      --list [ID]... list every card and logical device with its current\n"
+    "                     resources (no shell); IDs narrow it to the cards and devices\n"
+    "                     whose vendor, device or compatible ID is one of them\n"
+    "  -v, --verbose      with --list: what each device can be set to as well\n"
+    "      --json         with --list or --plan: one JSON document instead of text\n"
     "  -e, --exit-on-error  end the run at the first error report, with exit status 1\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
@@ -54,6 +60,9 @@ const char* const usage_text =
 struct OPTIONS_TYP {
     short sim;
     short plan;
+    short list;
+    short verbose;
+    short json;
     std::vector<const char*> cards;
     const char* trace;
     int first_file;
@@ -63,6 +72,9 @@ struct OPTIONS_TYP {
 int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
     o.sim = 0;
     o.plan = 0;
+    o.list = 0;
+    o.verbose = 0;
+    o.json = 0;
     o.trace = nullptr;
     int i = 1;
     for (; i < argc; i++) {
@@ -86,6 +98,18 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         }
         if (!strcmp(a, "--plan")) {
             o.plan = 1;
+            continue;
+        }
+        if (!strcmp(a, "--list")) {
+            o.list = 1;
+            continue;
+        }
+        if (!strcmp(a, "-v") || !strcmp(a, "--verbose")) {
+            o.verbose = 1;
+            continue;
+        }
+        if (!strcmp(a, "--json")) {
+            o.json = 1;
             continue;
         }
         if (!strcmp(a, "-e") || !strcmp(a, "--exit-on-error")) {
@@ -127,6 +151,14 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         if (save && !use_save_cards_dir(value)) return 2;
     }
     o.first_file = i;
+    const char* misuse = o.plan && o.list                ? "--plan and --list do not go together"
+                         : o.verbose && !o.list           ? "-v goes with --list"
+                         : o.json && !o.plan && !o.list ? "--json goes with --list or --plan"
+                                                          : nullptr;
+    if (misuse) {
+        fprintf(stderr, "velkor: %s\nTry 'velkor --help' for more information.\n", misuse);
+        return 2;
+    }
     // The plan is all a --plan run does: a command file would silently not run.
     if (o.plan && i < argc) {
         fprintf(stderr,
@@ -154,8 +186,17 @@ int velkor_main(int argc, char** argv) {
         fprintf(stderr, "velkor: cannot open trace file '%s': %s\n", o.trace, strerror(errno));
         return 2;
     }
+    if (o.list) {
+        // What follows the options are IDs, not command files.
+        status = run_list(o.verbose, o.json, (const char* const*)argv + o.first_file,
+                          (short)(argc - o.first_file > 0x7FFF ? 0x7FFF : argc - o.first_file));
+        trace_close();
+        check_outputs();
+        plan_die_of_signal();
+        return output_lost() ? 1 : status;
+    }
     if (o.plan) {
-        status = run_plan();
+        status = run_plan(o.json);
         trace_close();
         check_outputs();
         plan_die_of_signal();  // a run a signal ended dies of it, its files closed

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/bus_cards.h"
 #include "app/device_config.h"
 #include "app/host_checks.h"
 #include "app/plan_solver.h"
@@ -1177,56 +1178,22 @@ void plan_die_of_signal() {
     raise(signo);
 }
 
-int run_plan() {
-    static RES_CARD res[PLAN_MAX_CARDS];
+int run_plan(short json) {
     static PLAN plan;
     const RES_CARD* resp[PLAN_MAX_CARDS];
     PLAN_CARD_INFO info[PLAN_MAX_CARDS];
+    BUS_CARD cards[PLAN_MAX_CARDS];
     install_signals();
-    if (!init_APP() || PNP_permitted != 1) {
-        if (PNP_permitted != 1)
-            fprintf(stderr, "velkor: plan: no permission for the PnP ports, nothing planned\n");
+    const BUS_RUN run = {"plan", "nothing planned", "planned as read"};
+    short unloaded = 0;
+    short ncards = load_bus_cards(&run, cards, PLAN_MAX_CARDS, &unloaded);
+    if (ncards < 0) {  // no script, and with SIGPIPE no more output either
         clean_APP();
         return 1;
     }
-    warn_kernel_pnp_once();
-    short found = sig_pending() ? 0 : isolate_PNP(PNP_CONFIG_RESET_CSN);
-    warn_cards_beyond_table();
-    drop_DEVICE();
-    short ncards = 0, unloaded = 0;
-    if (found) {
-        PNP_csn = 0;
-        PNP_csn_idx = -1;
-        PNP_device = -1;
-        Uport = PNP_port;
-        short n = PNP_cards_len;
-        for (short csn = 1; csn <= n && ncards < PLAN_MAX_CARDS && !sig_pending(); csn++) {
-            defaultport_PNP(Uport);
-            short loaded = loadcard_PNP(csn);
-            drop_DEVICE();
-            short idx = findcard_PNP(csn);
-            CARD_TYP* card = idx >= 0 ? usedcard_PNP(idx) : nullptr;
-            if (!loaded || !card) {
-                fprintf(stderr, "velkor: plan: card %d cannot be loaded; it is left out\n", csn);
-                unloaded++;
-                continue;
-            }
-            save_loaded_card(csn);
-            if (!res_decode(card->resdata, card->reslen, &res[ncards]))
-                fprintf(stderr,
-                        "velkor: plan: the resource data of card %d is cut or "
-                        "malformed; planned as read\n",
-                        csn);
-            resp[ncards] = &res[ncards];
-            info[ncards] = PLAN_CARD_INFO{(short)csn, card->vendor, card->serial, &res[ncards]};
-            ncards++;
-        }
-    } else if (!sig_pending()) {
-        fprintf(stderr, "velkor: plan: no cards found\n");
-    }
-    if (sig_pending()) {  // no script, and with SIGPIPE no more output either
-        clean_APP();
-        return 1;
+    for (short c = 0; c < ncards; c++) {
+        resp[c] = cards[c].res;
+        info[c] = PLAN_CARD_INFO{cards[c].csn, cards[c].card->vendor, cards[c].card->serial, cards[c].res};
     }
     PLAN_SETUP setup = {host_checks_root(), (unsigned short)PNP_port, PLAN_TIME_LIMIT_MS};
     plan_search(resp, ncards, &setup, &plan);
@@ -1241,7 +1208,7 @@ int run_plan() {
     struct tm tmv;
     localtime_r(&now, &tmv);
     strftime(when, sizeof when, "%Y-%m-%d %H:%M", &tmv);
-    short written = plan_print(stdout, &plan, info, ncards, when);
+    short written = json ? plan_print_json(stdout, &plan, info, ncards) : plan_print(stdout, &plan, info, ncards, when);
     clean_APP();
     short all = plan.placed == plan.ndevices && !unloaded;
     for (short c = 0; c < ncards; c++) all = all && left_out(info[c].res) == 0;

@@ -118,12 +118,19 @@ struct PLAN_CARD_INFO {
 // reason. Returns 1, or 0 when a write failed (fp is not flushed: the caller flushes or closes it).
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when);
 
+// The plan as one JSON document on fp: whether it is proven and how many devices it places, then
+// per card its CSN, IDs, names and serial number, and per device whether it is placed and active,
+// its configuration and priority, the values of its register sets, and why it is not placed
+// (the manual page gives the schema). Returns as json_write.
+short plan_print_json(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards);
+
 // The --plan run: start-up, isolation, every card loaded and decoded, the plan searched and its
 // script printed on standard output, what is not placed named on standard error, clean-up.
 // SIGINT, SIGTERM and SIGHUP end it through the clean-up (the cards back in Wait for Key),
-// printing no script. Returns the exit status: 0 when every device is placed, 1 when not, or
+// printing no script. With json the plan is printed as one JSON document instead of a script
+// (plan_print_json). Returns the exit status: 0 when every device is placed, 1 when not, or
 // without port permission, or when output was lost, or when a signal ended it.
-int run_plan();
+int run_plan(short json = 0);
 // After run_plan and the closing of the program's files: when SIGINT, SIGTERM or SIGHUP ended
 // the run, the program dies of that signal, as a caller expects of a command it interrupted.
 // Otherwise it returns at once.

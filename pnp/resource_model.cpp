@@ -178,17 +178,29 @@ void check_length(READER* r, short large, unsigned name, long len) {
             r->card->malformed = 1;
 }
 
+// A Compatible Device ID of the device being read; past RES_MAX_COMPAT only counted.
+void add_compat(READER* r, const RES_ITEM& s) {
+    RES_DEVICE* dev = r->dev;
+    if (!dev || r->dropping) return;
+    if (dev->compat_seen < 0x7FFF) dev->compat_seen++;
+    if (dev->ncompat >= RES_MAX_COMPAT) return;
+    unsigned char id[4];
+    for (int i = 0; i < 4; i++) id[i] = (unsigned char)s.b(i);
+    res_eisa_id_text(id, dev->compat[dev->ncompat++]);
+}
+
 void read_small(READER* r, unsigned name, const RES_ITEM& s) {
     check_length(r, 0, name, s.have);
     switch (name) {
     case RES_LOGICAL_DEVICE_ID: begin_device(r, s); break;
+    case RES_COMPATIBLE_ID: add_compat(r, s); break;
     case RES_IRQ_FORMAT: add_irq(r, s); break;
     case RES_DMA_FORMAT: add_dma(r, s); break;
     case RES_START_DEPENDENT: begin_function(r, s); break;
     case RES_END_DEPENDENT: end_functions(r); break;
     case RES_IO_PORT: add_io(r, s, 0); break;
     case RES_FIXED_IO_PORT: add_io(r, s, 1); break;
-    default: break;  // version, compatible IDs, vendor items and reserved names carry no resource
+    default: break;  // version, vendor items and reserved names carry no resource
     }
 }
 
@@ -504,4 +516,14 @@ short res_mem_fits(const RES_DEVICE* dev, short bits, short index, unsigned long
     short fits = range_fits(dev, mem_kind(bits), index, address, bits == 32 ? 8 : 6, &got, &t);
     if (len) *len = got;
     return fits;
+}
+
+const char* res_priority_name(short priority) {
+    switch (priority) {
+    case RES_FIXED: return "fixed";
+    case RES_GOOD: return "good";
+    case RES_ACCEPTABLE: return "acceptable";
+    case RES_SUBOPTIMAL: return "sub-optimal";
+    default: return nullptr;
+    }
 }

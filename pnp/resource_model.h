@@ -23,11 +23,16 @@ enum RES_BOUND {
     RES_MAX_DEVICES = 16,
     RES_MAX_FUNCTIONS = 16,
     RES_NAME_MAX = 64,  // an ANSI identifier string keeps at most 63 characters and a NUL
+    RES_MAX_COMPAT = 8,  // compatible IDs kept a device (all are counted)
 };
 
 // The priority of a set: the fixed part, or a Start Dependent Function's priority byte (0..255;
 // a Start Dependent Function without one is acceptable).
 enum RES_PRIORITY { RES_FIXED = -1, RES_GOOD = 0, RES_ACCEPTABLE = 1, RES_SUBOPTIMAL = 2 };
+
+// The word for a dependent function's priority, "good", "acceptable" or "sub-optimal" (RES_FIXED:
+// "fixed"); null for a reserved value.
+const char* res_priority_name(short priority);
 
 // The kinds of descriptor, for res_count.
 enum RES_KIND { RES_KIND_IO, RES_KIND_IRQ, RES_KIND_DMA, RES_KIND_MEM, RES_KIND_MEM32 };
@@ -81,6 +86,9 @@ struct RES_DEVICE {
     unsigned char id[4];      // its Logical Device ID
     char idtext[8];           // that ID as text, as DUMP shows it ("CTL0045", "PNPb02f")
     char name[RES_NAME_MAX];  // its first ANSI identifier string ("" when none)
+    char compat[RES_MAX_COMPAT][RES_EISA_ID_SIZE];  // its Compatible Device IDs as text, in order
+    short ncompat;
+    short compat_seen;  // Compatible Device ID items of the device, kept or not
     RES_SET common;           // before the first Start Dependent Function
     RES_SET after;            // after End Dependent Functions
     RES_SET functions[RES_MAX_FUNCTIONS];

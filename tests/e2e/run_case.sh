@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs one end-to-end case: the program on NAME.pnp with stdin from /dev/null, its standard output
-# compared byte for byte with NAME.out. Optional beside it:
+# compared byte for byte with NAME.out. A case given as NAME.args instead runs the program with
+# those words alone (a run without command files, such as --list). Optional beside it:
 #   NAME.args   the command-line words before the command file ($DIR = here);
 #               without it the case runs with --sim, so that no case depends on port permission
 #   NAME.env    environment assignments, one per line
@@ -15,7 +16,9 @@
 #                                     (skipped) where tracing is not possible.
 set -u
 bin="$1"; case="$2"; trap_bin="${3:-}"
-dir="$(cd "$(dirname "$case")" && pwd)"; name="$(basename "$case" .pnp)"
+dir="$(cd "$(dirname "$case")" && pwd)"; name="$(basename "$case" .pnp)"; name="${name%.args}"
+command_file=("$case")
+[ "${case%.args}" != "$case" ] && command_file=()
 DIR="$dir"
 args=(--sim)
 [ -f "$dir/$name.args" ] && eval "args=($(cat "$dir/$name.args"))"
@@ -31,7 +34,7 @@ run_in() {
   local at="$1"; shift
   mkdir -p "$at"
   [ -d "$dir/files" ] && cp -r "$dir/files/." "$at/"
-  (cd "$at" && env "${envs[@]+"${envs[@]}"}" "$@" "$case" </dev/null >"$at/out" 2>"$at/err")
+  (cd "$at" && env "${envs[@]+"${envs[@]}"}" "$@" "${command_file[@]+"${command_file[@]}"}" </dev/null >"$at/out" 2>"$at/err")
 }
 
 # check BUS DIR STATUS: standard output and status as the case expects.
