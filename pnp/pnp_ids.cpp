@@ -122,8 +122,9 @@ void read_list() {
     if (!path || !*path) path = SYSTEM_LIST;
     HOST_FILE hf;
     if (!host_open_path(path, hf)) return;
-    // Two bytes more than the list's own: the byte after the last one of a line that ends there,
-    // and the end the reader counts. A line cut by the limit leaves none.
+    // Two more than the list's bytes: the reader counts what ends a line (its newline, or the end
+    // of the file) too, so a line whose text ends at the limit leaves one over, and a line the
+    // limit cuts leaves none.
     hf.left = PNP_IDS_READ_MAX + 2;
     char line[PNP_IDS_LINE_SIZE];
     for (long lines = 0; lines < PNP_IDS_LINES_MAX; lines++) {
