@@ -20,6 +20,7 @@
 #include "pnp/host_resources.h"
 #include "pnp/io_decode.h"
 #include "pnp/isolation.h"
+#include "pnp/pnp_ids.h"
 #include "pnp/resources.h"
 #include "pnp/state.h"
 #include "shell/signals.h"
@@ -1104,8 +1105,10 @@ short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short 
     for (short c = 0; c < ncards; c++) {
         const PLAN_CARD_INFO* ci = &cards[c];
         const unsigned char* s = ci->serial;
-        fprintf(fp, "#\n# Card %d: %s, serial number %02X%02X%02X%02X%s%s\n", ci->csn, ci->vendor, s[7], s[6],
-                s[5], s[4], ci->res->name[0] ? ", " : "", ci->res->name);
+        const char* maker = pnp_vendor_name(ci->vendor);
+        fprintf(fp, "#\n# Card %d: %s%s%s%s, serial number %02X%02X%02X%02X%s%s\n", ci->csn, ci->vendor,
+                maker ? " (" : "", maker ? maker : "", maker ? ")" : "", s[7], s[6], s[5], s[4],
+                ci->res->name[0] ? ", " : "", ci->res->name);
         fprintf(fp, "PNP_CSN = 0\nDETECT %d\n", ci->csn);
         for (; e < plan->ndevices && plan->devices[e].card == c; e++) {
             const PLAN_DEVICE* p = &plan->devices[e];

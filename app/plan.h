@@ -112,8 +112,10 @@ struct PLAN_CARD_INFO {
 };
 
 // Writes the VELKOR script that applies plan to fp: a header with when (a date) and what was
-// proven ("14 of 16 devices placed; no plan places more"), ISOLATE, then per card
-// PNP_CSN = 0 / DETECT n and per placed device its DEVICE lines; a device left inactive gets
+// proven ("14 of 16 devices placed; no plan places more"), ISOLATE, then per card a comment
+// that names it ("# Card 1: CTL00e4 (Creative Technology Ltd), serial number 1DCF64A1, ...", the
+// vendor's name as pnp_vendor_name gives it, left out when unknown), PNP_CSN = 0 / DETECT n and
+// per placed device its DEVICE lines; a device left inactive gets
 // DEVICE SET INACTIVE and a comment with the reason, a device not placed a comment with the
 // reason. Returns 1, or 0 when a write failed (fp is not flushed: the caller flushes or closes it).
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when);

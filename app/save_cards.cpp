@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "pnp/pnp_ids.h"
 #include "pnp/resource_items.h"
 #include "shell/lost_output.h"
 #include "shell/version.h"
@@ -29,8 +30,8 @@ unsigned long serial_number(const unsigned char* serial) {
 }
 
 // A printable copy of text in out (n bytes, cut to fit): each byte outside printable ASCII (a
-// vendor ID of FF FF reads with a DEL) as \xHH, as systemd escapes unit names, so that a saved
-// card's name and comments stay text and its file reloads as text.
+// vendor ID of FF FF reads with a DEL, a vendor's name may be UTF-8) as \xHH, as systemd escapes
+// unit names, so that a saved card's name and comments stay text and its file reloads as text.
 void printable(const char* text, char* out, size_t n) {
     size_t len = 0;
     for (const unsigned char* p = (const unsigned char*)text; *p && len + 1 < n; p++) {
@@ -77,11 +78,15 @@ void card_file_name(const unsigned char* serial, char* name, size_t n) {
 
 void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char* resdata, long reslen,
                      const char* when) {
-    char vendor[4 * RES_EISA_ID_SIZE];
+    char vendor[4 * RES_EISA_ID_SIZE], maker[4 * PNP_IDS_NAME_SIZE] = "";
     printable(devid_PNP(serial), vendor, sizeof vendor);
+    const char* name = pnp_vendor_name(devid_PNP(serial));
+    if (name) printable(name, maker, sizeof maker);
     unsigned long number = serial_number(serial);
-    fprintf(fp, "# Plug and Play ISA card %s, serial number %08lX: the bytes it returned after a Wake\n",
-            vendor, number);
+    fprintf(fp,
+            "# Plug and Play ISA card %s%s%s%s, serial number %08lX: the bytes it returned after a "
+            "Wake\n",
+            vendor, name ? " (" : "", maker, name ? ")" : "", number);
     fprintf(fp, "# Saved by %s for --card\n", version);
     fprintf(fp, "# Date: %s\n", when);
     put_bytes(fp, serial, SERIAL_SIZE);

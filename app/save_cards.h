@@ -20,11 +20,14 @@ short use_save_cards_dir(const char* dir);
 // hexadecimal. Written to name (n bytes, cut to fit). Can't fail.
 void card_file_name(const unsigned char* serial, char* name, size_t n);
 
-// Writes the card file text of a card to fp: a comment header (when is the date and time line's
-// text), the 9 serial bytes on one line, then one line per resource item of the reslen bytes of
-// resdata, each labelled, through the End tag and its checksum. Bytes that make no whole item
-// (cut or malformed data) go on one last line, so that the file holds every byte given; nothing
-// past reslen is read. Write errors are left in fp's error flag.
+// Writes the card file text of a card to fp: a comment header (its first line "# Plug and Play
+// ISA card CTL00e4 (Creative Technology Ltd), serial number ...", the vendor's name as
+// pnp_vendor_name gives it, left out when unknown, each byte of it outside printable ASCII as
+// \xHH; when is the date and time line's text), the 9 serial bytes on one line, then one line
+// per resource item of the reslen bytes of resdata, each labelled, through the End tag and its
+// checksum. Bytes that make no whole item (cut or malformed data) go on one last line, so that the
+// file holds every byte given; nothing past reslen is read. Write errors are left in fp's error
+// flag.
 void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char* resdata, long reslen,
                      const char* when);
 

@@ -18,6 +18,7 @@
 #include "pnp/resource_model.h"
 #include "shell/signals.h"
 #include "sim/card_file.h"
+#include "support/pnp_ids_env.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 #include "support/sim_cards.h"
@@ -930,6 +931,44 @@ TEST(PlanRun, SameCardsAndHostGiveTheSameScript) {
     // another host, another plan: pc-sound holds IRQ 5 and 10
     RUN_RESULT c = run_plan_with(three, (source_dir + "/tests/host/pc-sound").c_str());
     EXPECT_NE(without_date(a.out), without_date(c.out));
+}
+
+// Each card's comment names its vendor from the PnP ID list; without a name the line is as it
+// was, and no other line of the script changes.
+TEST(PlanRun, CardCommentsNameTheVendor) {
+    PNP_IDS_ENV env(test_pnp_ids());
+    RUN_RESULT named = run_velkor({"--sim", "--plan"});
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_NE(named.out.find(
+                  "\n# Card 1: QXS3201 (Quixotic Systems), serial number 00A51C07, QX SoundWave 32 PnP\n"),
+              std::string::npos)
+        << named.out;
+    EXPECT_NE(
+        named.out.find("\n# Card 2: QXM3360 (Quixotic Modems Z\xc3\xbcrich AG), serial number 0003E9A2, QX "
+                       "Voice Modem 33.6\n"),
+        std::string::npos)
+        << named.out;
+    RUN_RESULT awe = run_plan_with({"ctl00e4-creative-sb-awe64-ct4520.hex"}, nullptr);
+    EXPECT_NE(awe.out.find("\n# Card 1: CTL00e4 (Creative Technology Ltd), serial number 1DCF64A1, "),
+              std::string::npos)
+        << awe.out;
+
+    env.use((source_dir + "/tests/no-such-pnp.ids").c_str());
+    RUN_RESULT plain = run_velkor({"--sim", "--plan"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.out.find("\n# Card 1: QXS3201, serial number 00A51C07, QX SoundWave 32 PnP\n"),
+              std::string::npos)
+        << plain.out;
+    const std::regex card_line("# Card [0-9]+: [^\n]*\n");
+    EXPECT_EQ(std::regex_replace(without_date(named.out), card_line, ""),
+              std::regex_replace(without_date(plain.out), card_line, ""));
+
+    // The script runs as it did, the name's UTF-8 in its comments.
+    SCRATCH_DIR dir("plan-names");
+    std::ofstream(dir.path + "/boot.pnp") << named.out;
+    RUN_RESULT run = run_velkor({"--sim", "-e", dir.path + "/boot.pnp"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
 }
 
 TEST(PlanRun, WithoutPortPermissionNothingIsPlanned) {

@@ -15,6 +15,7 @@
 #include "pnp/isolation.h"
 #include "shell/lost_output.h"
 #include "sim/card_file.h"
+#include "support/pnp_ids_env.h"
 #include "support/program_fixture.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
@@ -101,12 +102,19 @@ TEST(SaveCards, SavedCardsGiveTheSameOutputAsTheCardsRead) {
 
 TEST(SaveCards, FileHoldsExactlyTheBytesTheCardReturned) {
     SCRATCH dir;
+    PNP_IDS_ENV names(test_pnp_ids());
     std::string card = real + "ctl00e4-creative-sb-awe64-ct4520.hex";
     RUN_RESULT r = run_velkor({"--card", card, "--save-cards=" + dir.path}, "ISOLATE\nDETECT 1\nEXIT\n");
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(dir.names(), std::vector<std::string>{"CTL00e4-1DCF64A1.hex"});
     EXPECT_EQ(read_back(dir / "CTL00e4-1DCF64A1.hex"), read_back(card));
     std::string text = slurp(dir / "CTL00e4-1DCF64A1.hex");
+    EXPECT_EQ(
+        text.rfind("# Plug and Play ISA card CTL00e4 (Creative Technology Ltd), serial number 1DCF64A1: the "
+                   "bytes it returned after a Wake\n",
+                   0),
+        0u)
+        << text;
     EXPECT_NE(
         text.find("\n0E 8C 00 E4 A1 64 CF 1D 42   # serial identifier: vendor ID CTL00e4, serial number "
                   "1DCF64A1, checksum 42\n"),
@@ -285,6 +293,36 @@ TEST(SaveCards, IdsOutsidePrintableTextAreEscapedAndTheCardReloads) {
     EXPECT_EQ(again.err, "");
     EXPECT_EQ(again.out, first.out);
     EXPECT_NE(first.out.find("\x7f__0001"), std::string::npos) << first.out;  // STATUS prints the ID as read
+}
+
+// The vendor's name from the PnP ID list follows the ID in the header, its UTF-8 escaped as the ID
+// would be, and the card reloads; a vendor without a name has the ID alone.
+TEST(SaveCards, HeaderNamesTheVendorInPrintableText) {
+    SCRATCH dir;
+    PNP_IDS_ENV names(test_pnp_ids());
+    const std::string script = detect_script(2);
+    RUN_RESULT saved = run_velkor({"--sim", "--save-cards", dir.path}, script);
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    std::string modem = slurp(dir / "QXM3360-0003E9A2.hex");
+    EXPECT_EQ(
+        modem.rfind("# Plug and Play ISA card QXM3360 (Quixotic Modems Z\\xc3\\xbcrich AG), serial number "
+                    "0003E9A2: the bytes it returned after a Wake\n",
+                    0),
+        0u)
+        << modem;
+    for (char c : modem) ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << modem;
+    EXPECT_EQ(
+        slurp(dir / "QXS3201-00A51C07.hex").rfind("# Plug and Play ISA card QXS3201 (Quixotic Systems), ", 0),
+        0u);
+    RUN_RESULT copy = run_velkor(card_args(dir), script);
+    EXPECT_EQ(copy.status, 0) << copy.err;
+    EXPECT_EQ(copy.err, "");
+    EXPECT_EQ(copy.out, saved.out);
+
+    names.use((dir / "no-such-pnp.ids").c_str());
+    ASSERT_EQ(run_velkor({"--sim", "--save-cards", dir.path}, script).status, 0);
+    EXPECT_EQ(
+        slurp(dir / "QXS3201-00A51C07.hex").rfind("# Plug and Play ISA card QXS3201, serial number ", 0), 0u);
 }
 
 TEST(SaveCards, FileThatCannotBeWrittenIsSaidAndFailsTheRun) {

@@ -9,6 +9,7 @@
 #include "app/device_config.h"
 #include "input/input_stack.h"
 #include "pnp/host_resources.h"
+#include "pnp/pnp_ids.h"
 #include "pnp/ports.h"
 #include "pnp/state.h"
 #include "script/output.h"
@@ -53,6 +54,7 @@ void remake_program() {
     refuse_permit = refuse_privilege = 0;
     init_PNP();
     host_forget();
+    pnp_ids_forget();
 
     close_outfile();
     file_confine_dir = nullptr;

@@ -12,7 +12,7 @@
 // confinement of FILE names, SHELL allowed; no signal pending; no output lost; configuration
 // mode off; no trace; the empty simulated bus at clock 0 in place, its log empty and nothing
 // refused; the PnP globals and the card table as init_PNP leaves them, with permission
-// granted; no host file read yet; no allocation set to fail. Can't fail.
+// granted; no host file and no vendor name read yet; no allocation set to fail. Can't fail.
 void remake_program();
 
 // The keyboard types text (lines ended by "\n"); after it the keyboard is at end of input.
