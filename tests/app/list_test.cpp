@@ -9,6 +9,7 @@
 
 #include "app/application.h"
 #include "app/list.h"
+#include "support/pnp_ids_env.h"
 #include "support/program_fixture.h"
 #include "support/run_program.h"
 #include "support/sim_cards.h"
@@ -41,6 +42,7 @@ const BYTES test_card = make_card(
 
 class List : public ProgramTest {
 protected:
+    PNP_IDS_ENV names{test_pnp_ids()};
     static LIST list;
     // The test card on the bus with device 0 configured; the list read from it.
     void read() {
@@ -87,6 +89,7 @@ TEST_F(List, RegistersInTheKernelsConventions) {
     read();
     EXPECT_EQ(text(0),
               "Card 1: QXS3201 \"Test\xFF card\"\n"
+              "\tVendor: Quixotic Systems\n"
               "\tSerial number: 11223344\n"
               "\tDevice 0: QXS0001 \"Dev?ice\"\n"
               "\t\tCompatible IDs: PNPb02f PNP0600\n"
@@ -178,6 +181,7 @@ TEST_F(List, JsonHoldsTheSameFacts) {
 
 // --plan --json of the six real cards holds every device, placed or not, and what was proven.
 TEST(PlanJson, HoldsEveryDeviceOfTheRealCards) {
+    PNP_IDS_ENV names(test_pnp_ids());
     std::vector<std::string> args = {"--plan", "--json"};
     int devices = 0, placed = 0;
     for (const char* name : {"azt1008-aztech-azt2320.hex", "csc4232-crystal-cs4232.hex",
