@@ -134,12 +134,14 @@ static short cards_without_id(const KPNP_READ& r) {
     return n;
 }
 
-// A sysfs device entry dir (sys/bus/pnp/devices/NAME), when NAME is an ISA PnP device's: kept
-// with its id, the driver its driver link names, and its card's id from the card directory above
-// it (sysfs's link leads into it).
+// A sysfs device entry dir (sys/bus/pnp/devices/NAME), when NAME is an ISA PnP device's and the
+// entry a directory (through its link; nothing else is opened, a FIFO never waited on): kept with
+// its id, the driver its driver link names, and its card's id from the card directory above it
+// (sysfs's link leads into it).
 static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) {
     short card, dev;
-    if (!parse_isapnp_name(name, card, dev)) return;
+    struct stat st;
+    if (!parse_isapnp_name(name, card, dev) || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return;
     KERNEL_PNP_CARD* c = card_of(r, card);
     KERNEL_PNP_DEVICE* d = c ? new_device(c, dev) : nullptr;
     if (!d) return;

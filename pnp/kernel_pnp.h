@@ -37,8 +37,9 @@ struct KERNEL_PNP {
 };
 
 // Reads which cards the kernel's ISA PnP driver manages into *k (always filled in). From sysfs:
-// every entry of sys/bus/pnp/devices named "PP:CC.DD" (protocol, card, device, hex) is a device
-// of an ISA PnP card; entries without the device part ("00:0a", PnP BIOS and ACPI) are not. A
+// every entry of sys/bus/pnp/devices named "PP:CC.DD" (protocol, card, device, hex) that is a
+// directory, or a link to one, is a device of an ISA PnP card; entries without the device part
+// ("00:0a", PnP BIOS and ACPI) are not, nor are files, FIFOs and links that lead nowhere. A
 // device's id is the first line of its id file (else its entry name), its driver the last part
 // of its driver link, its card's id the card_id file of the device directory's parent (the card
 // directory, as the entry is a link into sys/devices/pnpN/PP:CC/). In a copy of sysfs that

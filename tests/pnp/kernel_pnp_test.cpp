@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 #include "pnp/kernel_pnp.h"
 #include "support/made_host.h"
@@ -125,6 +126,32 @@ TEST_F(MadeHost, ProcfsServesWhenSysfsHasNoIsaPnpDevice) {
     char lines[2][HOST_TEXT_SIZE];
     ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 1);
     EXPECT_STREQ(lines[0], "the kernel's ISA PnP driver manages 1 card (card 1); ISOLATE renumbers them");
+}
+
+// Only directories, or links to them, are devices: a FIFO (never opened: it would wait for a
+// writer), a regular file, a link loop and a dangling link named as devices are not cards.
+// FIFOs where the driver and card directories are looked for are passed over too.
+TEST_F(MadeHost, OnlyDirectoriesAreKernelDevices) {
+    namespace fs = std::filesystem;
+    write("sys/bus/pnp/devices/01:05.00/id", "GEN0001\n");
+    write("sys/bus/pnp/devices/01:03.00", "not a device\n");
+    write("sys/bus/pnp/drivers/plain/uevent", "");
+    write("sys/devices/pnp1/01:05/card_id", "GEN00e4\n");
+    fs::create_directories(root + "/proc/bus/isapnp");
+    for (const char* fifo : {"sys/bus/pnp/devices/01:02.00", "sys/bus/pnp/drivers/fifo", "sys/devices/pnp0",
+                             "proc/bus/isapnp/03"})
+        ASSERT_EQ(mkfifo((root + "/" + fifo).c_str(), 0600), 0) << fifo;
+    fs::create_symlink("01:04.00", root + "/sys/bus/pnp/devices/01:04.00");
+    fs::create_symlink("/nonexistent/01:06.00", root + "/sys/bus/pnp/devices/01:06.00");
+    char lines[2][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 1);
+    EXPECT_STREQ(lines[0], "the kernel's ISA PnP driver manages 1 card (GEN00e4); ISOLATE renumbers them");
+
+    // without the genuine device, nothing is left of sysfs, nor of the FIFO in procfs
+    fs::remove_all(root + "/sys/bus/pnp/devices/01:05.00");
+    KERNEL_PNP k;
+    EXPECT_EQ(kernel_pnp_read(root.c_str(), &k), 0);
+    EXPECT_EQ(k.source, KPNP_NONE);
 }
 
 // A copy of sysfs made by following links on a machine of 16 cards of 256 devices and 3,000
