@@ -134,6 +134,16 @@ static short cards_without_id(const KPNP_READ& r) {
     return n;
 }
 
+// Reads c's id from the card_id file at path and counts c as named. 1, or 0 (c as it was) when
+// the file cannot be read or its line is empty.
+static short read_card_id(const char* path, KPNP_READ& r, KERNEL_PNP_CARD* c) {
+    char id[KPNP_ID_SIZE] = "";  // whole, so that the card's id has no bytes left unset
+    if (!read_first_line(path, id, sizeof id)) return 0;
+    memcpy(c->id, id, sizeof c->id);
+    set_bit(r.named, c->number);
+    return 1;
+}
+
 // A sysfs device entry dir (sys/bus/pnp/devices/NAME), when NAME is an ISA PnP device's and the
 // entry a directory (through its link; nothing else is opened, a FIFO never waited on): kept with
 // its id, the driver its driver link names, and its card's id from the card directory above it
@@ -157,11 +167,7 @@ static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) 
         base = base ? base + 1 : link;
         host_copy_text(d->driver, sizeof d->driver, base, strlen(base));
     }
-    char id[KPNP_ID_SIZE];
-    if (host_path(dir, "../card_id", path, sizeof path) && read_first_line(path, id, sizeof id)) {
-        memcpy(c->id, id, sizeof c->id);
-        set_bit(r.named, card);
-    }
+    if (host_path(dir, "../card_id", path, sizeof path)) read_card_id(path, r, c);
 }
 
 // An entry of the driver directory r.driver: the driver of the kept device of that name when it
@@ -194,11 +200,8 @@ static void visit_card_dir(const char* path, const char* name, KPNP_READ& r) {
     KERNEL_PNP_CARD* c = kept_card(r.k, card);
     short has_device = 0;
     for (short j = 0; c && j < c->ndevs; j++) has_device |= strncmp(c->devs[j].name, name, 5) == 0;
-    char file[HOST_PATH_SIZE], id[KPNP_ID_SIZE];
-    if (has_device && host_path(path, "card_id", file, sizeof file) && read_first_line(file, id, sizeof id)) {
-        memcpy(c->id, id, sizeof c->id);
-        set_bit(r.named, card);
-    }
+    char file[HOST_PATH_SIZE];
+    if (has_device && host_path(path, "card_id", file, sizeof file)) read_card_id(file, r, c);
 }
 
 // An entry of sys/devices: its directory read when it is named pnpN and a kept card lacks its id.
