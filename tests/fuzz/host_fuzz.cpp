@@ -217,8 +217,9 @@ void make_record(int kind_byte, uint8_t pp, uint8_t cc, uint8_t dd, const uint8_
     }
 }
 
-// Makes the root from the input's records. The addresses of the ranges records (their selector
-// bytes) go to *ports and *mem, for the questions.
+// Makes the root from the input's records. The addresses that the selector bytes of the ioports
+// and iomem records make go to ports and mem for the questions: the first eight of each (the
+// arrays' size), later ones are not asked about.
 void make_root(const uint8_t* data, size_t size, unsigned long* ports, unsigned long* mem, int& nports,
                int& nmem) {
     mkdir(root_dir().c_str(), 0700);
