@@ -144,21 +144,26 @@ static short read_card_id(const char* path, KPNP_READ& r, KERNEL_PNP_CARD* c) {
     return 1;
 }
 
-// A sysfs device entry dir (sys/bus/pnp/devices/NAME), when NAME is an ISA PnP device's and the
-// entry a directory (through its link; nothing else is opened, a FIFO never waited on): kept with
-// its id, the driver its driver link names, and its card's id from the card directory above it
-// (sysfs's link leads into it).
+// A sysfs device entry dir (sys/bus/pnp/devices/NAME): kept by its name when NAME is an ISA PnP
+// device's and the entry a directory (through its link). Nothing is opened: a FIFO is never waited
+// on, and the files of a device that falls out of the tables later are never read.
 static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) {
     short card, dev;
     struct stat st;
     if (!parse_isapnp_name(name, card, dev) || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return;
     KERNEL_PNP_CARD* c = card_of(r, card);
     KERNEL_PNP_DEVICE* d = c ? new_device(c, dev) : nullptr;
-    if (!d) return;
-    memcpy(d->name, name, sizeof d->name);  // parse_isapnp_name took 8 characters
-    char path[HOST_PATH_SIZE], link[HOST_PATH_SIZE];
+    if (d) memcpy(d->name, name, sizeof d->name);  // parse_isapnp_name took 8 characters
+}
+
+// A kept device d of card c from its directory under devices (sys/bus/pnp/devices): its id, the
+// driver its driver link names, and, while c has none, its card's id from the card directory above
+// it (sysfs's link leads into it).
+static void read_sysfs_device(const char* devices, KERNEL_PNP_CARD* c, KERNEL_PNP_DEVICE* d, KPNP_READ& r) {
+    char dir[HOST_PATH_SIZE], path[HOST_PATH_SIZE], link[HOST_PATH_SIZE];
+    if (!host_path(devices, d->name, dir, sizeof dir)) return;
     if (!host_path(dir, "id", path, sizeof path) || !read_first_line(path, d->id, sizeof d->id))
-        host_copy_text(d->id, sizeof d->id, name, strlen(name));
+        host_copy_text(d->id, sizeof d->id, d->name, strlen(d->name));
     ssize_t len;
     if (host_path(dir, "driver", path, sizeof path) && (len = readlink(path, link, sizeof link)) > 0 &&
         (size_t)len < sizeof link) {
@@ -167,7 +172,8 @@ static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) 
         base = base ? base + 1 : link;
         host_copy_text(d->driver, sizeof d->driver, base, strlen(base));
     }
-    if (host_path(dir, "../card_id", path, sizeof path)) read_card_id(path, r, c);
+    if (!bit_of(r.named, c->number) && host_path(dir, "../card_id", path, sizeof path))
+        read_card_id(path, r, c);
 }
 
 // An entry of the driver directory r.driver: the driver of the kept device of that name when it
@@ -233,8 +239,13 @@ static void visit_proc_card(const char* path, const char* name, KPNP_READ& r) {
 short kernel_pnp_read(const char* root, KERNEL_PNP* k) {
     memset(k, 0, sizeof *k);
     KPNP_READ r = {k, {0}, {0}, nullptr, nullptr};
-    each_entry_of(root, "sys/bus/pnp/devices", visit_sysfs_device, r);
+    char devices[HOST_PATH_SIZE];
+    if (host_path(root, "sys/bus/pnp/devices", devices, sizeof devices))
+        each_entry(devices, visit_sysfs_device, r);
     if (k->ncards) {
+        for (short i = 0; i < k->kept; i++)
+            for (short j = 0; j < k->cards[i].ndevs; j++)
+                read_sysfs_device(devices, &k->cards[i], &k->cards[i].devs[j], r);
         // A copy of sysfs made by following links has device directories of their own: no driver
         // links, no card directory above them. Each directory that can tell is read once.
         if (devices_without_driver(k)) each_entry_of(root, "sys/bus/pnp/drivers", visit_driver, r);
