@@ -155,8 +155,13 @@ TEST_F(MadeHost, OnlyDirectoriesAreKernelDevices) {
 }
 
 // A copy of sysfs made by following links on a machine of 16 cards of 256 devices and 3,000
-// drivers: one read opens each driver directory once, not once a device.
+// drivers: one read opens each driver directory once, not once a device (that took 15 s).
 TEST_F(MadeHost, ThousandsOfDevicesAndDriversAreReadInOnePass) {
+#ifdef VELKOR_SANITIZED
+    const double limit = 5.0;  // the sanitizers slow each of the 7,000 directory reads, two tests at a time
+#else
+    const double limit = 1.0;
+#endif
     char name[16], rel[96];
     for (int card = 0; card < 16; card++) {
         snprintf(rel, sizeof rel, "sys/devices/pnp1/01:%02x/card_id", card);
@@ -181,7 +186,7 @@ TEST_F(MadeHost, ThousandsOfDevicesAndDriversAreReadInOnePass) {
     auto start = std::chrono::steady_clock::now();
     short n = kernel_pnp_read(root.c_str(), &k);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(seconds, limit);
     ASSERT_EQ(n, 16);
     ASSERT_EQ(k.kept, 16);
     std::string bound;
