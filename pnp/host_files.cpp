@@ -62,7 +62,10 @@ void host_copy_text(char* dst, size_t n, const char* s, size_t len) {
     while (len && isspace((unsigned char)*s)) s++, len--;
     while (len && isspace((unsigned char)s[len - 1])) len--;
     if (len > n - 1) len = n - 1;
-    for (size_t i = 0; i < len; i++) dst[i] = iscntrl((unsigned char)s[i]) ? '?' : s[i];
+    for (size_t i = 0; i < len; i++) {
+        unsigned char c = (unsigned char)s[i];
+        dst[i] = c < 0x20 || c > 0x7e ? '?' : s[i];
+    }
     dst[len] = 0;
 }
 

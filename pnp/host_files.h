@@ -37,7 +37,9 @@ int host_next_char(HOST_FILE& hf);
 short host_read_line(HOST_FILE& hf, char* buf, size_t n);
 
 // Copies the text s..s+len into dst (n > 0) without its surrounding blanks, cut to fit, each
-// control character made '?' so that the text is safe to print. dst always ends with a NUL.
+// byte outside printable ASCII (0x20 to 0x7E) made '?': control characters, DEL, and every byte
+// above (0x9B, which a terminal takes for a control sequence, among them), so that the text is
+// safe to print. dst always ends with a NUL.
 void host_copy_text(char* dst, size_t n, const char* s, size_t len);
 
 // The value of the hex digit c (c must be one: isxdigit).

@@ -39,21 +39,29 @@ static short parse_isapnp_name(const char* name, short& card, short& dev) {
            name[5] == '.' && hex2(name + 6, dev);
 }
 
-// A reading of the kernel's cards under way: the result, the card numbers seen (a bit each), the
-// card whose devices are being read.
+// A reading of the kernel's cards under way: the result, the card numbers seen and those whose
+// card_id was read (a bit each), the card whose devices are being read (procfs), the driver
+// whose directory is being read (sysfs).
 struct KPNP_READ {
     KERNEL_PNP* k;
     unsigned char seen[32];
+    unsigned char named[32];
     KERNEL_PNP_CARD* card;
-    const char* root;
+    const char* driver;
 };
+
+// Bit number of the bits.
+static short bit_of(const unsigned char* bits, short number) { return (bits[number / 8] >> number % 8) & 1; }
+static void set_bit(unsigned char* bits, short number) {
+    bits[number / 8] |= (unsigned char)(1 << number % 8);
+}
 
 // The card numbered number, added in order of numbers when new (the one past KPNP_MAXCARDS falls
 // out), or null when it falls out itself. Every new number counts in k->ncards.
 static KERNEL_PNP_CARD* card_of(KPNP_READ& r, short number) {
     KERNEL_PNP* k = r.k;
-    if (!(r.seen[number / 8] & (1 << number % 8))) {
-        r.seen[number / 8] |= (unsigned char)(1 << number % 8);
+    if (!bit_of(r.seen, number)) {
+        set_bit(r.seen, number);
         k->ncards++;
     }
     short i = 0;
@@ -67,6 +75,13 @@ static KERNEL_PNP_CARD* card_of(KPNP_READ& r, short number) {
     c->number = number;
     snprintf(c->id, sizeof c->id, "card %d", number);
     return c;
+}
+
+// The kept card numbered number, or null.
+static KERNEL_PNP_CARD* kept_card(KERNEL_PNP* k, short number) {
+    for (short i = 0; i < k->kept; i++)
+        if (k->cards[i].number == number) return &k->cards[i];
+    return nullptr;
 }
 
 // A new device record numbered number in c, in order of numbers, or null when it is there
@@ -97,76 +112,58 @@ static void each_entry(const char* dir, void (*visit)(const char*, const char*, 
     closedir(dp);
 }
 
-// Offers the entries of root/rel but those beginning with '.' to found(name, ctx), one by one,
-// until it returns 1. 1 when one did; 0 when none did or the directory cannot be read.
-static short any_entry(const char* root, const char* rel, short (*found)(const char*, void*), void* ctx) {
+// Calls each_entry(root/rel, visit, r), when the path can be made.
+static void each_entry_of(const char* root, const char* rel,
+                          void (*visit)(const char*, const char*, KPNP_READ&), KPNP_READ& r) {
     char dir[HOST_PATH_SIZE];
-    if (!host_path(root, rel, dir, sizeof dir)) return 0;
-    DIR* dp = opendir(dir);
-    if (!dp) return 0;
-    short done = 0;
-    struct dirent* ent;
-    while (!done && (ent = readdir(dp)) != nullptr)
-        if (ent->d_name[0] != '.') done = found(ent->d_name, ctx);
-    closedir(dp);
-    return done;
+    if (host_path(root, rel, dir, sizeof dir)) each_entry(dir, visit, r);
 }
 
-// What card_id_of and bound_driver look for: the device's name under root, and where the answer
-// goes.
-struct SYSFS_LOOKUP {
-    const char* root;
-    const char* name;
-    char* out;
-    size_t n;
-};
-
-// sys/devices/ENTRY/PP:CC/card_id, for an entry pnpN.
-static short card_id_in(const char* entry, void* ctx) {
-    SYSFS_LOOKUP& q = *(SYSFS_LOOKUP*)ctx;
-    char rel[64], path[HOST_PATH_SIZE];
-    if (strncmp(entry, "pnp", 3) != 0) return 0;
-    snprintf(rel, sizeof rel, "sys/devices/%.16s/%.5s/card_id", entry, q.name);
-    return host_path(q.root, rel, path, sizeof path) && read_first_line(path, q.out, q.n);
+// How many kept devices have no driver yet.
+static short devices_without_driver(const KERNEL_PNP* k) {
+    short n = 0;
+    for (short i = 0; i < k->kept; i++)
+        for (short j = 0; j < k->cards[i].ndevs; j++) n += !k->cards[i].devs[j].driver[0];
+    return n;
 }
 
-// sys/bus/pnp/drivers/ENTRY/NAME: the driver ENTRY has the device.
-static short driver_has(const char* entry, void* ctx) {
-    SYSFS_LOOKUP& q = *(SYSFS_LOOKUP*)ctx;
-    char rel[HOST_PATH_SIZE], path[HOST_PATH_SIZE];
-    struct stat st;
-    snprintf(rel, sizeof rel, "sys/bus/pnp/drivers/%.255s/%.64s", entry, q.name);
-    if (!host_path(q.root, rel, path, sizeof path) || lstat(path, &st) != 0) return 0;
-    host_copy_text(q.out, q.n, entry, strlen(entry));
+// How many kept cards have no card_id read yet.
+static short cards_without_id(const KPNP_READ& r) {
+    short n = 0;
+    for (short i = 0; i < r.k->kept; i++) n += !bit_of(r.named, r.k->cards[i].number);
+    return n;
+}
+
+// Reads c's id from the card_id file at path and counts c as named. 1, or 0 (c as it was) when
+// the file cannot be read or its line is empty.
+static short read_card_id(const char* path, KPNP_READ& r, KERNEL_PNP_CARD* c) {
+    char id[KPNP_ID_SIZE] = "";  // whole, so that the card's id has no bytes left unset
+    if (!read_first_line(path, id, sizeof id)) return 0;
+    memcpy(c->id, id, sizeof c->id);
+    set_bit(r.named, c->number);
     return 1;
 }
 
-// Where the device entry is a directory of its own rather than sysfs's link into the card's
-// directory (a copy of sysfs made by following links), the card's id is read from
-// sys/devices/pnpN/PP:CC/card_id, PP:CC being the first five characters of the device's name
-// PP:CC.DD. 1 with id set, or 0.
-static short card_id_of(const char* root, const char* name, char* id, size_t n) {
-    SYSFS_LOOKUP q = {root, name, id, n};
-    return any_entry(root, "sys/devices", card_id_in, &q);
-}
-
-// The same for a device's driver, when its entry has no driver link: the driver whose directory
-// sys/bus/pnp/drivers/DRIVER holds an entry named as the device. 1 with driver set, or 0.
-static short bound_driver(const char* root, const char* name, char* driver, size_t n) {
-    SYSFS_LOOKUP q = {root, name, driver, n};
-    return any_entry(root, "sys/bus/pnp/drivers", driver_has, &q);
-}
-
-// A sysfs device entry dir (sys/bus/pnp/devices/NAME): its id, driver, and its card's id.
+// A sysfs device entry dir (sys/bus/pnp/devices/NAME): kept by its name when NAME is an ISA PnP
+// device's and the entry a directory (through its link). Nothing is opened: a FIFO is never waited
+// on, and the files of a device that falls out of the tables later are never read.
 static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) {
     short card, dev;
-    if (!parse_isapnp_name(name, card, dev)) return;
+    struct stat st;
+    if (!parse_isapnp_name(name, card, dev) || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return;
     KERNEL_PNP_CARD* c = card_of(r, card);
     KERNEL_PNP_DEVICE* d = c ? new_device(c, dev) : nullptr;
-    if (!d) return;
-    char path[HOST_PATH_SIZE], link[HOST_PATH_SIZE];
+    if (d) memcpy(d->name, name, sizeof d->name);  // parse_isapnp_name took 8 characters
+}
+
+// A kept device d of card c from its directory under devices (sys/bus/pnp/devices): its id, the
+// driver its driver link names, and, while c has none, its card's id from the card directory above
+// it (sysfs's link leads into it).
+static void read_sysfs_device(const char* devices, KERNEL_PNP_CARD* c, KERNEL_PNP_DEVICE* d, KPNP_READ& r) {
+    char dir[HOST_PATH_SIZE], path[HOST_PATH_SIZE], link[HOST_PATH_SIZE];
+    if (!host_path(devices, d->name, dir, sizeof dir)) return;
     if (!host_path(dir, "id", path, sizeof path) || !read_first_line(path, d->id, sizeof d->id))
-        host_copy_text(d->id, sizeof d->id, name, strlen(name));
+        host_copy_text(d->id, sizeof d->id, d->name, strlen(d->name));
     ssize_t len;
     if (host_path(dir, "driver", path, sizeof path) && (len = readlink(path, link, sizeof link)) > 0 &&
         (size_t)len < sizeof link) {
@@ -175,11 +172,47 @@ static void visit_sysfs_device(const char* dir, const char* name, KPNP_READ& r) 
         base = base ? base + 1 : link;
         host_copy_text(d->driver, sizeof d->driver, base, strlen(base));
     }
-    if (!d->driver[0]) bound_driver(r.root, name, d->driver, sizeof d->driver);
-    char id[KPNP_ID_SIZE];
-    if ((host_path(dir, "../card_id", path, sizeof path) && read_first_line(path, id, sizeof id)) ||
-        card_id_of(r.root, name, id, sizeof id))
-        memcpy(c->id, id, sizeof c->id);
+    if (!bit_of(r.named, c->number) && host_path(dir, "../card_id", path, sizeof path))
+        read_card_id(path, r, c);
+}
+
+// An entry of the driver directory r.driver: the driver of the kept device of that name when it
+// has none yet.
+static void visit_driver_entry(const char*, const char* name, KPNP_READ& r) {
+    short card, dev;
+    if (!parse_isapnp_name(name, card, dev)) return;
+    KERNEL_PNP_CARD* c = kept_card(r.k, card);
+    for (short j = 0; c && j < c->ndevs; j++) {
+        KERNEL_PNP_DEVICE& d = c->devs[j];
+        if (d.number == dev && !d.driver[0] && strcmp(d.name, name) == 0)
+            host_copy_text(d.driver, sizeof d.driver, r.driver, strlen(r.driver));
+    }
+}
+
+// An entry DRIVER of sys/bus/pnp/drivers: its directory read, while a kept device lacks a driver.
+static void visit_driver(const char* path, const char* name, KPNP_READ& r) {
+    if (name[0] == '.' || !devices_without_driver(r.k)) return;
+    r.driver = name;
+    each_entry(path, visit_driver_entry, r);
+}
+
+// An entry PP:CC of a directory sys/devices/pnpN: the card_id of the kept card CC when it has
+// none yet and a device of it is named PP:CC.DD.
+static void visit_card_dir(const char* path, const char* name, KPNP_READ& r) {
+    short protocol, card;
+    if (strlen(name) != 5 || !hex2(name, protocol) || name[2] != ':' || !hex2(name + 3, card) ||
+        bit_of(r.named, card))
+        return;
+    KERNEL_PNP_CARD* c = kept_card(r.k, card);
+    short has_device = 0;
+    for (short j = 0; c && j < c->ndevs; j++) has_device |= strncmp(c->devs[j].name, name, 5) == 0;
+    char file[HOST_PATH_SIZE];
+    if (has_device && host_path(path, "card_id", file, sizeof file)) read_card_id(file, r, c);
+}
+
+// An entry of sys/devices: its directory read when it is named pnpN and a kept card lacks its id.
+static void visit_devices_entry(const char* path, const char* name, KPNP_READ& r) {
+    if (strncmp(name, "pnp", 3) == 0 && cards_without_id(r)) each_entry(path, visit_card_dir, r);
 }
 
 // Whether the entry name at path is two hex digits (number gets their value) and a directory
@@ -205,14 +238,22 @@ static void visit_proc_card(const char* path, const char* name, KPNP_READ& r) {
 
 short kernel_pnp_read(const char* root, KERNEL_PNP* k) {
     memset(k, 0, sizeof *k);
-    KPNP_READ r = {k, {0}, nullptr, root};
-    char dir[HOST_PATH_SIZE];
-    if (host_path(root, "sys/bus/pnp/devices", dir, sizeof dir)) each_entry(dir, visit_sysfs_device, r);
+    KPNP_READ r = {k, {0}, {0}, nullptr, nullptr};
+    char devices[HOST_PATH_SIZE];
+    if (host_path(root, "sys/bus/pnp/devices", devices, sizeof devices))
+        each_entry(devices, visit_sysfs_device, r);
     if (k->ncards) {
+        for (short i = 0; i < k->kept; i++)
+            for (short j = 0; j < k->cards[i].ndevs; j++)
+                read_sysfs_device(devices, &k->cards[i], &k->cards[i].devs[j], r);
+        // A copy of sysfs made by following links has device directories of their own: no driver
+        // links, no card directory above them. Each directory that can tell is read once.
+        if (devices_without_driver(k)) each_entry_of(root, "sys/bus/pnp/drivers", visit_driver, r);
+        if (cards_without_id(r)) each_entry_of(root, "sys/devices", visit_devices_entry, r);
         k->source = KPNP_SYSFS;
         return k->ncards;
     }
-    if (host_path(root, "proc/bus/isapnp", dir, sizeof dir)) each_entry(dir, visit_proc_card, r);
+    each_entry_of(root, "proc/bus/isapnp", visit_proc_card, r);
     if (k->ncards) k->source = KPNP_PROCFS;
     return k->ncards;
 }

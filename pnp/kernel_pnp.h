@@ -11,6 +11,7 @@ enum {
     KPNP_MAXCARDS = 16,  // cards kept in a KERNEL_PNP (all are counted)
     KPNP_MAXDEVS = 8,    // logical devices kept a card
     KPNP_ID_SIZE = 16,
+    KPNP_NAME_SIZE = 9,  // a sysfs device name "PP:CC.DD" with its NUL
     KPNP_DRIVER_SIZE = 32
 };
 // Where a KERNEL_PNP was read from.
@@ -18,6 +19,7 @@ enum { KPNP_NONE = 0, KPNP_SYSFS = 1, KPNP_PROCFS = 2 };
 
 struct KERNEL_PNP_DEVICE {
     short number;                   // its logical device number
+    char name[KPNP_NAME_SIZE];      // its sysfs entry's name ("01:01.00"); from procfs empty
     char id[KPNP_ID_SIZE];          // the first line of its id file ("CTL0031"); from procfs empty
     char driver[KPNP_DRIVER_SIZE];  // the driver bound to it ("snd-sbawe"), empty when none
 };
@@ -35,17 +37,19 @@ struct KERNEL_PNP {
 };
 
 // Reads which cards the kernel's ISA PnP driver manages into *k (always filled in). From sysfs:
-// every entry of sys/bus/pnp/devices named "PP:CC.DD" (protocol, card, device, hex) is a device
-// of an ISA PnP card; entries without the device part ("00:0a", PnP BIOS and ACPI) are not. A
+// every entry of sys/bus/pnp/devices named "PP:CC.DD" (protocol, card, device, hex) that is a
+// directory, or a link to one, is a device of an ISA PnP card; entries without the device part
+// ("00:0a", PnP BIOS and ACPI) are not, nor are files, FIFOs and links that lead nowhere. A
 // device's id is the first line of its id file (else its entry name), its driver the last part
 // of its driver link, its card's id the card_id file of the device directory's parent (the card
 // directory, as the entry is a link into sys/devices/pnpN/PP:CC/). In a copy of sysfs that
 // followed the links, where an entry is a directory of its own, the card's id is read from
-// sys/devices/pnpN/PP:CC/card_id and the driver is the one whose sys/bus/pnp/drivers/DRIVER
-// directory has an entry named as the device. When sysfs lists no ISA PnP
-// device, proc/bus/isapnp is read: each directory named by two hex digits is a card, each file
-// in it named so a device (no ids there). Devices past KPNP_MAXDEVS a card are left out. Returns
-// k->ncards. Can't fail.
+// sys/devices/pnpN/PP:CC/card_id and the driver is the first one whose
+// sys/bus/pnp/drivers/DRIVER directory has an entry named as the device: once the devices are
+// read, sys/bus/pnp/drivers and sys/devices are each read once for the kept devices and cards
+// still without them. When sysfs lists no ISA PnP device, proc/bus/isapnp is read: each directory
+// named by two hex digits is a card, each file in it named so a device (no ids there). Devices
+// past KPNP_MAXDEVS a card are left out. Returns k->ncards. Can't fail.
 short kernel_pnp_read(const char* root, KERNEL_PNP* k);
 // The warnings about the kernel's ISA PnP driver, at most max lines: first, when it manages any
 // card,

@@ -14,6 +14,7 @@
 
 #include "pnp/host_files.h"
 #include "pnp/host_resources.h"
+#include "pnp/kernel_pnp.h"
 #include "shell/memory.h"
 #include "support/made_host.h"
 
@@ -176,6 +177,33 @@ TEST_F(MadeHost, InterruptRowsOfManyCpusAndHugeNames) {
     EXPECT_EQ(std::string(h.name), std::string(HOST_NAME_SIZE - 1, 'y'));
     EXPECT_EQ(conflict(root, 'q', 9), "");
     EXPECT_EQ(conflict(root, 'q', 10), "IRQ 10 is in use by after (/proc/interrupts)");
+}
+
+// Every byte outside printable ASCII in a name read from the host, whether from /proc or sysfs,
+// is printed as '?': C0 controls, DEL, the C1 control introducer 0x9B and the bytes above.
+TEST_F(MadeHost, NamesKeepOnlyPrintableAscii) {
+    const std::string odd = "\x9bx\x7fy\xffz\x1b[2J\x80";  // printed "?x?y?z?[2J?"
+    write("proc/ioports", "0100-0107 : io" + odd + "\n");
+    write("proc/interrupts", "  5: 1 XT-PIC  irq" + odd + "\n");
+    write("proc/dma", " 3: dma" + odd + "\n");
+    EXPECT_EQ(conflict(root, 'i', 0x100, 0x107),
+              "I/O 0x0100-0x0107 is in use by io?x?y?z?[2J? (/proc/ioports)");
+    EXPECT_EQ(conflict(root, 'q', 5), "IRQ 5 is in use by irq?x?y?z?[2J? (/proc/interrupts)");
+    EXPECT_EQ(conflict(root, 'd', 3), "DMA 3 is in use by dma?x?y?z?[2J? (/proc/dma)");
+
+    write("sys/devices/pnp1/01:01/card_id", "C" + odd + "\n");
+    write("sys/devices/pnp1/01:01/01:01.00/id", "D" + odd + "\n");
+    link("../../../devices/pnp1/01:01/01:01.00", "sys/bus/pnp/devices/01:01.00");
+    std::filesystem::create_symlink("../../../../bus/pnp/drivers/drv" + odd,
+                                    root + "/sys/devices/pnp1/01:01/01:01.00/driver");
+    char lines[2][HOST_TEXT_SIZE];
+    ASSERT_EQ(kernel_pnp_warnings(root.c_str(), lines, 2), 2);
+    EXPECT_STREQ(lines[0],
+                 "the kernel's ISA PnP driver manages 1 card (C?x?y?z?[2J?); ISOLATE renumbers them");
+    EXPECT_STREQ(
+        lines[1],
+        "device D?x?y?z?[2J? of card C?x?y?z?[2J? is bound to driver drv?x?y?z?[2J?: DEVICE SET moves "
+        "its resources under it");
 }
 
 // ---- The tables: one read of each file answers every question ----
