@@ -1,7 +1,9 @@
 // velkor --list: the cards and their devices, read from the bus or the kernel, as text or JSON.
 #include "app/list.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -84,6 +86,56 @@ short device_matches(const LIST_DEVICE& d, const char* const* ids, short nids) {
             if (id_is(d.compat[c], ids[i])) return 1;
     }
     return 0;
+}
+
+// ---- the kernel's view ----
+
+// The number at *p (hex after 0x, else decimal) into *v, *p moved past it. 1, or 0.
+short parse_number(const char** p, unsigned long* v) {
+    char* end;
+    errno = 0;
+    unsigned long n = strtoul(*p, &end, 0);
+    if (end == *p || errno) return 0;
+    *v = n;
+    *p = end;
+    return 1;
+}
+
+// A line of a device's id file: the first is its ID, the others its compatible IDs.
+void id_line(const char* text, void* ctx) {
+    LIST_DEVICE* d = (LIST_DEVICE*)ctx;
+    if (!d->id[0]) {
+        copy_printable(d->id, sizeof d->id, text);
+    } else if (d->ncompat < RES_MAX_COMPAT) {
+        copy_printable(d->compat[d->ncompat++], sizeof d->compat[0], text);
+    } else {
+        d->compat_more++;
+    }
+}
+
+// A line of a device's resources file: "state = active", or "KIND START[-END] [flags]" with
+// KIND io, mem, irq or dma; a resource the kernel marks disabled, and any other line, is left out.
+void resources_line(const char* text, void* ctx) {
+    LIST_DEVICE* d = (LIST_DEVICE*)ctx;
+    if (strncmp(text, "state", 5) == 0) {
+        d->active = strstr(text, "active") != nullptr;
+        return;
+    }
+    static const struct {
+        const char* word;
+        short kind;
+    } kinds[] = {{"io ", LIST_IO}, {"mem ", LIST_MEM}, {"irq ", LIST_IRQ}, {"dma ", LIST_DMA}};
+    for (const auto& k : kinds) {
+        size_t n = strlen(k.word);
+        if (strncmp(text, k.word, n) != 0) continue;
+        const char* p = text + n;
+        unsigned long start, end;
+        if (strstr(p, "disabled") || !parse_number(&p, &start)) return;
+        end = start;
+        if (*p == '-' && (++p, !parse_number(&p, &end))) return;
+        add_res(d, k.kind, start, end);
+        return;
+    }
 }
 
 // ---- text ----
@@ -198,8 +250,21 @@ void print_options(FILE* fp, const RES_DEVICE* m) {
         fprintf(fp, "\t\t(%d more dependent functions not read)\n", m->functions_seen - m->nfunctions);
 }
 
-void print_device(FILE* fp, const LIST_DEVICE& d, short verbose) {
-    fprintf(fp, "\tDevice %d: %s", d.number, d.id);
+// The lines of the kernel's options file of a device, for -v.
+struct OPTION_LINES {
+    FILE* fp;
+    json_object* arr;
+};
+void option_line(const char* text, void* ctx) {
+    OPTION_LINES* o = (OPTION_LINES*)ctx;
+    if (o->fp) fprintf(o->fp, "\t\t\t%s\n", text);
+    if (o->arr) json_push(o->arr, json_text(text));
+}
+enum { OPTION_LINES_MAX = 256 };
+
+void print_device(FILE* fp, const LIST_DEVICE& d, short verbose, const char* root) {
+    fprintf(fp, "\tDevice %d", d.number);
+    if (d.id[0]) fprintf(fp, ": %s", d.id);
     if (d.name[0]) fprintf(fp, " \"%s\"", d.name);
     fputc('\n', fp);
     if (d.ncompat) {
@@ -208,16 +273,24 @@ void print_device(FILE* fp, const LIST_DEVICE& d, short verbose) {
         if (d.compat_more) fputs(" ...", fp);
         fputc('\n', fp);
     }
-    fprintf(fp, "\t\tActive: %s\n", d.active ? "yes" : "no");
-    fputs("\t\tResources:", fp);
-    char text[64];
-    for (short r = 0; r < d.nres; r++) {
-        resource_text(d.res[r], text, sizeof text);
-        fprintf(fp, "%s %s", r ? "," : "", text);
+    if (!d.unknown) {
+        fprintf(fp, "\t\tActive: %s\n", d.active ? "yes" : "no");
+        fputs("\t\tResources:", fp);
+        char text[64];
+        for (short r = 0; r < d.nres; r++) {
+            resource_text(d.res[r], text, sizeof text);
+            fprintf(fp, "%s %s", r ? "," : "", text);
+        }
+        fputs(d.nres ? "\n" : " none\n", fp);
     }
-    fputs(d.nres ? "\n" : " none\n", fp);
     if (d.driver[0]) fprintf(fp, "\t\tKernel driver in use: %s\n", d.driver);
     if (verbose && d.model) print_options(fp, d.model);
+    if (verbose && d.entry[0] && root) {
+        fputs("\t\tOptions (from the kernel):\n", fp);
+        OPTION_LINES o = {fp, nullptr};
+        if (kernel_pnp_device_lines(root, d.entry, "options", option_line, &o, OPTION_LINES_MAX) <= 0)
+            fputs("\t\t\tnone known\n", fp);
+    }
 }
 
 // ---- JSON ----
@@ -318,20 +391,28 @@ json_object* options_json(const RES_DEVICE* m) {
     return o;
 }
 
-json_object* device_json(const LIST_DEVICE& d, short verbose) {
+json_object* device_json(const LIST_DEVICE& d, short verbose, const char* root) {
     json_object* o = json_new_object();
     json_put(o, "number", json_number(d.number));
-    json_put(o, "id", json_text(d.id));
+    json_put(o, "id", json_text(d.id, 1));
     json_object* compat = json_new_array();
     for (short c = 0; c < d.ncompat; c++) json_push(compat, json_text(d.compat[c]));
     json_put(o, "compatible_ids", compat);
     json_put(o, "name", json_text(d.name, 1));
-    json_put(o, "active", json_flag(d.active));
-    json_object* res = json_new_array();
-    for (short r = 0; r < d.nres; r++) json_push(res, resource_json(d.res[r]));
+    json_put(o, "active", d.unknown ? nullptr : json_flag(d.active));
+    json_object* res = d.unknown ? nullptr : json_new_array();
+    for (short r = 0; res && r < d.nres; r++) json_push(res, resource_json(d.res[r]));
     json_put(o, "resources", res);
     json_put(o, "driver", json_text(d.driver, 1));
     if (verbose && d.model) json_put(o, "options", options_json(d.model));
+    if (verbose && d.entry[0] && root) {
+        json_object* options = json_new_object();
+        json_object* lines = json_new_array();
+        OPTION_LINES ol = {nullptr, lines};
+        kernel_pnp_device_lines(root, d.entry, "options", option_line, &ol, OPTION_LINES_MAX);
+        json_put(options, "kernel", lines);
+        json_put(o, "options", options);
+    }
     return o;
 }
 
@@ -371,6 +452,35 @@ void list_from_bus(const BUS_CARD* cards, short ncards, LIST* out) {
     }
 }
 
+short list_from_kernel(const char* root, LIST* out) {
+    static KERNEL_PNP k;
+    memset(out, 0, sizeof *out);
+    out->source = LIST_FROM_KERNEL;
+    if (!root || !kernel_pnp_read(root, &k)) return 0;
+    for (short c = 0; c < k.kept && out->ncards < LIST_MAX_CARDS; c++) {
+        const KERNEL_PNP_CARD& kc = k.cards[c];
+        LIST_CARD& lc = out->cards[out->ncards++];
+        lc.number = kc.number;
+        if (kc.has_id) copy_printable(lc.vendor, sizeof lc.vendor, kc.id);
+        copy_printable(lc.name, sizeof lc.name, kc.name);
+        for (short d = 0; d < kc.ndevs && lc.ndevs < LIST_MAX_DEVICES; d++) {
+            const KERNEL_PNP_DEVICE& kd = kc.devs[d];
+            LIST_DEVICE& ld = lc.devs[lc.ndevs++];
+            ld.number = kd.number;
+            copy_printable(ld.driver, sizeof ld.driver, kd.driver);
+            copy_printable(ld.entry, sizeof ld.entry, kd.name);
+            if (k.source != KPNP_SYSFS) {
+                ld.unknown = 1;
+                continue;
+            }
+            if (kernel_pnp_device_lines(root, kd.name, "id", id_line, &ld, 1 + RES_MAX_COMPAT + 1) < 1)
+                copy_printable(ld.id, sizeof ld.id, kd.id);
+            if (kernel_pnp_device_lines(root, kd.name, "resources", resources_line, &ld, 64) < 0) ld.unknown = 1;
+        }
+    }
+    return k.ncards;
+}
+
 short list_narrow(LIST* list, const char* const* ids, short nids) {
     if (nids <= 0) return list->ncards;
     short kept = 0;
@@ -396,23 +506,24 @@ short list_narrow(LIST* list, const char* const* ids, short nids) {
     return kept;
 }
 
-short list_print(FILE* fp, const LIST* list, short verbose, const char*) {
+short list_print(FILE* fp, const LIST* list, short verbose, const char* root) {
     for (short c = 0; c < list->ncards; c++) {
         const LIST_CARD& card = list->cards[c];
         if (c) fputc('\n', fp);
-        fprintf(fp, "Card %d: %s", card.number, card.vendor);
+        fprintf(fp, "Card %d", card.number);
+        if (card.vendor[0]) fprintf(fp, ": %s", card.vendor);
         if (card.name[0]) fprintf(fp, " \"%s\"", card.name);
         fputc('\n', fp);
         const char* vendor = pnp_vendor_name(card.vendor);
         if (vendor) fprintf(fp, "\tVendor: %s\n", vendor);
         if (card.serial[0]) fprintf(fp, "\tSerial number: %s\n", card.serial);
-        for (short d = 0; d < card.ndevs; d++) print_device(fp, card.devs[d], verbose);
+        for (short d = 0; d < card.ndevs; d++) print_device(fp, card.devs[d], verbose, root);
         if (card.devs_more) fprintf(fp, "\t(%d more logical devices not read)\n", card.devs_more);
     }
     return ferror(fp) ? 0 : 1;
 }
 
-short list_print_json(FILE* fp, const LIST* list, short verbose, const char*) {
+short list_print_json(FILE* fp, const LIST* list, short verbose, const char* root) {
     json_object* doc = json_new_object();
     json_put(doc, "source", json_text(list->source == LIST_FROM_KERNEL ? "kernel" : "bus"));
     json_object* cards = json_new_array();
@@ -420,12 +531,12 @@ short list_print_json(FILE* fp, const LIST* list, short verbose, const char*) {
         const LIST_CARD& card = list->cards[c];
         json_object* o = json_new_object();
         json_put(o, "csn", json_number(card.number));
-        json_put(o, "vendor_id", json_text(card.vendor));
+        json_put(o, "vendor_id", json_text(card.vendor, 1));
         json_put(o, "vendor_name", json_text(pnp_vendor_name(card.vendor)));
         json_put(o, "serial_number", json_text(card.serial, 1));
         json_put(o, "name", json_text(card.name, 1));
         json_object* devs = json_new_array();
-        for (short d = 0; d < card.ndevs; d++) json_push(devs, device_json(card.devs[d], verbose));
+        for (short d = 0; d < card.ndevs; d++) json_push(devs, device_json(card.devs[d], verbose, root));
         json_put(o, "devices", devs);
         json_push(cards, o);
     }
@@ -437,16 +548,23 @@ int run_list(short verbose, short json, const char* const* ids, short nids) {
     static LIST list;
     install_signals();
     const char* root = host_checks_root();
-    BUS_CARD cards[LIST_MAX_CARDS];
-    const BUS_RUN run = {"list", "nothing listed", "listed as read"};
     short unloaded = 0;
-    short ncards = load_bus_cards(&run, cards, LIST_MAX_CARDS, &unloaded);
-    if (ncards < 0) {
-        clean_APP();
-        return 1;
+    if (list_from_kernel(root, &list) > 0) {
+        // Isolating would give the kernel's cards new CSNs behind its back: no port is touched.
+        fprintf(stderr,
+                "velkor: list: the kernel's ISA PnP driver manages the cards; this is what it shows "
+                "(no port was touched)\n");
+    } else {
+        BUS_CARD cards[LIST_MAX_CARDS];
+        const BUS_RUN run = {"list", "nothing listed", "listed as read"};
+        short ncards = load_bus_cards(&run, cards, LIST_MAX_CARDS, &unloaded);
+        if (ncards < 0) {
+            clean_APP();
+            return 1;
+        }
+        list_from_bus(cards, ncards, &list);
+        clean_APP();  // the cards are back in Wait for Key before anything is printed
     }
-    list_from_bus(cards, ncards, &list);
-    clean_APP();  // the cards are back in Wait for Key before anything is printed
     short status = unloaded ? 1 : 0;
     if (list_narrow(&list, ids, nids) == 0 && nids > 0) {
         fprintf(stderr, "velkor: list: no card or device matches");

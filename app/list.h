@@ -42,6 +42,7 @@ struct LIST_DEVICE {
     short compat_more;  // compatible IDs that were not kept
     char name[RES_NAME_MAX];  // "" when it has none
     short active;
+    short unknown;  // active and resources are not known (the kernel's procfs view)
     LIST_RES res[LIST_MAX_RES];
     short nres;
     char driver[LIST_DRIVER_SIZE];  // the kernel driver bound to it, "" when none is known
@@ -71,9 +72,12 @@ struct LIST {
 // channel not 4) and its resource model (name, compatible IDs, and the length of an I/O or memory
 // range, from the descriptor that allows the base at its register set). Can't fail.
 void list_from_bus(const BUS_CARD* cards, short ncards, LIST* out);
-// Fills *out from the kernel's view under root (sysfs): the cards, their devices with ids,
-// compatible ids, drivers, and resources from each device's resources file. Can't fail.
-void list_from_kernel(const char* root, LIST* out);
+// Fills *out from the kernel's view under root, as kernel_pnp_read gives it: from sysfs each
+// card's card_id and name, and each device's ID and compatible IDs (the lines of its id file),
+// driver, and whether it is active and its resources (its resources file: "state = active",
+// "io 0x220-0x22f", "irq 5", ...; a resource marked disabled is left out); from procfs the card
+// and device numbers alone. Returns the count of cards the kernel manages (0: out is empty).
+short list_from_kernel(const char* root, LIST* out);
 
 // Keeps only what the IDs name, compared without case: a card whose vendor ID is one of them
 // whole, else those devices of a card whose ID or a compatible ID is. With nids 0 everything

@@ -134,13 +134,21 @@ static short cards_without_id(const KPNP_READ& r) {
     return n;
 }
 
-// Reads c's id from the card_id file at path and counts c as named. 1, or 0 (c as it was) when
-// the file cannot be read or its line is empty.
+// Reads c's id from the card_id file at path and counts c as named, and its name from the name
+// file beside it. 1, or 0 (c as it was) when card_id cannot be read or its line is empty.
 static short read_card_id(const char* path, KPNP_READ& r, KERNEL_PNP_CARD* c) {
     char id[KPNP_ID_SIZE] = "";  // whole, so that the card's id has no bytes left unset
     if (!read_first_line(path, id, sizeof id)) return 0;
     memcpy(c->id, id, sizeof c->id);
+    c->has_id = 1;
     set_bit(r.named, c->number);
+    char name_path[HOST_PATH_SIZE];
+    size_t len = strlen(path), dir = len - strlen("card_id");  // path ends with "card_id"
+    if (len >= strlen("card_id") && dir + sizeof "name" <= sizeof name_path) {
+        memcpy(name_path, path, dir);
+        memcpy(name_path + dir, "name", sizeof "name");
+        read_first_line(name_path, c->name, sizeof c->name);
+    }
     return 1;
 }
 
@@ -256,6 +264,28 @@ short kernel_pnp_read(const char* root, KERNEL_PNP* k) {
     each_entry_of(root, "proc/bus/isapnp", visit_proc_card, r);
     if (k->ncards) k->source = KPNP_PROCFS;
     return k->ncards;
+}
+
+short kernel_pnp_device_lines(const char* root, const char* name, const char* file,
+                              void (*line)(const char* text, void* ctx), void* ctx, short max) {
+    short card, dev;
+    char rel[HOST_PATH_SIZE];
+    if (!parse_isapnp_name(name, card, dev)) return -1;
+    snprintf(rel, sizeof rel, "sys/bus/pnp/devices/%s/%.64s", name, file);
+    HOST_FILE hf;
+    if (!host_open(root, rel, hf)) return -1;
+    char buf[HOST_LINE_SIZE], text[KPNP_LINE_SIZE];
+    short given = 0, got;
+    while (given < max && (got = host_read_line(hf, buf, sizeof buf)) != 0) {
+        for (char* p = buf; *p; p++)
+            if (*p == '\t') *p = ' ';
+        host_copy_text(text, sizeof text, buf, strlen(buf));
+        if (!text[0]) continue;
+        line(text, ctx);
+        given++;
+    }
+    fclose(hf.f);
+    return given;
 }
 
 // Appends s to the text in buf (n bytes), cut to fit.

@@ -12,7 +12,9 @@ enum {
     KPNP_MAXDEVS = 8,    // logical devices kept a card
     KPNP_ID_SIZE = 16,
     KPNP_NAME_SIZE = 9,  // a sysfs device name "PP:CC.DD" with its NUL
-    KPNP_DRIVER_SIZE = 32
+    KPNP_DRIVER_SIZE = 32,
+    KPNP_CARD_NAME_SIZE = 64,  // a card's name as kept, with its NUL
+    KPNP_LINE_SIZE = 128       // a line of a device's file as kernel_pnp_device_lines gives it
 };
 // Where a KERNEL_PNP was read from.
 enum { KPNP_NONE = 0, KPNP_SYSFS = 1, KPNP_PROCFS = 2 };
@@ -26,6 +28,8 @@ struct KERNEL_PNP_DEVICE {
 struct KERNEL_PNP_CARD {
     short number;           // the kernel's card number
     char id[KPNP_ID_SIZE];  // its card_id ("CTL00e4"), or "card N" when not known
+    short has_id;           // 1 when id is the card's card_id
+    char name[KPNP_CARD_NAME_SIZE];  // the first line of the name file beside card_id, or ""
     short ndevs;
     KERNEL_PNP_DEVICE devs[KPNP_MAXDEVS];  // by number
 };
@@ -51,6 +55,15 @@ struct KERNEL_PNP {
 // named by two hex digits is a card, each file in it named so a device (no ids there). Devices
 // past KPNP_MAXDEVS a card are left out. Returns k->ncards. Can't fail.
 short kernel_pnp_read(const char* root, KERNEL_PNP* k);
+// Gives line(text, ctx) each line of the file file ("id", "resources", "options") of the
+// kernel's device entry sys/bus/pnp/devices/NAME under root, in order, at most max of them:
+// each without its surrounding blanks, a tab inside it as a blank, every other byte outside
+// printable ASCII as '?', cut to KPNP_LINE_SIZE - 1 characters; empty lines are left out.
+// Returns the count of lines given, or -1 when the file cannot be read (missing, not a regular
+// file, or name not an ISA PnP device's).
+short kernel_pnp_device_lines(const char* root, const char* name, const char* file,
+                              void (*line)(const char* text, void* ctx), void* ctx, short max);
+
 // The warnings about the kernel's ISA PnP driver, at most max lines: first, when it manages any
 // card,
 //   the kernel's ISA PnP driver manages 2 cards (CTL00e4, RTL8019); ISOLATE renumbers them

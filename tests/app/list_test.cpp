@@ -223,3 +223,81 @@ TEST(PlanJson, HoldsEveryDeviceOfTheRealCards) {
 }
 
 }  // namespace
+
+namespace {
+
+// The kernel's ISA PnP driver manages the cards of tests/host/pc-sound: --list shows what the
+// kernel shows, on either bus, and the port trap sees no port touched (no permission asked).
+TEST(ListKernel, ShowsTheKernelsCardsAndTouchesNoPort) {
+    PNP_IDS_ENV names(test_pnp_ids());
+    setenv("VELKOR_SYSROOT", (std::string(VELKOR_SOURCE_DIR) + "/tests/host/pc-sound").c_str(), 1);
+    const std::string want =
+        "Card 1: CTL00e4 \"Creative SB AWE64 PnP\"\n"
+        "\tVendor: Creative Technology Ltd\n"
+        "\tDevice 0: CTL0031\n"
+        "\t\tActive: yes\n"
+        "\t\tResources: io 0x220-0x22f, io 0x330-0x331, io 0x388-0x38b, irq 5, dma 1, dma 5\n"
+        "\t\tKernel driver in use: snd-sbawe\n"
+        "\tDevice 1: CTL0021\n"
+        "\t\tActive: no\n"
+        "\t\tResources: none\n"
+        "\tDevice 2: CTL7002\n"
+        "\t\tCompatible IDs: PNPb02f\n"
+        "\t\tActive: no\n"
+        "\t\tResources: none\n"
+        "\n"
+        "Card 2: RTL8019 \"Realtek Plug & Play Ethernet Card\"\n"
+        "\tVendor: Realtek Semiconductor Company Ltd\n"
+        "\tDevice 0: RTL8019\n"
+        "\t\tCompatible IDs: PNP80d6\n"
+        "\t\tActive: yes\n"
+        "\t\tResources: io 0x300-0x31f, irq 10\n"
+        "\t\tKernel driver in use: ne\n";
+    const std::string said =
+        "velkor: list: the kernel's ISA PnP driver manages the cards; this is what it shows (no port was touched)\n";
+    RUN_RESULT sim = run_velkor({"--sim", "--list"});
+    EXPECT_EQ(sim.out, want);
+    EXPECT_EQ(sim.err, said);
+    EXPECT_EQ(sim.status, 0);
+
+    char log[] = "/tmp/velkor-trap-log-XXXXXX";
+    int fd = mkstemp(log);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    RUN_RESULT hw = run_binary(VELKOR_TRAP, {"--sim", "--log", log, "--", VELKOR_BINARY, "--list"});
+    std::string trace = slurp(log);
+    remove(log);
+    if (hw.status == 4) GTEST_SKIP() << "the port trap cannot trace: " << hw.err;
+    EXPECT_EQ(hw.out, want);
+    EXPECT_EQ(hw.err, said);
+    EXPECT_EQ(hw.status, 0);
+    EXPECT_EQ(trace.find("ioperm"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("iopl"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find(" in "), std::string::npos) << trace;
+    EXPECT_EQ(trace.find(" out "), std::string::npos) << trace;
+
+    // -v adds the lines of the kernel's options file; the JSON holds the same facts.
+    RUN_RESULT json = run_velkor({"--sim", "--list", "-v", "--json", "ctl0031"});
+    unsetenv("VELKOR_SYSROOT");
+    json_object* root = json_tokener_parse(json.out.c_str());
+    ASSERT_NE(root, nullptr) << json.out;
+    json_object *v, *cards, *dev;
+    json_object_object_get_ex(root, "source", &v);
+    EXPECT_STREQ(json_object_get_string(v), "kernel");
+    json_object_object_get_ex(root, "cards", &cards);
+    ASSERT_EQ(json_object_array_length(cards), 1u);
+    json_object_object_get_ex(json_object_array_get_idx(cards, 0), "devices", &v);
+    ASSERT_EQ(json_object_array_length(v), 1u);
+    dev = json_object_array_get_idx(v, 0);
+    json_object_object_get_ex(dev, "driver", &v);
+    EXPECT_STREQ(json_object_get_string(v), "snd-sbawe");
+    json_object_object_get_ex(dev, "resources", &v);
+    EXPECT_EQ(json_object_array_length(v), 6u);
+    ASSERT_TRUE(json_object_object_get_ex(dev, "options", &v));
+    ASSERT_TRUE(json_object_object_get_ex(v, "kernel", &v));
+    ASSERT_EQ(json_object_array_length(v), 4u);
+    EXPECT_STREQ(json_object_get_string(json_object_array_get_idx(v, 2)), "irq 5 High-Edge");
+    json_object_put(root);
+}
+
+}  // namespace
