@@ -151,10 +151,11 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
         if (save && !use_save_cards_dir(value)) return 2;
     }
     o.first_file = i;
-    const char* misuse = o.plan && o.list                ? "--plan and --list do not go together"
-                         : o.verbose && !o.list           ? "-v goes with --list"
-                         : o.json && !o.plan && !o.list ? "--json goes with --list or --plan"
-                                                          : nullptr;
+    const char* misuse = o.plan && o.list                        ? "--plan and --list do not go together"
+                         : o.verbose && !o.list                   ? "-v goes with --list"
+                         : o.json && !o.plan && !o.list           ? "--json goes with --list or --plan"
+                         : o.list && argc - o.first_file > 0x7FFF ? "--list takes at most 32767 IDs"
+                                                                  : nullptr;
     if (misuse) {
         fprintf(stderr, "velkor: %s\nTry 'velkor --help' for more information.\n", misuse);
         return 2;
@@ -188,8 +189,7 @@ int velkor_main(int argc, char** argv) {
     }
     if (o.list) {
         // What follows the options are IDs, not command files.
-        status = run_list(o.verbose, o.json, (const char* const*)argv + o.first_file,
-                          (short)(argc - o.first_file > 0x7FFF ? 0x7FFF : argc - o.first_file));
+        status = run_list(o.verbose, o.json, (const char* const*)argv + o.first_file, (short)(argc - o.first_file));
         trace_close();
         check_outputs();
         plan_die_of_signal();

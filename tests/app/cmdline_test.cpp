@@ -86,6 +86,27 @@ TEST(CommandLine, PlanWithCommandFilesRunsNothing) {
     rmdir(dir);
 }
 
+// -v and --json belong to the runs without a shell; --plan and --list are one run each.
+TEST(CommandLine, ListAndJsonOptionsOnlyWhereTheyMeanSomething) {
+    struct {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{"--sim", "-v"}, "velkor: -v goes with --list\n"},
+        {{"--sim", "--json"}, "velkor: --json goes with --list or --plan\n"},
+        {{"--sim", "--plan", "--list"}, "velkor: --plan and --list do not go together\n"},
+    };
+    for (auto& c : cases) {
+        RUN_RESULT r = run_velkor(c.args, "STATUS\n");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, std::string(c.says) + "Try 'velkor --help' for more information.\n");
+    }
+    RUN_RESULT ok = run_velkor({"--verbose", "--sim", "--json", "--list", "QXM0336"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_NE(ok.out.find("\"id\": \"QXM0336\""), std::string::npos) << ok.out;
+}
+
 TEST(CommandLine, KeyboardLinesAndEndOfInput) {
     // readline echoes a line that does not come from a terminal after its prompt.
     RUN_RESULT r = run_velkor({"--sim"}, "FOO\n");

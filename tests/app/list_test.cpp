@@ -298,6 +298,13 @@ TEST(ListKernel, ShowsTheKernelsCardsAndTouchesNoPort) {
     ASSERT_EQ(json_object_array_length(v), 4u);
     EXPECT_STREQ(json_object_get_string(json_object_array_get_idx(v, 2)), "irq 5 High-Edge");
     json_object_put(root);
+
+    // The older procfs view tells the card and device numbers alone.
+    setenv("VELKOR_SYSROOT", (std::string(VELKOR_SOURCE_DIR) + "/tests/host/pc-isapnp-proc").c_str(), 1);
+    RUN_RESULT proc = run_velkor({"--sim", "--list"});
+    unsetenv("VELKOR_SYSROOT");
+    EXPECT_EQ(proc.out, "Card 1\n\tDevice 0\n\tDevice 1\n\nCard 2\n\tDevice 0\n");
+    EXPECT_EQ(proc.err, said);
 }
 
 }  // namespace

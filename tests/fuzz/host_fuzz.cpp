@@ -8,14 +8,15 @@
 // (SPELL_*), bits 6-7 a form that the kind tells (form bit 0 is bit 6). NAME is the device's name (01:02.00 for PP 01,
 // CC 02, DD 00), CARD its card's (01:02), PNP the directory sys/devices/pnpN (N the value of PP).
 //    0-3  proc/ioports, proc/iomem, proc/interrupts, proc/dma: the content; form bit 0 appends
-//    4    sys/bus/pnp/devices/NAME, a directory; its id file the content unless form bit 0
+//    4    sys/bus/pnp/devices/NAME, a directory; the content its file by form: 0 id, 1 none,
+//         2 resources, 3 options
 //    5    PNP/CARD/NAME/id (PNP/NAME/id for a short name) the content, and the link
 //         sys/bus/pnp/devices/NAME to that directory, as sysfs has them
 //    6    a driver link whose target is the content: in sys/bus/pnp/devices/NAME/, or with form bit
 //         0 in PNP/CARD/NAME/
 //    7    sys/bus/pnp/drivers/DRIVER/NAME, DRIVER the content made a name: an empty file, or with
 //         form bit 0 a link to ../../devices/NAME
-//    8    PNP/CARD/card_id, the content
+//    8    PNP/CARD/card_id, the content; with form bit 0 PNP/CARD/name
 //    9    proc/bus/isapnp/CC/DD (two hex digits each), the content; with form bit 0 CC is made a
 //         file of the content instead, when it is not there
 //    10   an odd entry (form: 0 a FIFO, 1 a regular file of the content, 2 a link to itself, 3 a link
@@ -26,12 +27,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <json-c/json.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/list.h"
 #include "harness.h"
 #include "pnp/host_resources.h"
 #include "pnp/kernel_pnp.h"
@@ -188,7 +191,7 @@ void make_record(int kind_byte, uint8_t pp, uint8_t cc, uint8_t dd, const uint8_
     case KIND_DMA: write_file(PROC[kind], data, n, form & 1); break;
     case KIND_DEVICE_DIR:
         make_parents(devices + "/");
-        if (!(form & 1)) write_file(devices + "/id", data, n, false);
+        if (form != 1) write_file(devices + (form == 0 ? "/id" : form == 2 ? "/resources" : "/options"), data, n, false);
         break;
     case KIND_DEVICE_LINKED:
         write_file(sysfs_dir(names, spell) + "/id", data, n, false);
@@ -206,7 +209,9 @@ void make_record(int kind_byte, uint8_t pp, uint8_t cc, uint8_t dd, const uint8_
             write_file(entry, nullptr, 0, false);
         break;
     }
-    case KIND_CARD_ID: write_file(names.pnp + "/" + names.card + "/card_id", data, n, false); break;
+    case KIND_CARD_ID:
+        write_file(names.pnp + "/" + names.card + ((form & 1) ? "/name" : "/card_id"), data, n, false);
+        break;
     case KIND_PROC_ISAPNP:
         if (form & 1)
             write_file("proc/bus/isapnp/" + names.cc, data, n, false);
@@ -328,6 +333,44 @@ void check_kernel(const char* root) {
     }
 }
 
+// The kernel's view as --list reads it: printed as text and as JSON, which must read back as
+// valid JSON in UTF-8 with one card for each card listed.
+void check_list(const char* root) {
+    static LIST list;
+    short n = list_from_kernel(root, &list);
+    if (n < 0 || list.ncards > LIST_MAX_CARDS || (n == 0) != (list.ncards == 0)) fail("list counts", "");
+    for (short c = 0; c < list.ncards; c++) {
+        const LIST_CARD& card = list.cards[c];
+        check_text("list card", card.name, sizeof card.name);
+        for (short d = 0; d < card.ndevs; d++) {
+            const LIST_DEVICE& dev = card.devs[d];
+            check_text("list device", dev.id, sizeof dev.id);
+            if (dev.nres < 0 || dev.nres > LIST_MAX_RES || dev.ncompat > RES_MAX_COMPAT) fail("list device", dev.id);
+        }
+    }
+    FILE* null = fopen("/dev/null", "w");
+    if (null) {
+        list_print(null, &list, 1, root);
+        fclose(null);
+    }
+    char* doc = nullptr;
+    size_t len = 0;
+    FILE* mem = open_memstream(&doc, &len);
+    if (!mem) return;
+    short written = list_print_json(mem, &list, 1, root);
+    fclose(mem);
+    json_tokener* tok = json_tokener_new();
+    json_tokener_set_flags(tok, JSON_TOKENER_STRICT | JSON_TOKENER_VALIDATE_UTF8);
+    json_object* back = written && doc ? json_tokener_parse_ex(tok, doc, (int)len) : nullptr;
+    json_object* cards = nullptr;
+    if (written && (!back || !json_object_object_get_ex(back, "cards", &cards) ||
+                    (int)json_object_array_length(cards) != list.ncards))
+        fail("list JSON", doc ? doc : "");
+    json_object_put(back);
+    json_tokener_free(tok);
+    free(doc);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -339,6 +382,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host_forget();
     ask_host(root, ports, nports, mem, nmem);
     check_kernel(root);
+    check_list(root);
     host_forget();
     remove_root();
     return 0;
