@@ -28,13 +28,19 @@ void copy_printable(char* dst, size_t n, const char* src) {
     dst[k] = 0;
 }
 
-void add_res(LIST_DEVICE* d, short kind, unsigned long start, unsigned long end) {
-    if (d->nres >= LIST_MAX_RES) return;  // one a register set: never more than the table holds
+// A new resource of d, or null when d holds LIST_MAX_RES already (then it is counted in
+// res_more). From the bus there is one a register set, which always fits.
+LIST_RES* add_res(LIST_DEVICE* d, short kind, unsigned long start, unsigned long end) {
+    if (d->nres >= LIST_MAX_RES) {
+        if (d->res_more < 0x7FFF) d->res_more++;
+        return nullptr;
+    }
     LIST_RES& r = d->res[d->nres++];
     memset(&r, 0, sizeof r);
     r.kind = kind;
     r.start = start;
     r.end = end >= start ? end : start;
+    return &r;
 }
 
 // The values of the register sets of a device read from the bus, with their ranges' lengths
@@ -52,22 +58,24 @@ void device_from_registers(LIST_DEVICE* d, const DEVICE_TYP* regs, const RES_DEV
         if (!m.base) continue;
         unsigned long start = (unsigned long)m.base << 8, limit = (unsigned long)m.limit << 8;
         unsigned long end = (m.control & PNP_MEM_UPPER_LIMIT) ? limit - 1 : start + limit - 1;
-        add_res(d, LIST_MEM, start, limit ? end : start);
-        d->res[d->nres - 1].bits = 24;
+        LIST_RES* r = add_res(d, LIST_MEM, start, limit ? end : start);
+        if (r) r->bits = 24;
     }
     for (short k = 0; k < PNP_MEM32_DESCS; k++) {
         const MEM32_DESC& m = regs->mem32[k];
         if (!m.base) continue;
         unsigned long end = (m.control & PNP_MEM_UPPER_LIMIT) ? m.limit : m.base + m.limit - 1;
-        add_res(d, LIST_MEM, m.base, m.limit ? end : m.base);
-        d->res[d->nres - 1].bits = 32;
+        LIST_RES* r = add_res(d, LIST_MEM, m.base, m.limit ? end : m.base);
+        if (r) r->bits = 32;
     }
     for (short k = 0; k < PNP_IRQ_DESCS; k++) {
         unsigned char level = regs->irq[k].level & PNP_IRQ_LEVEL_MASK;
         if (!level) continue;
-        add_res(d, LIST_IRQ, level, level);
-        d->res[d->nres - 1].has_type = 1;
-        d->res[d->nres - 1].type = regs->irq[k].type;
+        LIST_RES* r = add_res(d, LIST_IRQ, level, level);
+        if (r) {
+            r->has_type = 1;
+            r->type = regs->irq[k].type;
+        }
     }
     for (short k = 0; k < PNP_DMA_DESCS; k++) {
         unsigned char channel = regs->dma[k] & PNP_DMA_CHANNEL_MASK;
@@ -281,7 +289,8 @@ void print_device(FILE* fp, const LIST_DEVICE& d, short verbose, const char* roo
             resource_text(d.res[r], text, sizeof text);
             fprintf(fp, "%s %s", r ? "," : "", text);
         }
-        fputs(d.nres ? "\n" : " none\n", fp);
+        if (d.res_more) fprintf(fp, "%s %d more not read", d.nres ? "," : "", d.res_more);
+        fputs(d.nres || d.res_more ? "\n" : " none\n", fp);
     }
     if (d.driver[0]) fprintf(fp, "\t\tKernel driver in use: %s\n", d.driver);
     if (verbose && d.model) print_options(fp, d.model);
@@ -403,6 +412,7 @@ json_object* device_json(const LIST_DEVICE& d, short verbose, const char* root) 
     json_object* res = d.unknown ? nullptr : json_new_array();
     for (short r = 0; res && r < d.nres; r++) json_push(res, resource_json(d.res[r]));
     json_put(o, "resources", res);
+    if (d.res_more) json_put(o, "resources_not_read", json_number(d.res_more));
     json_put(o, "driver", json_text(d.driver, 1));
     if (verbose && d.model) json_put(o, "options", options_json(d.model));
     if (verbose && d.entry[0] && root) {
@@ -457,10 +467,12 @@ short list_from_kernel(const char* root, LIST* out) {
     memset(out, 0, sizeof *out);
     out->source = LIST_FROM_KERNEL;
     if (!root || !kernel_pnp_read(root, &k)) return 0;
+    out->cards_more = (short)(k.ncards - k.kept);
     for (short c = 0; c < k.kept && out->ncards < LIST_MAX_CARDS; c++) {
         const KERNEL_PNP_CARD& kc = k.cards[c];
         LIST_CARD& lc = out->cards[out->ncards++];
         lc.number = kc.number;
+        lc.devs_more = kc.devs_more;
         if (kc.has_id) copy_printable(lc.vendor, sizeof lc.vendor, kc.id);
         copy_printable(lc.name, sizeof lc.name, kc.name);
         for (short d = 0; d < kc.ndevs && lc.ndevs < LIST_MAX_DEVICES; d++) {
@@ -538,9 +550,11 @@ short list_print_json(FILE* fp, const LIST* list, short verbose, const char* roo
         json_object* devs = json_new_array();
         for (short d = 0; d < card.ndevs; d++) json_push(devs, device_json(card.devs[d], verbose, root));
         json_put(o, "devices", devs);
+        if (card.devs_more) json_put(o, "devices_not_read", json_number(card.devs_more));
         json_push(cards, o);
     }
     json_put(doc, "cards", cards);
+    if (list->cards_more) json_put(doc, "cards_not_read", json_number(list->cards_more));
     return json_write(fp, doc);
 }
 
@@ -554,6 +568,9 @@ int run_list(short verbose, short json, const char* const* ids, short nids) {
         fprintf(stderr,
                 "velkor: list: the kernel's ISA PnP driver manages the cards; this is what it shows "
                 "(no port was touched)\n");
+        if (list.cards_more)
+            fprintf(stderr, "velkor: list: the kernel shows %d more cards than the first %d listed\n",
+                    list.cards_more, list.ncards);
     } else {
         BUS_CARD cards[LIST_MAX_CARDS];
         const BUS_RUN run = {"list", "nothing listed", "listed as read"};

@@ -45,6 +45,7 @@ struct LIST_DEVICE {
     short unknown;  // active and resources are not known (the kernel's procfs view)
     LIST_RES res[LIST_MAX_RES];
     short nres;
+    short res_more;  // resources past LIST_MAX_RES (the kernel's file can name more), not kept
     char driver[LIST_DRIVER_SIZE];  // the kernel driver bound to it, "" when none is known
     const RES_DEVICE* model;        // what it can be set to (read from the bus), or null
     char entry[LIST_ID_SIZE];       // read from the kernel: its sysfs name ("01:02.00"), for its options
@@ -65,6 +66,7 @@ struct LIST {
     short source;  // LIST_SOURCE
     LIST_CARD cards[LIST_MAX_CARDS];
     short ncards;
+    short cards_more;  // cards the source told of but did not keep (the kernel's view keeps 16)
 };
 
 // Fills *out from the cards read from the bus: each device's registers (active, and the values of

@@ -89,7 +89,10 @@ static KERNEL_PNP_CARD* kept_card(KERNEL_PNP* k, short number) {
 static KERNEL_PNP_DEVICE* new_device(KERNEL_PNP_CARD* c, short number) {
     short i = 0;
     while (i < c->ndevs && c->devs[i].number < number) i++;
-    if ((i < c->ndevs && c->devs[i].number == number) || i == KPNP_MAXDEVS) return nullptr;
+    if (i < c->ndevs && c->devs[i].number == number) return nullptr;
+    // A full record: this device, or the last one it pushes out, is left out and counted.
+    if (c->ndevs == KPNP_MAXDEVS && c->devs_more < 0x7FFF) c->devs_more++;
+    if (i == KPNP_MAXDEVS) return nullptr;
     short last = c->ndevs < KPNP_MAXDEVS ? c->ndevs++ : (short)(KPNP_MAXDEVS - 1);
     memmove(&c->devs[i + 1], &c->devs[i], sizeof c->devs[0] * (size_t)(last - i));
     KERNEL_PNP_DEVICE* d = &c->devs[i];

@@ -31,6 +31,7 @@ struct KERNEL_PNP_CARD {
     short has_id;           // 1 when id is the card's card_id
     char name[KPNP_CARD_NAME_SIZE];  // the first line of the name file beside card_id, or ""
     short ndevs;
+    short devs_more;                       // devices seen past the first KPNP_MAXDEVS by number
     KERNEL_PNP_DEVICE devs[KPNP_MAXDEVS];  // by number
 };
 struct KERNEL_PNP {

@@ -9,6 +9,7 @@
 
 #include "app/application.h"
 #include "app/list.h"
+#include "support/made_host.h"
 #include "support/pnp_ids_env.h"
 #include "support/program_fixture.h"
 #include "support/run_program.h"
@@ -305,6 +306,47 @@ TEST(ListKernel, ShowsTheKernelsCardsAndTouchesNoPort) {
     unsetenv("VELKOR_SYSROOT");
     EXPECT_EQ(proc.out, "Card 1\n\tDevice 0\n\tDevice 1\n\nCard 2\n\tDevice 0\n");
     EXPECT_EQ(proc.err, said);
+}
+
+}  // namespace
+
+namespace {
+
+// What the kernel's view holds past the list's tables is counted and said, never dropped unsaid.
+TEST_F(MadeHost, ListSaysWhatDoesNotFit) {
+    std::string many;
+    for (int i = 0; i < 30; i++) many += "irq " + std::to_string(i % 16) + "\n";
+    for (int dev = 0; dev < 10; dev++) {
+        char name[16];
+        snprintf(name, sizeof name, "01:01.%02x", dev);
+        write(std::string("sys/bus/pnp/devices/") + name + "/id", "ABC0001\n");
+        if (dev == 0) write(std::string("sys/bus/pnp/devices/") + name + "/resources", "state = active\n" + many);
+    }
+    static LIST list;
+    ASSERT_EQ(list_from_kernel(root.c_str(), &list), 1);
+    ASSERT_EQ(list.ncards, 1);
+    EXPECT_EQ(list.cards[0].ndevs, KPNP_MAXDEVS);
+    EXPECT_EQ(list.cards[0].devs_more, 10 - KPNP_MAXDEVS);
+    EXPECT_EQ(list.cards[0].devs[0].nres, LIST_MAX_RES);
+    EXPECT_EQ(list.cards[0].devs[0].res_more, 30 - LIST_MAX_RES);
+    char* text = nullptr;
+    size_t len = 0;
+    FILE* f = open_memstream(&text, &len);
+    list_print(f, &list, 0, root.c_str());
+    fclose(f);
+    std::string out(text, len);
+    free(text);
+    EXPECT_NE(out.find(", irq 3, 10 more not read\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n\t(2 more logical devices not read)\n"), std::string::npos) << out;
+
+    for (int card = 2; card <= 17; card++) {
+        char name[16];
+        snprintf(name, sizeof name, "01:%02x.00", card);
+        write(std::string("sys/bus/pnp/devices/") + name + "/id", "ABC0001\n");
+    }
+    ASSERT_EQ(list_from_kernel(root.c_str(), &list), 17);
+    EXPECT_EQ(list.ncards, KPNP_MAXCARDS);
+    EXPECT_EQ(list.cards_more, 17 - KPNP_MAXCARDS);
 }
 
 }  // namespace
