@@ -265,7 +265,7 @@ TEST(ListKernel, ShowsTheKernelsCardsAndTouchesNoPort) {
     int fd = mkstemp(log);
     ASSERT_GE(fd, 0);
     close(fd);
-    RUN_RESULT hw = run_binary(VELKOR_TRAP, {"--sim", "--log", log, "--", VELKOR_BINARY, "--list"});
+    RUN_RESULT hw = run_trapped({"--sim", "--log", log}, {"--list"});
     std::string trace = slurp(log);
     remove(log);
     if (hw.status == 4) GTEST_SKIP() << "the port trap cannot trace: " << hw.err;

@@ -437,31 +437,13 @@ TEST_F(SaveCardsUnit, CardWhoseDataWasNotKeptIsNotSaved) {
     lost_output_reset();
 }
 
-// The trap with trap_args running the program; a traced program cannot be checked for leaks.
-RUN_RESULT trapped(const std::vector<std::string>& trap_args, const std::vector<std::string>& args,
-                   const std::string& stdin_text) {
-    const char* old = getenv("ASAN_OPTIONS");
-    std::string opts = old && *old ? std::string(old) + ":detect_leaks=0" : "detect_leaks=0";
-    setenv("ASAN_OPTIONS", opts.c_str(), 1);
-    std::vector<std::string> all = trap_args;
-    all.insert(all.end(), {"--", VELKOR_BINARY});
-    all.insert(all.end(), args.begin(), args.end());
-    RUN_RESULT r = run_binary(VELKOR_TRAP, all, stdin_text);
-    if (old) {
-        setenv("ASAN_OPTIONS", old, 1);
-    } else {
-        unsetenv("ASAN_OPTIONS");
-    }
-    return r;
-}
-
 TEST(SaveCards, HardwareBusSavesTheBytesTheSimulatedBusDoes) {
     const std::string script = detect_script(3);
     for (const char* card : {"rtl8019-realtek-rtl8019as.hex", "azt1008-aztech-azt2320.hex"}) {
         SCOPED_TRACE(card);
         SCRATCH hw, sim;
         std::string path = real + card;
-        RUN_RESULT h = trapped({"--sim", "--card", path}, {"--save-cards", hw.path}, script);
+        RUN_RESULT h = run_trapped({"--sim", "--card", path}, {"--save-cards", hw.path}, script);
         if (h.status == 4) GTEST_SKIP() << "the port trap cannot trace: " << h.err;
         ASSERT_EQ(h.status, 0) << h.err;
         RUN_RESULT s = run_velkor({"--sim", "--card", path, "--save-cards", sim.path}, script);

@@ -52,6 +52,24 @@ RUN_RESULT run_binary(const char* path, const std::vector<std::string>& args, co
     return r;
 }
 
+RUN_RESULT run_trapped(const std::vector<std::string>& trap_args, const std::vector<std::string>& args,
+                       const std::string& stdin_text) {
+    const char* old = getenv("ASAN_OPTIONS");
+    std::string saved = old ? old : "";
+    std::string opts = old && *old ? saved + ":detect_leaks=0" : "detect_leaks=0";
+    setenv("ASAN_OPTIONS", opts.c_str(), 1);
+    std::vector<std::string> all = trap_args;
+    all.insert(all.end(), {"--", VELKOR_BINARY});
+    all.insert(all.end(), args.begin(), args.end());
+    RUN_RESULT r = run_binary(VELKOR_TRAP, all, stdin_text);
+    if (old) {
+        setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    } else {
+        unsetenv("ASAN_OPTIONS");
+    }
+    return r;
+}
+
 std::string banner() {
     return "\n" + std::string(14, ' ') + "VELKOR V2.10\n" + std::string(14, ' ') + std::string(52, '-') +
            "\n\n";

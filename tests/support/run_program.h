@@ -20,6 +20,11 @@ RUN_RESULT run_binary(const char* path, const std::vector<std::string>& args,
 // run_binary of VELKOR_BINARY.
 RUN_RESULT run_velkor(const std::vector<std::string>& args, const std::string& stdin_text = "");
 
+// The program under the port trap (VELKOR_TRAP): trap_args for the trap, then "--", the program
+// and args. A traced program cannot be checked for leaks: the run has the leak check off.
+RUN_RESULT run_trapped(const std::vector<std::string>& trap_args, const std::vector<std::string>& args,
+                       const std::string& stdin_text = "");
+
 // The whole content of the file at path; empty when it cannot be read.
 std::string slurp(const std::string& path);
 
