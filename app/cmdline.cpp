@@ -187,16 +187,11 @@ int velkor_main(int argc, char** argv) {
         fprintf(stderr, "velkor: cannot open trace file '%s': %s\n", o.trace, strerror(errno));
         return 2;
     }
-    if (o.list) {
-        // What follows the options are IDs, not command files.
-        status = run_list(o.verbose, o.json, (const char* const*)argv + o.first_file, (short)(argc - o.first_file));
-        trace_close();
-        check_outputs();
-        plan_die_of_signal();
-        return output_lost() ? 1 : status;
-    }
-    if (o.plan) {
-        status = run_plan(o.json);
+    if (o.list || o.plan) {
+        // With --list, what follows the options are IDs, not command files.
+        status = o.list ? run_list(o.verbose, o.json, (const char* const*)argv + o.first_file,
+                                   (short)(argc - o.first_file))
+                        : run_plan(o.json);
         trace_close();
         check_outputs();
         plan_die_of_signal();  // a run a signal ended dies of it, its files closed

@@ -248,11 +248,13 @@ void print_options(FILE* fp, const RES_DEVICE* m) {
     for (short f = 0; f < m->nfunctions; f++) {
         line[0] = 0;
         set_text(m->functions[f], line, sizeof line);
+        char how[24];
         const char* word = res_priority_name(m->functions[f].priority);
         if (word)
-            fprintf(fp, "\t\tFunction %d (%s): %s\n", f, word, line[0] ? line : "nothing");
+            snprintf(how, sizeof how, "%s", word);
         else
-            fprintf(fp, "\t\tFunction %d (priority %d): %s\n", f, m->functions[f].priority, line[0] ? line : "nothing");
+            snprintf(how, sizeof how, "priority %d", m->functions[f].priority);
+        fprintf(fp, "\t\tFunction %d (%s): %s\n", f, how, line[0] ? line : "nothing");
     }
     if (m->functions_seen > m->nfunctions)
         fprintf(fp, "\t\t(%d more dependent functions not read)\n", m->functions_seen - m->nfunctions);
@@ -437,8 +439,7 @@ void list_from_bus(const BUS_CARD* cards, short ncards, LIST* out) {
         LIST_CARD& lc = out->cards[out->ncards++];
         lc.number = cards[c].csn;
         copy_printable(lc.vendor, sizeof lc.vendor, card->vendor);
-        const unsigned char* s = card->serial;
-        snprintf(lc.serial, sizeof lc.serial, "%02X%02X%02X%02X", s[7], s[6], s[5], s[4]);
+        snprintf(lc.serial, sizeof lc.serial, "%08lX", serialnum_PNP(card->serial));
         copy_printable(lc.name, sizeof lc.name, res->name);
         for (short d = 0; d < card->ndevs; d++) {
             if (lc.ndevs >= LIST_MAX_DEVICES) {

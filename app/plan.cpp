@@ -990,12 +990,8 @@ short plan_search(const RES_CARD* const* cards, short ncards, const PLAN_SETUP* 
 namespace {
 
 const char* priority_text(short priority) {
-    switch (priority) {
-    case RES_GOOD: return "good";
-    case RES_ACCEPTABLE: return "acceptable";
-    case RES_SUBOPTIMAL: return "sub-optimal";
-    default: return "reserved priority";
-    }
+    const char* word = res_priority_name(priority);
+    return word ? word : "reserved priority";
 }
 
 // The width keyword for a memory descriptor's information byte (its width bits), or "".
@@ -1082,9 +1078,14 @@ short left_out(const RES_CARD* res) { return (short)(res->devices_seen - res->nd
 
 }  // namespace
 
-short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when) {
+short plan_total_devices(const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards) {
     short total = plan->ndevices;
     for (short c = 0; c < ncards; c++) total = (short)(total + left_out(cards[c].res));
+    return total;
+}
+
+short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when) {
+    short total = plan_total_devices(plan, cards, ncards);
     fprintf(fp, "# VELKOR boot script made by velkor --plan on %s (velkor " VELKOR_VERSION ")\n", when);
     if (plan->placed == total)
         fprintf(fp, "# %d of %d devices placed\n", plan->placed, total);
@@ -1104,10 +1105,9 @@ short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short 
     short e = 0;
     for (short c = 0; c < ncards; c++) {
         const PLAN_CARD_INFO* ci = &cards[c];
-        const unsigned char* s = ci->serial;
         const char* maker = pnp_vendor_name(ci->vendor);
-        fprintf(fp, "#\n# Card %d: %s%s%s%s, serial number %02X%02X%02X%02X%s%s\n", ci->csn, ci->vendor,
-                maker ? " (" : "", maker ? maker : "", maker ? ")" : "", s[7], s[6], s[5], s[4],
+        fprintf(fp, "#\n# Card %d: %s%s%s%s, serial number %08lX%s%s\n", ci->csn, ci->vendor,
+                maker ? " (" : "", maker ? maker : "", maker ? ")" : "", serialnum_PNP(ci->serial),
                 ci->res->name[0] ? ", " : "", ci->res->name);
         fprintf(fp, "PNP_CSN = 0\nDETECT %d\n", ci->csn);
         for (; e < plan->ndevices && plan->devices[e].card == c; e++) {

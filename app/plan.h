@@ -120,6 +120,9 @@ struct PLAN_CARD_INFO {
 // reason. Returns 1, or 0 when a write failed (fp is not flushed: the caller flushes or closes it).
 short plan_print(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards, const char* when);
 
+// Every logical device of the cards: those planned, and those past a card's first RES_MAX_DEVICES.
+short plan_total_devices(const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards);
+
 // The plan as one JSON document on fp: whether it is proven and how many devices it places, then
 // per card its CSN, IDs, names and serial number, and per device whether it is placed and active,
 // its configuration and priority, the values of its register sets, and why it is not placed
@@ -133,8 +136,8 @@ short plan_print_json(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, s
 // (plan_print_json). Returns the exit status: 0 when every device is placed, 1 when not, or
 // without port permission, or when output was lost, or when a signal ended it.
 int run_plan(short json = 0);
-// After run_plan and the closing of the program's files: when SIGINT, SIGTERM or SIGHUP ended
-// the run, the program dies of that signal, as a caller expects of a command it interrupted.
+// After run_plan or run_list and the closing of the program's files: when SIGINT, SIGTERM or
+// SIGHUP ended the run, the program dies of that signal, as a caller expects of a command it interrupted.
 // Otherwise it returns at once.
 void plan_die_of_signal();
 

@@ -58,8 +58,7 @@ json_object* device_json(const PLAN_DEVICE* p, const RES_DEVICE* dev) {
 }  // namespace
 
 short plan_print_json(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, short ncards) {
-    short total = plan->ndevices;
-    for (short c = 0; c < ncards; c++) total = (short)(total + cards[c].res->devices_seen - cards[c].res->ndevices);
+    short total = plan_total_devices(plan, cards, ncards);
     json_object* doc = json_new_object();
     json_put(doc, "proven", json_flag(plan->proven));
     json_put(doc, "stopped", json_flag(plan->stopped));
@@ -70,9 +69,8 @@ short plan_print_json(FILE* fp, const PLAN* plan, const PLAN_CARD_INFO* cards, s
     short e = 0;
     for (short c = 0; c < ncards; c++) {
         const PLAN_CARD_INFO* ci = &cards[c];
-        const unsigned char* s = ci->serial;
         char serial[9];
-        snprintf(serial, sizeof serial, "%02X%02X%02X%02X", s[7], s[6], s[5], s[4]);
+        snprintf(serial, sizeof serial, "%08lX", serialnum_PNP(ci->serial));
         json_object* card = json_new_object();
         json_put(card, "csn", json_number(ci->csn));
         json_put(card, "vendor_id", json_text(ci->vendor));

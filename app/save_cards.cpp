@@ -24,11 +24,6 @@ enum {
 
 const char* const version = "velkor " VELKOR_VERSION;
 
-unsigned long serial_number(const unsigned char* serial) {
-    return (unsigned long)serial[4] | (unsigned long)serial[5] << 8 | (unsigned long)serial[6] << 16 |
-           (unsigned long)serial[7] << 24;
-}
-
 // A printable copy of text in out (n bytes, cut to fit): each byte outside printable ASCII (a
 // vendor ID of FF FF reads with a DEL, a vendor's name may be UTF-8) as \xHH, as systemd escapes
 // unit names, so that a saved card's name and comments stay text and its file reloads as text.
@@ -73,7 +68,7 @@ void put_label(FILE* fp, const RES_ITEM& item) {
 void card_file_name(const unsigned char* serial, char* name, size_t n) {
     char vendor[4 * RES_EISA_ID_SIZE];
     printable(devid_PNP(serial), vendor, sizeof vendor);
-    snprintf(name, n, "%s-%08lX.hex", vendor, serial_number(serial));
+    snprintf(name, n, "%s-%08lX.hex", vendor, serialnum_PNP(serial));
 }
 
 void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char* resdata, long reslen,
@@ -82,7 +77,7 @@ void write_card_text(FILE* fp, const unsigned char* serial, const unsigned char*
     printable(devid_PNP(serial), vendor, sizeof vendor);
     const char* name = pnp_vendor_name(devid_PNP(serial));
     if (name) printable(name, maker, sizeof maker);
-    unsigned long number = serial_number(serial);
+    unsigned long number = serialnum_PNP(serial);
     fprintf(fp,
             "# Plug and Play ISA card %s%s%s%s, serial number %08lX: the bytes it returned after a "
             "Wake\n",

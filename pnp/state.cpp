@@ -178,3 +178,8 @@ void freecard_PNP(CARD_TYP* card) {
     free(card->devs);
     memset(card, 0, sizeof *card);
 }
+
+unsigned long serialnum_PNP(const unsigned char* serial) {
+    return (unsigned long)serial[4] | (unsigned long)serial[5] << 8 | (unsigned long)serial[6] << 16 |
+           (unsigned long)serial[7] << 24;
+}

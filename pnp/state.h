@@ -113,6 +113,8 @@ short ports_PNP();
 // The text of a 4-byte PnP identifier, such as "ABC0001" (three letters of 5 bits, four
 // lower-case hexadecimal digits). The text is in a static buffer, valid until the next call.
 const char* devid_PNP(const unsigned char* id);
+// The serial number of a serial identifier: its bytes 4 to 7, byte 7 the most significant.
+unsigned long serialnum_PNP(const unsigned char* serial);
 // v as 8 binary digits, bit 7 first, and "b" ("00000101b"); a static buffer, valid until the
 // next call of binstring1.
 const char* binstring1(unsigned char v);
