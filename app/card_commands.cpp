@@ -65,6 +65,7 @@ short exec_detect() {
         csn = PNP_csn;
         if (csn <= 0) {
             set_errhdl(ERR_DEVICE);
+            set_errdetail("%s", PNP_NO_CARD_DETAIL);
             return 1;
         }
     }
@@ -72,6 +73,7 @@ short exec_detect() {
     defaultport_PNP(Uport);
     if (findcard_PNP((short)csn) < 0 && PNP_cards_len >= PNP_MAXCARDS) {
         set_errhdl(ERR_DEVICE);  // no record left for a new card
+        set_errdetail(": the card table is full (%d cards)", (int)PNP_MAXCARDS);
         return 1;
     }
     short loaded = loadcard_PNP((short)csn);

@@ -20,6 +20,7 @@ void dump_all_devices() {
     const CARD_TYP* card = usedcard_PNP(PNP_csn_idx);
     if (!card) {
         set_errhdl(ERR_DEVICE);  // as dumpdev_PNP would report for the missing card
+        set_errdetail("%s", PNP_NO_CARD_DETAIL);
         return;
     }
     for (short i = 0; i < card->ndevs; i++) dumpdev_PNP(i, -1);

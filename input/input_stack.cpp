@@ -20,9 +20,15 @@ INPUT_TYP input;
 INPUT_HOOKS_TYP input_hooks;
 
 namespace {
+short where_hook(const char** name, long* line) { return input.where(name, line); }
+
 // The stack exists before main runs, holding the keyboard frame, and closes its files at the end.
+// Every error queued is placed at the command file line it came from.
 struct INPUT_INIT {
-    INPUT_INIT() { input.make(); }
+    INPUT_INIT() {
+        input.make();
+        errhdl_where_hook = where_hook;
+    }
     ~INPUT_INIT() { input.unmake(); }
 } input_init;
 
@@ -31,6 +37,8 @@ void free_frame(STREAM_TYP* f) {
     free(f->text);
     free(f->cond);
     free(f->step);
+    free(f->name);
+    f->name = nullptr;
     f->fp = nullptr;
     f->text = f->cursor = f->cond = f->step = nullptr;
 }
@@ -156,26 +164,43 @@ short INPUT_TYP::push(const char* name, const char* ext) {
     // The whole name is used (a cut name could open another file than the one meant).
     f->fp = open_command_file(name);
     int reason = errno;
+    const char* opened = name;
+    char* full = nullptr;
     // Out of file descriptors (a file that runs itself) the name with the extension fails too.
     bool no_descriptor = !f->fp && (reason == EMFILE || reason == ENFILE);
     if (!f->fp && ext && !no_descriptor) {
         size_t n = strlen(name), e = strlen(ext);
-        char* full = (char*)mem_alloc(n + e + 1);
+        full = (char*)mem_alloc(n + e + 1);
         if (!full) {
             reason = ENOMEM;  // the name with the extension was never tried
         } else {
             memcpy(full, name, n);
             memcpy(full + n, ext, e + 1);
             f->fp = open_command_file(full);
-            free(full);
+            if (f->fp) opened = full;
         }
     }
     if (!f->fp) {
         // No descriptor left is a full stack: the file itself is there.
         set_errhdl(no_descriptor ? ERR_STACK_OVERFLOW : reason == ENOMEM ? ERR_MEMORY : ERR_NO_FILE);
+        if (!no_descriptor && reason != ENOMEM) {
+            if (ext)
+                set_errdetail(" '%s' (nor '%s%s'): %s", name, name, ext, strerror(reason));
+            else
+                set_errdetail(" '%s': %s", name, strerror(reason));
+        }
+        free(full);
         deallocate();
         return 0;
     }
+    // The name places the file's errors; without memory for it they go unplaced.
+    if (opened != full) {
+        free(full);
+        size_t n = strlen(name);
+        full = (char*)mem_alloc(n + 1);
+        if (full) memcpy(full, name, n + 1);
+    }
+    f->name = full;
     return 1;
 }
 
@@ -217,6 +242,18 @@ STREAM_TYP* INPUT_TYP::stream_ptr(unsigned short report) {
         return nullptr;
     }
     return frames[depth - 1];
+}
+
+short INPUT_TYP::where(const char** name, long* line) {
+    for (short i = depth - 1; i >= 0; i--) {
+        const STREAM_TYP* f = frames[i];
+        if (!f->fp) continue;
+        if (!f->name) return 0;
+        *name = f->name;
+        *line = f->lineno;
+        return 1;
+    }
+    return 0;
 }
 
 short INPUT_TYP::is_file() {
@@ -280,6 +317,7 @@ short INPUT_TYP::setup(const char* prompt, unsigned short substitute) {
 
     if (f->fp) {
         short r = read_file_line(f->fp);
+        if (r == LINE_READ || r == LINE_TOO_LONG) f->lineno++;
         if (r == LINE_END) {
             pop();
             return 0;

@@ -19,6 +19,8 @@ struct STREAM_TYP {
     short steplen;   // byte length of step; negative while the step is not due
     short endbrace;  // 1 when the command just taken from this frame was a closing brace
     short textlen;   // byte length of text (bounds every walk of the block)
+    char* name;      // name the command file was opened by, or null (also when no memory was left)
+    long lineno;     // lines read from the command file so far
 };
 
 // The most frames the stack holds: depth is a signed 16-bit count. A push beyond it is refused
@@ -84,6 +86,11 @@ public:
     short is_file();
     short is_funct();
     short is_keyboard();
+    // Where the current line came from: the innermost command file on the stack (a line of a
+    // function or loop run from a file is placed at the file's line that runs it, the CALL or
+    // the loop's last line) and the number of its last line read. 1 with *name and *line, or 0
+    // when no command file is on the stack (the keyboard and what it runs).
+    short where(const char** name, long* line);
     // The frame array alone, for push and pop: allocate adds a zeroed frame on top; 1, or 0 with
     // the stack unchanged and 6002 (INPUT_DEPTH_MAX frames already) or 1001 queued. deallocate
     // frees the top frame's struct only (pop closes its file and frees its texts first); 1, or 0

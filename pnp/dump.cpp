@@ -149,7 +149,10 @@ static_assert(PNP_DMA_DESCS == 2, "one DMA row per channel");
 // The record at index when it holds a card; otherwise null with 1002 queued.
 const CARD_TYP* card_to_dump(short index) {
     const CARD_TYP* card = usedcard_PNP(index);
-    if (!card) set_errhdl(ERR_DEVICE);
+    if (!card) {
+        set_errhdl(ERR_DEVICE);
+        set_errdetail("%s", PNP_NO_CARD_DETAIL);
+    }
     return card;
 }
 
@@ -286,6 +289,7 @@ short dumpdev_PNP(short devno, short index) {
     if (devno < 0) devno = PNP_device;
     if (devno < 0 || devno >= card.ndevs || !card.devs) {
         set_errhdl(ERR_DEVICE);
+        set_errdetail(": card %d has no logical device %d", (int)card.csn, (int)devno);
         return 1;
     }
     const DEVICE_TYP& d = card.devs[devno];

@@ -169,6 +169,7 @@ short loadcard_PNP(short csn) {
         // The table is never overrun: a new CSN with every record in use is refused.
         if (PNP_cards_len >= PNP_MAXCARDS) {
             set_errhdl(ERR_DEVICE);
+            set_errdetail(": the card table is full (%d cards)", (int)PNP_MAXCARDS);
             return 0;
         }
         index = PNP_cards_len++;

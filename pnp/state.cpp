@@ -124,15 +124,23 @@ short current_PNP(short csn) {
     return 1;
 }
 
+const char* const PNP_NO_CARD_DETAIL = ": no card is selected (ISOLATE, then PNP_CSN = 0 and DETECT n)";
+
 short testcsn_PNP(unsigned short report) {
     if (PNP_csn > 0 && PNP_csn_idx >= 0) return 1;
-    if (report) set_errhdl(ERR_DEVICE);
+    if (report) {
+        set_errhdl(ERR_DEVICE);
+        set_errdetail("%s", PNP_NO_CARD_DETAIL);
+    }
     return 0;
 }
 
 short testdev_PNP(unsigned short report) {
     if (PNP_device >= 0) return 1;
-    if (report) set_errhdl(ERR_DEVICE);
+    if (report) {
+        set_errhdl(ERR_DEVICE);
+        set_errdetail(": no logical device is selected (PNP_DEVICE = n)");
+    }
     return 0;
 }
 

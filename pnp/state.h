@@ -101,6 +101,8 @@ short current_PNP(short csn);
 // 1 when a current card is selected (PNP_csn > 0 and PNP_csn_idx >= 0); otherwise 0, with 1002
 // queued when report is non-zero. The record itself is not looked at (see usedcard_PNP).
 short testcsn_PNP(unsigned short report);
+// What the report on standard error adds to a 1002 for a card command run with no card selected.
+extern const char* const PNP_NO_CARD_DETAIL;
 // 1 when a current logical device is selected (PNP_device >= 0); otherwise 0, with 1002 queued
 // when report is non-zero. PNP_device is not compared with the card's device count.
 short testdev_PNP(unsigned short report);

@@ -1,6 +1,7 @@
 // Output and mode commands: DEBUG, ECHO, QUOTE, FILE, PRINT, SHELL.
 #include "script/output.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,8 +40,10 @@ static void mode_command(unsigned short* flag, const char* message) {
         *flag = 1;
     else if (WC::streq(P.token, "OFF"))
         *flag = 0;
-    else
+    else {
         set_errhdl(ERR_UNKNOWN_COMMAND);
+        set_errdetail(": ON or OFF was expected, not '%s'", P.token);
+    }
 }
 
 // DEBUG [ON | OFF]
@@ -91,7 +94,14 @@ static void open_outfile(const char* name, size_t namelen, short append) {
     }
     FILE* fp = n >= 0 && (size_t)n < sizeof path ? fopen(path, append ? "a" : "w") : nullptr;
     if (!fp) {
+        int reason = errno;
         set_errhdl(ERR_NO_FILE);
+        if (namelen >= FILENAME_SIZE)
+            set_errdetail(": an output file name takes at most %d characters", (int)FILENAME_SIZE - 1);
+        else if (n < 0 || (size_t)n >= sizeof path)
+            set_errdetail(" '%.*s': not below the directory output files are confined to", (int)namelen, name);
+        else
+            set_errdetail(" '%.*s': %s", (int)namelen, name, strerror(reason));
         return;
     }
     memcpy(filename, name, namelen);

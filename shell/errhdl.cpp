@@ -1,7 +1,9 @@
 // Error queue: numbered failures queued where they happen, printed by the command loop.
 #include "shell/errhdl.h"
 
+#include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -24,19 +26,81 @@ enum { USRLIST_MAX = 50 };
 short errs[ERRHDL_SLOTS];
 short errs_len;
 
+// Beside each slot: "FILE:LINE" of the line that queued it ("" for none), its detail, and
+// whether standard error has had it already.
+char errs_where[ERRHDL_SLOTS][ERRHDL_WHERE_SIZE];
+char errs_detail[ERRHDL_SLOTS][ERRHDL_DETAIL_SIZE];
+short errs_said[ERRHDL_SLOTS];
+short last_kept = -1;  // slot of the code queued last, or -1 when it was dropped
+
+// A place or detail goes to a terminal: control bytes in it (a file name may hold any) are
+// shown as '?'.
+void printable_only(char* s) {
+    for (; *s; s++)
+        if ((unsigned char)*s < 0x20 || *s == 0x7F) *s = '?';
+}
+
+void clear_slot(short i) {
+    errs[i] = 0;
+    errs_where[i][0] = 0;
+    errs_detail[i][0] = 0;
+    errs_said[i] = 0;
+}
+
 ERRMSG_TYP usrlist[USRLIST_MAX];
 unsigned short usrlist_len;
 
 }  // namespace
 
+short (*errhdl_where_hook)(const char** name, long* line);
+
 short set_errhdl(short code) {
-    if (errs_len < ERRHDL_KEPT) errs[errs_len++] = code;
+    last_kept = -1;
+    if (errs_len < ERRHDL_KEPT) {
+        short i = errs_len++;
+        clear_slot(i);
+        errs[i] = code;
+        const char* name = nullptr;
+        long line = 0;
+        if (errhdl_where_hook && errhdl_where_hook(&name, &line) && name)
+            snprintf(errs_where[i], ERRHDL_WHERE_SIZE, "%s:%ld", name, line);
+        printable_only(errs_where[i]);
+        last_kept = i;
+    }
     return code;
 }
 
+void set_errdetail(const char* fmt, ...) {
+    if (last_kept < 0 || last_kept >= errs_len) return;
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(errs_detail[last_kept], ERRHDL_DETAIL_SIZE, fmt, ap);
+    va_end(ap);
+    printable_only(errs_detail[last_kept]);
+}
+
+void set_errsaid() {
+    if (last_kept >= 0 && last_kept < errs_len) errs_said[last_kept] = 1;
+}
+
+short errhdl_located(FILE* err, short located_only) {
+    short printed = 0;
+    for (short i = 0; i < errs_len; i++) {
+        if (errs_said[i] || (located_only && !errs_where[i][0])) continue;
+        fprintf(err, "velkor: %s%s%s%s\n", errs_where[i], errs_where[i][0] ? ": " : "", errhdl_message(errs[i]),
+                errs_detail[i]);
+        printed++;
+    }
+    return printed;
+}
+
+const char* errhdl_where(short slot) { return slot >= 0 && slot < ERRHDL_SLOTS ? errs_where[slot] : ""; }
+const char* errhdl_detail(short slot) { return slot >= 0 && slot < ERRHDL_SLOTS ? errs_detail[slot] : ""; }
+
 void clr_errhdl() {
-    for (short i = 0; i < ERRHDL_SLOTS; i++) errs[i] = 0;
+    for (short i = 0; i < ERRHDL_SLOTS; i++) clear_slot(i);
     errs_len = 0;
+    last_kept = -1;
 }
 
 const char* errhdl_message(short code) {
@@ -52,10 +116,11 @@ void errhdl(const char* title, FILE* out) {
     for (short i = 0; i < errs_len; i++) {
         // The code is printed as a signed 16-bit value: its four hexadecimal digits.
         fprintf(out, "%s (%04X): %s\n", title, (unsigned)(unsigned short)errs[i], errhdl_message(errs[i]));
-        errs[i] = 0;
+        clear_slot(i);
     }
     errs_len = 0;
-    errs[0] = 0;
+    clear_slot(0);
+    last_kept = -1;
 }
 
 void setusr_err(short code, const char* message) {

@@ -74,4 +74,26 @@ const char* errhdl_message(short code);
 // Forgets the user messages (tests only).
 void errhdl_reset_user();
 
+// What a report on standard error can say beyond the code: where the failing line came from and
+// what the program knows of the failure. Each queued code keeps its own; the report prints them
+// as "velkor: FILE:LINE: MESSAGE DETAIL".
+enum { ERRHDL_WHERE_SIZE = 256, ERRHDL_DETAIL_SIZE = 256 };
+// Gives the command file and line the current line came from: 1 with *name and *line, or 0 when
+// it came from no command file (the keyboard). Set by the input stack's layer at start-up; while
+// it is null no code has a place.
+extern short (*errhdl_where_hook)(const char** name, long* line);
+// Adds a detail to the code queued last, when set_errhdl kept it (a dropped code takes none):
+// the text is printed right after the message, so it starts with its own separator (" 'FOO'",
+// ": No such file or directory"). Cut to ERRHDL_DETAIL_SIZE - 1 bytes. Can't fail.
+__attribute__((format(printf, 1, 2))) void set_errdetail(const char* fmt, ...);
+// Marks the code queued last as said on standard error already: the located report leaves it out.
+void set_errsaid();
+// Prints one line to err for each queued code, as "velkor: FILE:LINE: MESSAGE DETAIL" (without
+// "FILE:LINE: " when the code has no place). With located_only, only codes with a place are
+// printed. The queue is left as it is (errhdl empties it). Returns the lines printed.
+short errhdl_located(FILE* err, short located_only);
+// The place and detail kept for a slot ("" when none), for tests.
+const char* errhdl_where(short slot);
+const char* errhdl_detail(short slot);
+
 #endif
