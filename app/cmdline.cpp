@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
 #include <vector>
 
 #include "app/application.h"
@@ -17,6 +18,8 @@
 #include "app/command_loop.h"
 #include "app/save_cards.h"
 #include "app/sim_setup.h"
+#include "app/device_config.h"
+#include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/lost_output.h"
 #include "shell/signals.h"
@@ -47,6 +50,10 @@ const char* const usage_text =
     "  -v, --verbose      with --list: what each device can be set to as well\n"
     "      --json         with --list or --plan: one JSON document instead of text\n"
     "  -e, --exit-on-error  end the run at the first error report, with exit status 1\n"
+    "  -q, --quiet        no banner, prompts or echo of lines read; error reports on\n"
+    "                     standard error, so standard output holds what commands print\n"
+    "      --strict       a DEVICE SET line that draws a warning writes nothing and is\n"
+    "                     an error\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "      --             end of options\n"
@@ -68,6 +75,33 @@ struct OPTIONS_TYP {
     int first_file;
 };
 
+// The long options that have no short form.
+enum { OPT_TRACE = 256, OPT_SAVE_CARDS, OPT_PLAN, OPT_LIST, OPT_JSON, OPT_STRICT };
+
+// Options the GNU way: short ones bundle (-se) and take their argument attached or apart
+// (-cFILE, -c FILE); a long one may be cut to a unique prefix (--pla) and take its argument
+// after '=' or apart. The '+' keeps options before the first command file: what follows it is
+// the script's, as is everything after "--".
+const char* const short_options = "+sc:veqhV";
+const struct option long_options[] = {
+    {"sim", no_argument, nullptr, 's'},
+    {"card", required_argument, nullptr, 'c'},
+    {"trace", required_argument, nullptr, OPT_TRACE},
+    {"save-cards", required_argument, nullptr, OPT_SAVE_CARDS},
+    {"plan", no_argument, nullptr, OPT_PLAN},
+    {"list", no_argument, nullptr, OPT_LIST},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"json", no_argument, nullptr, OPT_JSON},
+    {"exit-on-error", no_argument, nullptr, 'e'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"strict", no_argument, nullptr, OPT_STRICT},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+const char* const try_help = "Try 'velkor --help' for more information.\n";
+
 // Returns -1 when the program is to go on, else the exit status.
 int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
     o.sim = 0;
@@ -76,80 +110,42 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
     o.verbose = 0;
     o.json = 0;
     o.trace = nullptr;
-    int i = 1;
-    for (; i < argc; i++) {
-        const char* a = argv[i];
-        if (strcmp(a, "--") == 0) {
-            i++;
-            break;
-        }
-        if (a[0] != '-' || a[1] == 0) break;
-        if (!strcmp(a, "-h") || !strcmp(a, "--help")) {
-            fputs(usage_text, stdout);
-            return 0;
-        }
-        if (!strcmp(a, "-V") || !strcmp(a, "--version")) {
-            printf("velkor " VELKOR_VERSION "\n");
-            return 0;
-        }
-        if (!strcmp(a, "-s") || !strcmp(a, "--sim")) {
-            o.sim = 1;
-            continue;
-        }
-        if (!strcmp(a, "--plan")) {
-            o.plan = 1;
-            continue;
-        }
-        if (!strcmp(a, "--list")) {
-            o.list = 1;
-            continue;
-        }
-        if (!strcmp(a, "-v") || !strcmp(a, "--verbose")) {
-            o.verbose = 1;
-            continue;
-        }
-        if (!strcmp(a, "--json")) {
-            o.json = 1;
-            continue;
-        }
-        if (!strcmp(a, "-e") || !strcmp(a, "--exit-on-error")) {
-            exit_on_error = 1;
-            continue;
-        }
-        const char* value = nullptr;
-        bool card = false, trace = false, save = false;
-        if (!strcmp(a, "-c") || !strcmp(a, "--card")) {
-            card = true;
-        } else if (!strncmp(a, "--card=", 7)) {
-            card = true;
-            value = a + 7;
-        } else if (!strcmp(a, "--trace")) {
-            trace = true;
-        } else if (!strncmp(a, "--trace=", 8)) {
-            trace = true;
-            value = a + 8;
-        } else if (!strcmp(a, "--save-cards")) {
-            save = true;
-        } else if (!strncmp(a, "--save-cards=", 13)) {
-            save = true;
-            value = a + 13;
-        } else {
-            fprintf(stderr, "velkor: unknown option '%s'\nTry 'velkor --help' for more information.\n", a);
-            return 2;
-        }
-        if (!value) {
-            if (i + 1 >= argc) {
-                fprintf(stderr,
-                        "velkor: option '%s' needs a file name\nTry 'velkor --help' for more information.\n",
-                        a);
+    // getopt's own messages name the program as its argv[0] does: they say "velkor", however
+    // the program was started. getopt may reorder nothing here ('+'), so a copy serves.
+    std::vector<char*> args(argv, argv + argc);
+    args.push_back(nullptr);
+    char name[] = "velkor";
+    if (argc > 0) args[0] = name;
+    optind = 0;  // a fresh scan, should the program be run again in one process
+    opterr = 1;
+    for (;;) {
+        int c = getopt_long(argc, args.data(), short_options, long_options, nullptr);
+        if (c == -1) break;
+        switch (c) {
+            case 'h': fputs(usage_text, stdout); return 0;
+            case 'V': printf("velkor " VELKOR_VERSION "\n"); return 0;
+            case 's': o.sim = 1; break;
+            case 'c': o.cards.push_back(optarg); break;
+            case OPT_TRACE: o.trace = optarg; break;
+            case OPT_SAVE_CARDS:
+                if (!use_save_cards_dir(optarg)) return 2;
+                break;
+            case OPT_PLAN: o.plan = 1; break;
+            case OPT_LIST: o.list = 1; break;
+            case 'v': o.verbose = 1; break;
+            case OPT_JSON: o.json = 1; break;
+            case 'e': exit_on_error = 1; break;
+            case 'q':
+                quiet_mode = 1;
+                cgets_quiet = 1;
+                break;
+            case OPT_STRICT: strict_writes = 1; break;
+            default:  // getopt has said what is wrong
+                fputs(try_help, stderr);
                 return 2;
-            }
-            value = argv[++i];
         }
-        if (card) o.cards.push_back(value);
-        if (trace) o.trace = value;
-        if (save && !use_save_cards_dir(value)) return 2;
     }
+    int i = optind;
     o.first_file = i;
     const char* misuse = o.plan && o.list                        ? "--plan and --list do not go together"
                          : o.verbose && !o.list                   ? "-v goes with --list"
@@ -157,15 +153,12 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
                          : o.list && argc - o.first_file > 0x7FFF ? "--list takes at most 32767 IDs"
                                                                   : nullptr;
     if (misuse) {
-        fprintf(stderr, "velkor: %s\nTry 'velkor --help' for more information.\n", misuse);
+        fprintf(stderr, "velkor: %s\n%s", misuse, try_help);
         return 2;
     }
     // The plan is all a --plan run does: a command file would silently not run.
     if (o.plan && i < argc) {
-        fprintf(stderr,
-                "velkor: --plan runs no command files ('%s' was given)\nTry 'velkor --help' for more "
-                "information.\n",
-                argv[i]);
+        fprintf(stderr, "velkor: --plan runs no command files ('%s' was given)\n%s", argv[i], try_help);
         return 2;
     }
     return -1;
@@ -203,9 +196,7 @@ int velkor_main(int argc, char** argv) {
     for (int i = argc - 1; i >= o.first_file; i--) input.push(argv[i], nullptr);
 
     if (!init_APP()) {
-        errhdl("ERROR", stdout);
-        printf("\n");
-        if (exit_on_error) stopped_on_error = 1;
+        report_queued_errors();
     } else {
         process();
     }

@@ -27,6 +27,7 @@ unsigned short echo_flag;
 long loop_turn_budget = -1;
 short exit_on_error;
 short stopped_on_error;
+short quiet_mode;
 
 namespace {
 
@@ -61,18 +62,35 @@ FRAME_KIND top_kind() {
 void interrupt_to_keyboard() {
     sig_interrupt = 0;
     input.hold = 0;
-    if (input.depth > 1) printf("\n");
+    if (input.depth > 1 && !quiet_mode) printf("\n");
     while (input.depth > 1) input.pop();
 }
+
+}  // namespace
+
+void report_queued_errors() {
+    if (errhdl_code(0) == 0) return;
+    if (quiet_mode) {
+        // Standard output keeps what the commands print; the report is said on standard error.
+        fflush(stdout);
+        errhdl_located(stderr, 0);
+        clr_errhdl();
+    } else {
+        // The report stays as it always was; the errors of command files are placed on
+        // standard error as well, after it.
+        errhdl_located(stderr, 1);
+        errhdl("ERROR", stdout);
+        printf("\n");
+    }
+    if (exit_on_error) stopped_on_error = 1;
+}
+
+namespace {
 
 // Prints the queued errors, then makes sure that what the last command wrote has reached its
 // files: a failure is said at once, not when a buffer happens to fill.
 void report_errors() {
-    if (errhdl_code(0) != 0) {
-        errhdl("ERROR", stdout);
-        printf("\n");
-        if (exit_on_error) stopped_on_error = 1;
-    }
+    report_queued_errors();
     check_outputs();
 }
 
@@ -115,16 +133,19 @@ void run_loop() {
         report_errors();
         if (stopped_on_error) return;  // -e: the first error report ends the run
         FRAME_KIND kind = top_kind();
-        if (!input.setup(PROMPT, 1)) {
+        if (!input.setup(quiet_mode ? "" : PROMPT, 1)) {
             // End of keyboard input ends the program as EXIT does.
             if (cgets_eof() && input.is_keyboard()) {
-                if (isatty(STDIN_FILENO)) printf("\n");
+                if (isatty(STDIN_FILENO) && !quiet_mode) printf("\n");
                 break;
             }
             continue;
         }
         if (kind != KEYBOARD && echo_flag) echo_line(kind);
         if (P.get(0) != 0 || strcmp(P.token, "#") == 0) continue;
+        // The word no handler takes is named in the report on standard error.
+        char word[64];
+        snprintf(word, sizeof word, "%s", P.token);
         if (exec_ifctl()) continue;
         if (WC::streq(P.token, "EXIT") || WC::streq(P.token, "QUIT")) break;
         if (strcmp(P.token, "@") == 0) {
@@ -141,15 +162,20 @@ void run_loop() {
         short taken = 0;
         for (auto handler : handlers)
             if ((taken = handler()) != 0) break;
-        if (!taken) set_errhdl(ERR_UNKNOWN_COMMAND);
+        if (!taken) {
+            set_errhdl(ERR_UNKNOWN_COMMAND);
+            set_errdetail(" '%s'", word);
+        }
     }
     report_errors();
 }
 
 void process() {
-    printf("\n%14s%s\n%14s", "", "VELKOR V" VELKOR_VERSION, "");
-    for (int i = 0; i < 52; i++) putchar('-');
-    printf("\n\n");
+    if (!quiet_mode) {
+        printf("\n%14s%s\n%14s", "", "VELKOR V" VELKOR_VERSION, "");
+        for (int i = 0; i < 52; i++) putchar('-');
+        printf("\n\n");
+    }
     load_localdefs();
     run_loop();
 }

@@ -8,6 +8,7 @@
 
 #include "app/host_checks.h"
 #include "app/write_warnings.h"
+#include "input/input_stack.h"
 #include "pnp/host_resources.h"
 #include "pnp/isolation.h"
 #include "pnp/registers.h"
@@ -17,7 +18,28 @@
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 
+short strict_writes;
+
 namespace {
+
+// Says the line's warnings before its write pass. With --strict a line that drew any is refused
+// here: nothing is written, 5003 is queued, and standard error says which line it was. Returns
+// 1 when the write may go on.
+short write_allowed() {
+    long warned = say_warnings();
+    if (!strict_writes || warned == 0) return 1;
+    const char* name = nullptr;
+    long line = 0;
+    char where[300] = "";
+    if (input.where(&name, &line)) snprintf(where, sizeof where, "%s:%ld: ", name, line);
+    for (char* c = where; *c; c++)
+        if ((unsigned char)*c < 0x20 || *c == 0x7F) *c = '?';
+    fprintf(stderr, "velkor: %srefused: %s (%ld warning%s; --strict writes nothing)\n", where,
+            P.line ? P.line : "", warned, warned == 1 ? "" : "s");
+    set_errhdl(ERR_SETTINGS);
+    set_errsaid();
+    return 0;
+}
 
 // Configuration mode: on (inited 1) from DEVICE BEGIN to DEVICE END. card and dev are the
 // records resolved at BEGIN; null when BEGIN found no card or device in use.
@@ -207,7 +229,7 @@ void set_memory(const MEM_KIND_TYP& kind) {
         }
     }
     if (n >= 0) check_mem(kind.bits, (short)n, work[n]);
-    say_warnings();
+    if (!write_allowed()) return;
     for (short k = 0; k < kind.count; k++) {
         if (n >= 0 && n != k) continue;
         if (mem_get(kind, k).base == 0 && work[k].base == 0) continue;
@@ -303,7 +325,7 @@ void ioport_USR() {
         }
     }
     for (short k = 0; k < PNP_IO_DESCS; k++) check_io(k, work[k]);
-    say_warnings();
+    if (!write_allowed()) return;
     for (short k = 0; k < PNP_IO_DESCS; k++) {
         if (dev->io[k] == 0 && work[k] == 0) continue;
         dev->io[k] = work[k];
@@ -330,7 +352,7 @@ void irq_USR() {
         }
     }
     if (n >= 0) check_irq((short)n, work[n]);
-    say_warnings();
+    if (!write_allowed()) return;
     for (short k = 0; k < PNP_IRQ_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->irq[k].level == 0 && work[k].level == 0) continue;
@@ -352,7 +374,7 @@ void dma_USR() {
         work[n] = (unsigned char)channel;
     }
     if (n >= 0) check_dma((short)n, work[n]);
-    say_warnings();
+    if (!write_allowed()) return;
     for (short k = 0; k < PNP_DMA_DESCS; k++) {
         if (n >= 0 && n != k) continue;
         if (dev->dma[k] == PNP_DMA_NONE && work[k] == PNP_DMA_NONE) continue;
@@ -385,6 +407,7 @@ void exec_set() {
     }
     if (!card || !dev) {  // BEGIN found no card or device in use for the selection
         set_errhdl(ERR_DEVICE);
+        set_errdetail(": DEVICE BEGIN found no card or logical device in use to set");
         return;
     }
     if (!need_token()) return;

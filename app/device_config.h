@@ -9,6 +9,10 @@
 // configuration mode is off, or with bad arguments: 5003; a value that is no number: 7001 or
 // 7002. A refused SET writes nothing and leaves the device record as it was.
 short exec_device();
+// --strict: a SET line whose values draw a warning writes nothing. It is refused with 5003, and
+// standard error says "velkor: FILE:LINE: refused: LINE (...)" after the warnings. 0 at start.
+extern short strict_writes;
+
 // Turns configuration mode off and returns every card to Wait for Key; nothing while it is off.
 // Also run by the program's clean-up. Can't fail.
 void end_DEVICE();

@@ -270,11 +270,13 @@ void warn_before_write(const char* fmt, ...) {
     va_end(ap);
 }
 
-void say_warnings() {
+long say_warnings() {
     for (short k = 0; k < npending; k++) fprintf(stderr, "velkor: warning: %s\n", pending[k]);
     if (dropped) fprintf(stderr, "velkor: warning: and %ld more\n", dropped);
+    long said = npending + dropped;
     npending = 0;
     dropped = 0;
+    return said;
 }
 
 void note_cut() { line_cut = 1; }

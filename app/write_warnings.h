@@ -1,8 +1,8 @@
 // The warnings of DEVICE SET: what a line is about to write that the device does not offer, that
 // the host already uses, that would answer at a PnP port, or that its register cuts. They are
 // collected while the line is parsed and said on standard error ("velkor: warning: ...") just
-// before its write pass, so that a line refused with an error says none. They never stop the
-// write.
+// before its write pass, so that a line refused with an error says none. They stop the write
+// only with --strict (see device_config.h).
 #ifndef VELKOR_APP_WRITE_WARNINGS_H
 #define VELKOR_APP_WRITE_WARNINGS_H
 
@@ -21,8 +21,9 @@ void warnings_new_line();
 // for each of 8 I/O ports, see check_io); should more come, they are counted and said as one
 // closing line.
 __attribute__((format(printf, 1, 2))) void warn_before_write(const char* fmt, ...);
-// Says the warnings collected, each on a line of standard error, and forgets them.
-void say_warnings();
+// Says the warnings collected, each on a line of standard error, and forgets them. Returns how
+// many there were.
+long say_warnings();
 
 // A value of the line was cut to fit its register: the cut is what the line is warned about,
 // so its values are not checked against the device or the host.

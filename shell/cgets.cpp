@@ -14,6 +14,8 @@
 #include "shell/errhdl.h"
 #include "shell/signals.h"
 
+short cgets_quiet;
+
 namespace {
 short at_eof;
 short discard;      // the line being typed was cut short by Ctrl-C
@@ -123,6 +125,47 @@ void discard_rest_of_line() {
     }
 }
 
+// With -q, a line of input that is not a terminal, read with no output at all: up to its newline
+// (a carriage return before it is dropped, as readline takes it for the end of the line). What
+// outgrows the buffer is thrown away, and the line refused, as readline's overlong lines are.
+// Returns the line's length, or -1 when no line was read (end of input, or a signal).
+long read_quiet_line(char* buf) {
+    long n = 0;
+    short too_long = 0, any = 0;
+    for (;;) {
+        if (sig_terminate) return -1;
+        if (sig_interrupt) return -1;
+        if (inpos >= inlen) {
+            ssize_t got = read(STDIN_FILENO, inbuf, sizeof inbuf);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                if (!any) {
+                    at_eof = 1;
+                    return -1;
+                }
+                break;  // a last line without its newline
+            }
+            inpos = 0;
+            inlen = (size_t)got;
+        }
+        any = 1;
+        unsigned char c = inbuf[inpos++];
+        if (c == '\n') break;
+        if (n < CGETS_BUFSIZE - 1)
+            buf[n++] = (char)c;
+        else
+            too_long = 1;
+    }
+    if (too_long) {
+        buf[0] = 0;
+        set_errhdl(ERR_TOO_LONG);
+        return -1;
+    }
+    if (n > 0 && buf[n - 1] == '\r') n--;
+    buf[n] = 0;
+    return n;
+}
+
 void setup_readline() {
     static short done;
     if (done) return;
@@ -140,6 +183,7 @@ char* cgets(char* buf, const char* prompt) {
     if (at_eof) return nullptr;
     if (!prompt) prompt = "";
     setup_readline();
+    if (cgets_quiet && !interactive) return read_quiet_line(buf) >= 0 ? buf : nullptr;
     const char* plain = nullptr;
     long plain_len = take_plain_line(prompt, &plain);
     if (plain_len >= 0) {

@@ -21,5 +21,8 @@ short cgets_eof();
 void cgets_close();
 // Clears the end-of-input mark (tests only).
 void cgets_reset();
+// -q: input that is not a terminal is read without a trace on standard output (readline would
+// show the prompt and each line as if typed). 0 at start.
+extern short cgets_quiet;
 
 #endif

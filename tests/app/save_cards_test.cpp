@@ -356,7 +356,7 @@ TEST(SaveCards, DirectoryMustBeThere) {
     } cases[] = {
         {{"--save-cards", dir / "missing"}, "': No such file or directory\n"},
         {{"--save-cards=" + dir / "plain"}, "': Not a directory\n"},
-        {{"--save-cards"}, "needs a file name"},
+        {{"--save-cards"}, "option '--save-cards' requires an argument"},
     };
     for (auto& c : cases) {
         std::vector<std::string> args = {"--sim"};

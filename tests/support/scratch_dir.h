@@ -11,8 +11,11 @@
 
 struct SCRATCH_DIR {
     std::string path;  // "/nonexistent" when no directory could be made: every use then fails
-    explicit SCRATCH_DIR(const char* what = "test") {
-        std::string pattern = std::string("/tmp/velkor-") + what + "-XXXXXX";
+    // dashed 0 makes a name of letters and digits only ("/tmp/velkorWHATxxxxxx"), for a path
+    // that must be one word to the command line's tokenizer, which splits at '-'.
+    explicit SCRATCH_DIR(const char* what = "test", int dashed = 1) {
+        std::string pattern = dashed ? std::string("/tmp/velkor-") + what + "-XXXXXX"
+                                     : std::string("/tmp/velkor") + what + "XXXXXX";
         std::vector<char> d(pattern.begin(), pattern.end());
         d.push_back(0);
         path = mkdtemp(d.data()) ? d.data() : "/nonexistent";
