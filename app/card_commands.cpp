@@ -37,6 +37,7 @@ short exec_isolate() {
             mode = PNP_CONFIG_RESET | PNP_CONFIG_WAIT_FOR_KEY | PNP_CONFIG_RESET_CSN;
         } else {
             set_errhdl(ERR_BAD_TOKEN);
+            set_errdetail(" '%s'", P.token);
             return 1;
         }
     }

@@ -196,6 +196,7 @@ short exec_deffunct() {
     if (!next_word(FUNCTION_PROMPT)) return 1;
     if (symtab.find(P.token)) {
         set_errhdl(ERR_DEFINED);
+        set_errdetail(" '%s'", P.token);
         return 1;
     }
     // A name of one separator character could never be called.
@@ -270,6 +271,7 @@ short exec_call() {
     SYMBOL_TYP* fn = symtab.find(P.token);
     if (!fn || fn->type != T_FUNCTION || !fn->value) {
         set_errhdl(ERR_NO_FUNCTION);
+        set_errdetail(" '%s'", P.token);
         return 1;
     }
     short nargs = fn->arg_count;

@@ -160,6 +160,7 @@ short eval_strexpr(char* dst, short len, const char* stops) {
             // A bare word (a CHAR value substituted without QUOTE, a misspelt name) is refused:
             // it has lost its case and blanks in the tokenizer, so no text could stand for it.
             set_errhdl(ERR_BAD_TOKEN);
+            set_errdetail(" '%s'", P.token);
             return 0;
         }
         char out[TIMDAT_SIZE];

@@ -96,6 +96,7 @@ short exec_defvar() {
         seen = 1;
         if (symtab.find(P.token) != nullptr) {
             set_errhdl(ERR_DEFINED);
+            set_errdetail(" '%s'", P.token);
             long unused;
             if (type == T_CHAR) char_size(&unused, 0);  // the size belongs to the name: no name itself
             continue;
