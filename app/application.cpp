@@ -10,6 +10,7 @@
 #include "app/help_texts.h"
 #include "pnp/registers.h"
 #include "pnp/state.h"
+#include "script/substitution.h"
 #include "script/symtab.h"
 #include "shell/parse.h"
 
@@ -66,6 +67,7 @@ unsigned short init_APP() {
     setup_HLP();
     defaultport_PNP(PNP_READ_DATA_FIRST);
     Uport = PNP_port;
+    subst_pnp_cards = &PNP_cards_isolated;  // $PNP_CARDS: a substitution name, not a symbol
     for (const BOUND_TYP& b : bound) {
         if (WC::strxfer(rec.name, b.name) != 0) {
             rec.unmake();

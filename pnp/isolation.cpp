@@ -106,10 +106,12 @@ short isolate_PNP(short mode) {
 
     short found = 0;
     PNP_cards_beyond = 0;
+    PNP_cards_isolated = 0;
     while (PNP_port <= PNP_READ_DATA_LAST && PNP_cards_len < PNP_MAXCARDS) {
         askport_PNP();
         if (discover_PNP()) {
             found = PNP_port;
+            PNP_cards_isolated++;
             continue;
         }
         if (found) break;

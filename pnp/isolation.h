@@ -11,7 +11,8 @@ void initkey_PNP();
 // Sends the key, writes mode to Config Control (PNP_CONFIG_RESET_CSN, PNP_CONFIG_RESET, or all
 // three bits), then isolates every card without a CSN: READ_DATA walks up from 0x203 in steps
 // of 8 until a port where cards answer, and each card isolated there gets the next CSN and a
-// record at the end of the table, while the table has room. Every card ends in Wait for Key.
+// record at the end of the table, while the table has room; PNP_cards_isolated counts them.
+// Every card ends in Wait for Key.
 // Returns 1 when a card was isolated (PNP_port is then the port they answered at), 0 when none
 // was (PNP_port is past the range, or 0x203 when the table was full). Queues nothing. When this
 // isolation filled the table, one more attempt at PNP_port (which numbers no card and prints

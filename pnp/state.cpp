@@ -17,6 +17,7 @@ short PNP_csn;
 short PNP_csn_idx = -1;
 short PNP_device = -1;
 short PNP_last_csn = 1;
+short PNP_cards_isolated;
 short PNP_cards_len;
 short Uport;
 CARD_TYP PNP_cards[PNP_MAXCARDS];
@@ -68,6 +69,7 @@ short init_PNP() {
     PNP_csn_idx = -1;
     PNP_device = -1;
     PNP_last_csn = 1;
+    PNP_cards_isolated = 0;
     PNP_cards_len = 0;
     Uport = 0;
     held_port = 0;

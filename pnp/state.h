@@ -61,6 +61,10 @@ extern short PNP_last_csn;   // the CSN isolation gives next; never reset after 
 extern short PNP_cards_len;  // records 0 .. PNP_cards_len-1 are in use
 extern short Uport;          // the read port DETECT and DEVICE BEGIN choose (0: the default)
 extern CARD_TYP PNP_cards[PNP_MAXCARDS];
+// The number of cards the last isolate_PNP gave a CSN (they hold the CSNs just below
+// PNP_last_csn); 0 before any isolation and after one that numbered none. Scripts read it as
+// $PNP_CARDS.
+extern short PNP_cards_isolated;
 // 1 when start-up obtained port permission, 0 when not: no port instruction is issued then.
 // -1 before init_PNP has asked.
 extern short PNP_permitted;

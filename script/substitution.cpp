@@ -21,6 +21,8 @@ enum { REF_MAX = 64 };
 // (two variables holding references to each other); after this many passes it runs as it stands.
 enum { MAX_PASSES = 32 };
 
+const short* subst_pnp_cards;
+
 // One pass over a line: its output in bigbuf, bounded by the buffer.
 struct PASS {
     short out;       // characters written to bigbuf
@@ -90,6 +92,9 @@ static int reference(PASS* ps, const char* src, int i, int reflen) {
     if (!sym || !sym->value) {
         if (strcasecmp(name, "$NOW") == 0) {
             snprintf(num, sizeof num, "0x%08lX", (unsigned long)(uint32_t)time_sec());
+            emit_n(ps, num, sizeof num);
+        } else if (strcasecmp(name, "$PNP_CARDS") == 0) {
+            snprintf(num, sizeof num, "%d", subst_pnp_cards ? *subst_pnp_cards : 0);
             emit_n(ps, num, sizeof num);
         } else {
             emit_n(ps, name, reflen);

@@ -1,8 +1,15 @@
 // ISOLATE, DETECT and STATUS handlers: arguments, permission, messages and the selection.
 #include "app/card_commands.h"
+
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "input/input_stack.h"
 #include "support/program_fixture.h"
 #include "support/run_line.h"
+#include "support/run_program.h"
+#include "support/scratch_dir.h"
 #include "support/sim_cards.h"
 #include "shell/parse.h"
 
@@ -126,6 +133,31 @@ TEST_F(CardCommands, WithoutPermissionNothingReachesTheBus) {
     EXPECT_TRUE(trace.lines().empty());
     EXPECT_EQ(PNP_cards_len, 0);
     EXPECT_EQ(run("STATUS"), "\nPNP_port   = x0000\nPNP_csn    = 0\nPNP_device = -1\n#-of-cards = 0\n\n\n");
+}
+
+// $PNP_CARDS in a whole run, as start-up wires it: 0 before ISOLATE, then the cards the last
+// ISOLATE numbered (none when every card kept its CSN). A variable of its name comes first, and
+// ones of the names it begins with are read as always.
+TEST(PnpCards, CountsTheCardsOfTheLastIsolate) {
+    SCRATCH_DIR scratch{"pnpcards"};
+    const std::string file = scratch / "s.pnp";
+    auto run = [&](std::vector<std::string> args, const std::string& text) {
+        std::ofstream(file) << text << "EXIT\n";
+        args.push_back(file);
+        return run_velkor(args);
+    };
+    const std::string script =
+        "PRINT $PNP_CARDS\nISOLATE\nPRINT $PNP_CARDS\nISOLATE\nPRINT $PNP_CARDS\n"
+        "ISOLATE RESET\nPRINT $PNP_CARDS\n";
+    const std::string none = "\nNo cards found!\n\n";
+    RUN_RESULT r = run({"--sim"}, script);
+    EXPECT_EQ(r.out, banner() + "0\n2\n2\n" + none + "0\n");
+    r = run({"--sim", "--card", std::string(VELKOR_SOURCE_DIR) + "/examples/netcard.hex"}, script);
+    EXPECT_EQ(r.out, banner() + "0\n3\n3\n" + none + "0\n");
+    EXPECT_EQ(r.err, "");
+    r = run({"--sim"},
+            "INT p, pnp, pnp_cards\np = 1\npnp = 2\npnp_cards = 7\nISOLATE\nPRINT $P $PNP $PNP_CARDS\n");
+    EXPECT_EQ(r.out, banner() + "1 2 7\n");
 }
 
 TEST_F(CardCommands, GetIntQuietOrNot) {

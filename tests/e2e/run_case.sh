@@ -6,6 +6,8 @@
 #               without it the case runs with --sim, so that no case depends on port permission
 #   NAME.env    environment assignments, one per line
 #   NAME.status the expected exit status (default 0)
+#   NAME.after  shell commands run in the case's directory after the program, their standard
+#               output compared after the program's: the files a run writes (a FILE report)
 #
 # run_case.sh PROGRAM CASE            runs the case on the simulated bus.
 # run_case.sh PROGRAM CASE TRAP       runs it on the hardware bus as well, under the port trap
@@ -30,11 +32,15 @@ work="$(mktemp -d)"; trap 'rm -rf "$work"' EXIT
 
 # run_in DIR COMMAND...: the case in a fresh directory DIR, its output in DIR/out and DIR/err.
 # Files the cases include with @ or read with FILE/SHELL lie in files/, copied beside them.
+# Then NAME.after, when there is one; the status is the program's.
 run_in() {
   local at="$1"; shift
   mkdir -p "$at"
   [ -d "$dir/files" ] && cp -r "$dir/files/." "$at/"
   (cd "$at" && env "${envs[@]+"${envs[@]}"}" "$@" "${command_file[@]+"${command_file[@]}"}" </dev/null >"$at/out" 2>"$at/err")
+  local status=$?
+  [ -f "$dir/$name.after" ] && (cd "$at" && bash "$dir/$name.after" </dev/null >>"$at/out" 2>>"$at/err")
+  return $status
 }
 
 # check BUS DIR STATUS: standard output and status as the case expects.

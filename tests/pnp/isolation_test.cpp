@@ -58,6 +58,30 @@ TEST_F(Isolation, OneCardGetsTheNextCsn) {
     EXPECT_EQ(sim_card_state(0), SIM_WAIT_FOR_KEY);
 }
 
+// PNP_cards_isolated ($PNP_CARDS) counts the cards the last isolation numbered, not the records
+// of the table (earlier isolations add those too), and no more than the table took.
+TEST_F(Isolation, CountsTheCardsTheLastIsolationNumbered) {
+    EXPECT_EQ(isolate_PNP(PNP_CONFIG_RESET_CSN), 0);  // an empty bus
+    EXPECT_EQ(PNP_cards_isolated, 0);
+    add_card(make_card(serial_of("ABC0001", 1), ldid("ABC0101")));
+    add_card(make_card(serial_of("ABC0001", 2), ldid("ABC0101")));
+    EXPECT_EQ(isolate_PNP(PNP_CONFIG_RESET_CSN), 1);
+    EXPECT_EQ(PNP_cards_isolated, 2);
+    add_card(make_card(serial_of("QXN2000", 0x1015), ldid("QXN2000")));
+    EXPECT_EQ(isolate_PNP(PNP_CONFIG_RESET_CSN), 1);  // all three again, as CSNs 3 to 5
+    EXPECT_EQ(PNP_cards_isolated, 3);
+    EXPECT_EQ(PNP_cards_len, 5);
+    EXPECT_EQ(isolate_PNP(PNP_CONFIG_RESET), 0);  // every card keeps its CSN
+    EXPECT_EQ(PNP_cards_isolated, 0);
+
+    remake_program();  // 20 cards, 17 records: the table takes 17, then none
+    for (unsigned long i = 0; i < 20; i++) add_card(make_card(serial_of("QXS3201", 0x100u + i), {}));
+    EXPECT_EQ(isolate_PNP(PNP_CONFIG_RESET_CSN), 1);
+    EXPECT_EQ(PNP_cards_isolated, 17);
+    EXPECT_EQ(isolate_PNP(PNP_CONFIG_RESET_CSN), 0);
+    EXPECT_EQ(PNP_cards_isolated, 0);
+}
+
 TEST_F(Isolation, CsnOrderFollowsArbitration) {
     // Bit 0 of byte 0 goes first on the wire; a card sending 1 where another sends 0 wins.
     BYTES a = make_card({0x05, 0, 0, 0, 0, 0, 0, 0}, {});  // bits 0 and 2

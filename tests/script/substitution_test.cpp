@@ -8,6 +8,7 @@
 
 #include "input/input_stack.h"
 #include "script/output.h"
+#include "script/substitution.h"
 #include "script/symtab.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
@@ -73,6 +74,25 @@ TEST_F(Subst, NowIsEightHexDigits) {
     EXPECT_EQ(s.find_first_not_of("0123456789ABCDEF", 3), 11u);
     add_symbol("NOW", T_INT, 2, "\x07\x00");  // a variable of that name comes first
     EXPECT_EQ(subst("$NOW"), "7");
+}
+
+// $PNP_CARDS stands for the count the application points subst_pnp_cards at (0 while it points
+// nowhere). Like $NOW it is matched whole and only when no variable has that name: the names it
+// begins with, or that begin with it, are what they were.
+TEST_F(Subst, PnpCardsIsTheCountMatchedWhole) {
+    EXPECT_EQ(subst("PRINT $PNP_CARDS"), "PRINT 0");
+    short count = 3;
+    subst_pnp_cards = &count;
+    EXPECT_EQ(subst("($csn <= $pnp_cards),$PNP_CARDS$X"), "($csn <= 3),35");
+    EXPECT_EQ(subst("$PNP_CARD $PNP_CARDSX $P '$PNP_CARDS' \\$PNP_CARDS"),
+              "$PNP_CARD $PNP_CARDSX $P '$PNP_CARDS' \\$PNP_CARDS");
+    add_symbol("P", T_INT, 2, "\x01\x00");
+    add_symbol("PNP_CARD", T_INT, 2, "\x04\x00");
+    add_symbol("PNP_CARDSX", T_INT, 2, "\x05\x00");
+    EXPECT_EQ(subst("$P $PNP_CARD $PNP_CARDSX $PNP_CARDS"), "1 4 5 3");
+    add_symbol("PNP_CARDS", T_CHAR, 10, "mine");
+    EXPECT_EQ(subst("$PNP_CARDS"), "mine");
+    subst_pnp_cards = nullptr;
 }
 
 TEST_F(Subst, QuotesAndEscapes) {
