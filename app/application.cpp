@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "app/completion.h"
 #include "app/device_config.h"
 #include "app/help_texts.h"
 #include "pnp/registers.h"
@@ -64,6 +65,7 @@ unsigned short init_APP() {
         fprintf(stderr, "%s\n", why);
     }
     setup_HLP();
+    completion_install();
     defaultport_PNP(PNP_READ_DATA_FIRST);
     Uport = PNP_port;
     for (const BOUND_TYP& b : bound) {
