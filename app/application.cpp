@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "app/completion.h"
 #include "app/device_config.h"
 #include "app/help_texts.h"
 #include "pnp/registers.h"
@@ -65,6 +66,7 @@ unsigned short init_APP() {
         fprintf(stderr, "%s\n", why);
     }
     setup_HLP();
+    completion_install();
     defaultport_PNP(PNP_READ_DATA_FIRST);
     Uport = PNP_port;
     subst_pnp_cards = &PNP_cards_isolated;  // $PNP_CARDS: a substitution name, not a symbol

@@ -398,6 +398,20 @@ void device_USR(unsigned short on) {
     }
 }
 
+void active_USR() { device_USR(1); }
+void inactive_USR() { device_USR(0); }
+
+// ORDER: the keywords are tested in this order, exactly (any case). values: values or CLEAR
+// follow the keyword.
+const struct {
+    const char* word;
+    void (*run)();
+    short values;
+} setters[] = {
+    {"MEM", mem_USR, 1}, {"MEM32", mem32_USR, 1},   {"IOPORT", ioport_USR, 1},     {"IRQ", irq_USR, 1},
+    {"DMA", dma_USR, 1}, {"ACTIVE", active_USR, 0}, {"INACTIVE", inactive_USR, 0},
+};
+
 // DEVICE SET {MEM|MEM32|IOPORT|IRQ|DMA} ... | DEVICE SET {ACTIVE|INACTIVE}
 void exec_set() {
     if (!testcsn_PNP(1) || !testdev_PNP(1)) return;
@@ -412,28 +426,31 @@ void exec_set() {
     }
     if (!need_token()) return;
     warnings_new_line();
-
-    // ORDER: the keywords are tested in this order, exactly (any case).
-    static const struct {
-        const char* word;
-        void (*run)();
-    } setters[] = {
-        {"MEM", mem_USR}, {"MEM32", mem32_USR}, {"IOPORT", ioport_USR}, {"IRQ", irq_USR}, {"DMA", dma_USR},
-    };
     for (const auto& s : setters) {
         if (strcasecmp(P.token, s.word) != 0) continue;
         s.run();
         return;
     }
-    if (strcasecmp(P.token, "ACTIVE") == 0)
-        device_USR(1);
-    else if (strcasecmp(P.token, "INACTIVE") == 0)
-        device_USR(0);
-    else
-        set_errhdl(ERR_SETTINGS);
+    set_errhdl(ERR_SETTINGS);
 }
 
 }  // namespace
+
+const char* device_set_word(short k, short* values) {
+    if (k < 0 || k >= (short)(sizeof setters / sizeof setters[0])) return nullptr;
+    if (values) *values = setters[k].values;
+    return setters[k].word;
+}
+
+const char* device_width_word(const char* resource, short k) {
+    const MEM_KIND_TYP* kind = !resource                               ? nullptr
+                               : strcasecmp(resource, mem24.name) == 0 ? &mem24
+                               : strcasecmp(resource, mem32.name) == 0 ? &mem32
+                                                                       : nullptr;
+    for (short i = 0; kind && kind->widths[i].word; i++)
+        if (i == k) return kind->widths[i].word;
+    return nullptr;
+}
 
 // DEVICE BEGIN | DEVICE END | DEVICE SET ...
 short exec_device() {

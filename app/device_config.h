@@ -13,6 +13,13 @@ short exec_device();
 // standard error says "velkor: FILE:LINE: refused: LINE (...)" after the warnings. 0 at start.
 extern short strict_writes;
 
+// The resource words of DEVICE SET (MEM, MEM32, IOPORT, IRQ, DMA, ACTIVE, INACTIVE): the k-th
+// (from 0) in the order they are tried, null past the last; *values (when not null) is set to 1
+// when values or CLEAR follow the word, else 0.
+const char* device_set_word(short k, short* values);
+// The width words of DEVICE SET MEM or MEM32 (resource, exact, any case): the k-th in the order
+// they are tried, null past the last or for another resource.
+const char* device_width_word(const char* resource, short k);
 // Turns configuration mode off and returns every card to Wait for Key; nothing while it is off.
 // Also run by the program's clean-up. Can't fail.
 void end_DEVICE();

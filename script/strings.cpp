@@ -35,6 +35,11 @@ const BUILTIN_TYP* get_builtin(const char* name) {
     return nullptr;
 }
 
+const char* builtin_name(short k) {
+    const short count = (short)(sizeof builtin / sizeof builtin[0]) - 1;  // the null entry ends it
+    return k >= 0 && k < count ? builtin[k].name : nullptr;
+}
+
 short is_builtin(const char* name) { return get_builtin(name) ? 1 : 0; }
 
 // Takes the next token. With opens, that token must begin with one of its characters (else 7015

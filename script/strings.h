@@ -14,6 +14,8 @@ short is_builtin(const char* name);
 // The first built-in, in the order DT_DATE, DT_DATEY2, DT_DATEY4, DT_TIME, DT_DATETIME, SYS_ENV,
 // that name abbreviates without case (a leading '$' skipped), or null. The entry is static.
 const BUILTIN_TYP* get_builtin(const char* name);
+// The name of built-in k (from 0) in that order ("DT_DATE"), null past the last.
+const char* builtin_name(short k);
 // Evaluates the string expression that follows in P into dst, a buffer of len bytes: quoted
 // texts and built-in calls, joined with or without '+', up to the end of the line, a ';' or '#'
 // token, or a token beginning with a character of stops (may be null; that token is consumed).

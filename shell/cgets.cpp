@@ -166,6 +166,47 @@ long read_quiet_line(char* buf) {
     return n;
 }
 
+// TAB completion at a terminal (cgets_set_completer): the completer, what the completion under
+// way offers (CGETS_OFFER_ bits) and how many candidates it has yielded.
+const CGETS_COMPLETER* completer;
+short offer;
+long offered;
+short files_begun;
+
+// Readline's generator: the completer's words, then file names; each a copy that readline frees.
+char* next_completion(const char* text, int state) {
+    if (state == 0) offered = files_begun = 0;
+    if (offered >= CGETS_COMPLETIONS_MAX) return nullptr;
+    if (offer & CGETS_OFFER_WORDS) {
+        const char* word = completer->next();
+        if (word) {
+            offered++;
+            return strdup(word);
+        }
+        offer &= ~CGETS_OFFER_WORDS;
+    }
+    if (!(offer & CGETS_OFFER_FILES)) return nullptr;
+    char* name = rl_filename_completion_function(text, files_begun);
+    files_begun = 1;
+    if (name) offered++;
+    return name;
+}
+
+// Readline asks this at a TAB. Without a completer, readline completes file names itself; with
+// one, nothing but what the completer offers.
+char** attempt_completion(const char* text, int start, int end) {
+    static char line[CGETS_BUFSIZE];
+    if (!completer) return nullptr;
+    rl_attempted_completion_over = 1;
+    if (start < 0 || start > end || end >= CGETS_BUFSIZE) return nullptr;
+    memcpy(line, rl_line_buffer, (size_t)end);
+    line[end] = 0;
+    offer = completer->begin(line, start);
+    return offer ? rl_completion_matches(text, next_completion) : nullptr;
+}
+
+char* completion_breaks() { return completer ? const_cast<char*>(completer->breaks) : nullptr; }
+
 void setup_readline() {
     static short done;
     if (done) return;
@@ -174,6 +215,14 @@ void setup_readline() {
     rl_catch_signals = 0;  // our own handlers only raise flags
     rl_getc_function = velkor_getc;
     rl_input_available_hook = velkor_input_available;
+    if (interactive) {
+        rl_attempted_completion_function = attempt_completion;
+        rl_completion_word_break_hook = completion_breaks;
+    } else {
+        // A TAB in piped input is part of the line, as in a command file: readline would
+        // complete it to a file name of the working directory, changing the script's text.
+        rl_bind_key('\t', rl_insert);
+    }
     stifle_history(CGETS_HISTORY_MAX);
 }
 }  // namespace
@@ -237,3 +286,4 @@ void cgets_unread() {
 short cgets_eof() { return at_eof; }
 void cgets_close() { at_eof = 1; }
 void cgets_reset() { at_eof = 0; }
+void cgets_set_completer(const CGETS_COMPLETER* c) { completer = c; }

@@ -25,4 +25,22 @@ void cgets_reset();
 // show the prompt and each line as if typed). 0 at start.
 extern short cgets_quiet;
 
+// TAB completion at a terminal, by a layer above the shell. A word being completed ends at the
+// cursor and starts after the last blank or character of breaks before it. begin is handed the
+// line up to the cursor (NUL-ended there) and the index where the word starts; it answers what
+// to offer for it: CGETS_OFFER_ bits, 0 for nothing at all. next then yields the completer's
+// words one by one, each beginning with the typed word (without case) in the case it is to
+// take, and null after the last; at most CGETS_COMPLETIONS_MAX are taken, each copied. File
+// names (readline's, from the directory the typed word names) come after them.
+enum { CGETS_OFFER_WORDS = 1, CGETS_OFFER_FILES = 2, CGETS_COMPLETIONS_MAX = 10000 };
+struct CGETS_COMPLETER {
+    const char* breaks;
+    short (*begin)(const char* line, int start);
+    const char* (*next)();
+};
+// Installs completer (null: none, and TAB at a terminal completes file names as readline does
+// by default), which is not copied. Only lines read from a terminal are completed with it;
+// input that is not a terminal is read as without it. Can't fail.
+void cgets_set_completer(const CGETS_COMPLETER* completer);
+
 #endif

@@ -226,6 +226,13 @@ short set_desc_help(const char* name, const char* text) {
     return 1;
 }
 
+const char* help_topic(short k) {
+    const short builtins = (short)(sizeof builtin_topics / sizeof builtin_topics[0]);
+    if (k >= 0 && k < builtins) return builtin_topics[k].name;
+    if (k >= builtins && k - builtins < x_desc_len) return x_desc[k - builtins].name;
+    return nullptr;
+}
+
 void help_reset() {
     x_sum_len = 0;
     x_desc_len = 0;

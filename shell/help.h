@@ -10,6 +10,9 @@ short set_desc_help(const char* name, const char* text);
 void summary(const char* bad);
 // HELP [topic]
 short exec_help();
+// The name of topic k (from 0) that HELP takes: the built-in topics, then the registered ones,
+// in the order they are tried; null past the last.
+const char* help_topic(short k);
 // Forgets the registered lines and topics (tests only).
 void help_reset();
 

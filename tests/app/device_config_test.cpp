@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
+#include "app/completion.h"
 #include "app/device_config.h"
 #include "pnp/ports.h"
 #include "pnp/state.h"
+#include "shell/cgets.h"
 #include "shell/errhdl.h"
 #include "shell/parse.h"
 #include "support/program_fixture.h"
@@ -427,6 +430,49 @@ TEST_F(DeviceConfigTest, WithoutPortPermissionNothingTouchesTheBus) {
 TEST_F(DeviceConfigTest, WriteIntU2PutsTheHighByteFirst) {
     writeINTU2(0x60, 0x0220);
     EXPECT_EQ(writes(), "60=02 61=20");
+}
+
+// Every word TAB completion offers after prefix is one the handler takes: each line prefix, the
+// word and rest runs after DEVICE BEGIN. The lines that queued an error, with it.
+std::string refused_completions(const std::string& prefix, const char* rest) {
+    std::string bad;
+    if (completion_begin(prefix.c_str(), (int)prefix.size()) != CGETS_OFFER_WORDS) return "nothing offered";
+    std::vector<std::string> offered;
+    for (short k = 0; k < 100; k++) {
+        const char* w = completion_next();
+        if (!w) break;
+        offered.push_back(w);
+    }
+    for (const std::string& word : offered) {
+        std::string line = prefix + word + rest;
+        run_line(exec_device, "DEVICE BEGIN");
+        errors();
+        run_line(exec_device, line.c_str());
+        std::string e = errors();
+        if (!e.empty()) bad += line + ": " + e + "\n";
+        run_line(exec_device, "DEVICE END");
+    }
+    return offered.empty() ? "nothing offered" : bad;
+}
+
+TEST_F(DeviceConfigTest, EveryWordCompletionOffersIsTaken) {
+    EXPECT_EQ(refused_completions("DEVICE ", " ACTIVE"), "");  // BEGIN and END read no more words
+    EXPECT_EQ(refused_completions("DEVICE SET ", ""),
+              "DEVICE SET MEM: 5003\nDEVICE SET MEM32: 5003\n"
+              "DEVICE SET IOPORT: 5003\nDEVICE SET IRQ: 5003\n"
+              "DEVICE SET DMA: 5003\n");
+    for (const char* resource : {"MEM", "MEM32", "IOPORT", "IRQ", "DMA"})
+        EXPECT_EQ(refused_completions(std::string("DEVICE SET ") + resource + " ", ""), "") << resource;
+    EXPECT_EQ(refused_completions("DEVICE SET MEM 0 0xC8 0xCC ", ""), "");
+    EXPECT_EQ(refused_completions("DEVICE SET MEM32 0 0xC8000 0xCC000 ", ""), "");
+    EXPECT_EQ(refused_completions("DEVICE SET IRQ 0 5 ", ""), "");
+    EXPECT_EQ(refused_completions("DEVICE SET IRQ 0 5 ", " BOGUS"),
+              "DEVICE SET IRQ 0 5 HIGH BOGUS: 5003\n"
+              "DEVICE SET IRQ 0 5 LOW BOGUS: 5003\n"
+              "DEVICE SET IRQ 0 5 EDGE BOGUS: 5003\n"
+              "DEVICE SET IRQ 0 5 LEVEL BOGUS: 5003\n");
+    EXPECT_EQ(run_line(exec_device, "DEVICE BOGUS"), 1);
+    EXPECT_EQ(errors(), "5003");
 }
 
 }  // namespace
