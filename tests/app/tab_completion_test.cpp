@@ -122,6 +122,12 @@ TEST(TabCompletionPiped, PipedInputIsNotCompleted) {
     EXPECT_EQ(r.out.find("DETECT"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("ERROR (0FA3): Bad or Unknown command"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nafter\n"), std::string::npos) << r.out;
+    // A TAB in a piped line stays in the line, as in a command file: readline's own TAB would
+    // complete "exa" to a file name of the working directory, or drop the TAB when none matches.
+    r = run_velkor({"--sim"}, "PRINT exa\tX\n");
+    EXPECT_NE(r.out.find("\nexa\tX\n"), std::string::npos) << r.out;
+    r = run_velkor({"-q", "--sim"}, "PRINT exa\tX\n");
+    EXPECT_EQ(r.out, "exa\tX\n");
 }
 
 }  // namespace
