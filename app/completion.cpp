@@ -37,7 +37,7 @@ const char* const isolate_words[] = {"CSN", "RESET", "RESET_DRV", nullptr};
 const char* const mode_words[] = {"ON", "OFF", nullptr};  // DEBUG, ECHO, QUOTE
 const char* const show_words[] = {"HEX", nullptr};
 const char* const file_words[] = {"CLOSE", nullptr};
-const char* const dollar_words[] = {"NOW", nullptr};  // $NOW, the time
+const char* const dollar_words[] = {"NOW", "PNP_CARDS", nullptr};  // $NOW, the time; the cards isolated
 
 // Where candidate words come from.
 enum SOURCE_KIND { SRC_LIST, SRC_SYMBOLS, SRC_SET_WORDS, SRC_WIDTHS, SRC_IRQ_WORDS, SRC_HELP, SRC_BUILTINS };

@@ -77,8 +77,8 @@ TEST_F(CompletionWords, TheCaseFollowsTheTypedWordOrTheWordBeforeIt) {
     EXPECT_EQ(words("DEVICE SET "), "MEM MEM32 IOPORT IRQ DMA ACTIVE INACTIVE");
     EXPECT_EQ(words("device SET "), "MEM MEM32 IOPORT IRQ DMA ACTIVE INACTIVE");
     add_symbol("PNP_CSN", T_INT, 2);
-    EXPECT_EQ(words("print $pnp_"), "pnp_csn");
-    EXPECT_EQ(words("PRINT $PNP_"), "PNP_CSN");
+    EXPECT_EQ(words("print $pnp_"), "pnp_csn pnp_cards");
+    EXPECT_EQ(words("PRINT $PNP_"), "PNP_CSN PNP_CARDS");
 }
 
 TEST_F(CompletionWords, DeviceOffersItsActionsResourcesAndValueWords) {
@@ -129,13 +129,13 @@ TEST_F(CompletionWords, NamesComeFromTheSymbolTable) {
     EXPECT_EQ(offered("CALL "), "W: AFUNC");
     EXPECT_EQ(offered("GET "), "W: ABC ALPHA PNP_PORT");
     EXPECT_EQ(offered("GET ABC "), "");
-    // After '$': the variables, NOW and the built-in functions, wherever it stands.
+    // After '$': the variables, NOW, PNP_CARDS and the built-in functions, wherever it stands.
     EXPECT_EQ(offered("PRINT $"),
-              "W: ABC ALPHA PNP_PORT NOW DT_DATE DT_DATEY2 DT_DATEY4 DT_TIME DT_DATETIME "
+              "W: ABC ALPHA PNP_PORT NOW PNP_CARDS DT_DATE DT_DATEY2 DT_DATEY4 DT_TIME DT_DATETIME "
               "SYS_ENV");
     EXPECT_EQ(offered("x = ($AL"), "W: ALPHA");
     EXPECT_EQ(offered("IF ($a"), "W: abc alpha");
-    EXPECT_EQ(offered("CALL AFUNC($pnp"), "W: pnp_port");
+    EXPECT_EQ(offered("CALL AFUNC($pnp"), "W: pnp_port pnp_cards");
 }
 
 TEST_F(CompletionWords, FileNamesAfterAtFileAndShell) {

@@ -91,7 +91,7 @@ TEST_F(TabCompletion, VariableNamesCompleteAfterDollarAndAtTheStart) {
     term.type("PRINT [$cou\t]\n");
     ASSERT_TRUE(term.expect("PRINT [$counter ]\r\n", WAIT_MS)) << term.seen;
     ASSERT_TRUE(term.expect("[42 ]\r\n", WAIT_MS)) << term.seen;
-    term.type("PRINT $PNP_C\t\n");
+    term.type("PRINT $PNP_CS\t\n");
     ASSERT_TRUE(term.expect("PRINT $PNP_CSN \r\n", WAIT_MS)) << term.seen;  // a bound variable
     exit();
 }
