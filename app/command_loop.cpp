@@ -141,7 +141,8 @@ void run_loop() {
             }
             continue;
         }
-        if (kind != KEYBOARD && echo_flag) echo_line(kind);
+        // -q echoes no line read: standard output holds only what the commands print.
+        if (kind != KEYBOARD && echo_flag && !quiet_mode) echo_line(kind);
         if (P.get(0) != 0 || strcmp(P.token, "#") == 0) continue;
         // The word no handler takes is named in the report on standard error.
         char word[64];

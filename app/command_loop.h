@@ -15,7 +15,8 @@ extern long loop_turn_budget;
 // -e: the first error report ends the loop, right after it is printed (stopped_on_error 1).
 extern short exit_on_error;
 extern short stopped_on_error;
-// -q: no banner, no prompt, no "\n" of the terminal's end of input or Ctrl-C; the error reports
+// -q: no banner, no prompt, no listing of lines read (ECHO ON), no "\n" of the terminal's end of
+// input or Ctrl-C; the error reports
 // go to standard error, one "velkor: FILE:LINE: MESSAGE" line for each code, in place of
 // standard output's report.
 extern short quiet_mode;

@@ -80,21 +80,23 @@ TEST(GetoptOptions, EveryFormWorksAsInGnuTools) {
 
 TEST(Quiet, StandardOutputHoldsOnlyWhatCommandsPrint) {
     SCRATCH_DIR d("quiet");
+    // ECHO ON would list the file's lines: -q lists none.
     std::string report = write_file(d, "report.pnp",
-                                    "ISOLATE\nPRINT Cards:\nFOO bar\nPNP_CSN = 0\nDETECT 1\n"
-                                    "PRINT done\n");
+                                    "ECHO ON\nISOLATE\nPRINT Cards:\nFOO bar\nPNP_CSN = 0\nDETECT 1\n"
+                                    "PRINT done\nECHO OFF\n");
     RUN_RESULT r = run_velkor({"-q", "--sim", report}, "PRINT from stdin\nBAR\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Cards:\ndone\nfrom stdin\n");
-    EXPECT_EQ(r.err, "velkor: " + report + ":3: Bad or Unknown command 'FOO'\n" +
+    EXPECT_EQ(r.err, "velkor: " + report + ":4: Bad or Unknown command 'FOO'\n" +
                          "velkor: Bad or Unknown command 'BAR'\n");
     // The same run without -q: the banner, prompts, echo and reports are where they were; the
     // file's error is said on standard error too, the keyboard's is not.
     r = run_velkor({"--sim", report}, "PRINT from stdin\nBAR\n");
-    EXPECT_EQ(r.out, banner() + "Cards:\n\nERROR (0FA3): Bad or Unknown command\n\ndone\n" +
+    EXPECT_EQ(r.out, banner() + "<<<< ISOLATE\n<<<< PRINT Cards:\nCards:\n<<<< FOO bar\n\nERROR (0FA3): Bad or Unknown command\n\n" +
+                         "<<<< PNP_CSN = 0\n<<<< DETECT 1\n<<<< PRINT done\ndone\n<<<< ECHO OFF\n" +
                          "PnP> PRINT from stdin\nfrom stdin\nPnP> BAR\n\nERROR (0FA3): Bad or Unknown command\n\n" +
                          "PnP> ");
-    EXPECT_EQ(r.err, "velkor: " + report + ":3: Bad or Unknown command 'FOO'\n");
+    EXPECT_EQ(r.err, "velkor: " + report + ":4: Bad or Unknown command 'FOO'\n");
     // Piped lines read quietly: a carriage return before the newline, a last line without one,
     // a line too long for the buffer (refused, the next one runs), an empty line.
     std::string input = "PRINT a\r\n\n" + std::string(1500, 'x') + "\nPRINT b\nPRINT c";
@@ -105,7 +107,7 @@ TEST(Quiet, StandardOutputHoldsOnlyWhatCommandsPrint) {
     r = run_velkor({"-q", "-e", "--sim", report});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Cards:\n");
-    EXPECT_EQ(r.err, "velkor: " + report + ":3: Bad or Unknown command 'FOO'\n");
+    EXPECT_EQ(r.err, "velkor: " + report + ":4: Bad or Unknown command 'FOO'\n");
 }
 
 TEST(ErrorPlace, CommandFileErrorsSayFileLineAndWhat) {
