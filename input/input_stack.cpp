@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "shell/cgets.h"
 #include "shell/errhdl.h"
@@ -251,6 +252,12 @@ short INPUT_TYP::where(const char** name, long* line) {
         if (!f->name) return 0;
         *name = f->name;
         *line = f->lineno;
+        return 1;
+    }
+    // With -q a script piped in is placed too, as "-" (standard input), by the lines read.
+    if (cgets_quiet && cgets_lines() > 0 && !isatty(STDIN_FILENO)) {
+        *name = "-";
+        *line = cgets_lines();
         return 1;
     }
     return 0;

@@ -89,7 +89,8 @@ public:
     // Where the current line came from: the innermost command file on the stack (a line of a
     // function or loop run from a file is placed at the file's line that runs it, the CALL or
     // the loop's last line) and the number of its last line read. 1 with *name and *line, or 0
-    // when no command file is on the stack (the keyboard and what it runs).
+    // when no command file is on the stack (the keyboard and what it runs); with -q, standard
+    // input that is not a terminal is named "-" and placed by the lines cgets has read.
     short where(const char** name, long* line);
     // The frame array alone, for push and pop: allocate adds a zeroed frame on top; 1, or 0 with
     // the stack unchanged and 6002 (INPUT_DEPTH_MAX frames already) or 1001 queued. deallocate

@@ -15,6 +15,7 @@
 #include "shell/signals.h"
 
 short cgets_quiet;
+static long lines_read;  // lines handed out, for placing errors of piped input (-q)
 
 namespace {
 short at_eof;
@@ -128,20 +129,22 @@ void discard_rest_of_line() {
 // With -q, a line of input that is not a terminal, read with no output at all: up to its newline
 // (a carriage return before it is dropped, as readline takes it for the end of the line). What
 // outgrows the buffer is thrown away, and the line refused, as readline's overlong lines are.
-// Returns the line's length, or -1 when no line was read (end of input, or a signal).
+// Returns the line's length, QUIET_TOO_LONG for a line refused (6004 queued), or QUIET_NONE when
+// no line was read (end of input, or a signal).
+enum { QUIET_NONE = -1, QUIET_TOO_LONG = -2 };
 long read_quiet_line(char* buf) {
     long n = 0;
     short too_long = 0, any = 0;
     for (;;) {
-        if (sig_terminate) return -1;
-        if (sig_interrupt) return -1;
+        if (sig_terminate) return QUIET_NONE;
+        if (sig_interrupt) return QUIET_NONE;
         if (inpos >= inlen) {
             ssize_t got = read(STDIN_FILENO, inbuf, sizeof inbuf);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) {
                 if (!any) {
                     at_eof = 1;
-                    return -1;
+                    return QUIET_NONE;
                 }
                 break;  // a last line without its newline
             }
@@ -158,8 +161,9 @@ long read_quiet_line(char* buf) {
     }
     if (too_long) {
         buf[0] = 0;
+        lines_read++;  // the refused line counts, and its error is placed there
         set_errhdl(ERR_TOO_LONG);
-        return -1;
+        return QUIET_TOO_LONG;
     }
     if (n > 0 && buf[n - 1] == '\r') n--;
     buf[n] = 0;
@@ -232,7 +236,11 @@ char* cgets(char* buf, const char* prompt) {
     if (at_eof) return nullptr;
     if (!prompt) prompt = "";
     setup_readline();
-    if (cgets_quiet && !interactive) return read_quiet_line(buf) >= 0 ? buf : nullptr;
+    if (cgets_quiet && !interactive) {
+        long n = read_quiet_line(buf);
+        if (n >= 0) lines_read++;
+        return n >= 0 ? buf : nullptr;
+    }
     const char* plain = nullptr;
     long plain_len = take_plain_line(prompt, &plain);
     if (plain_len >= 0) {
@@ -242,6 +250,7 @@ char* cgets(char* buf, const char* prompt) {
         }
         memcpy(buf, plain, (size_t)plain_len);
         buf[plain_len] = 0;
+        lines_read++;
         return buf;
     }
     fflush(stdout);
@@ -275,6 +284,7 @@ char* cgets(char* buf, const char* prompt) {
     }
     memcpy(buf, line, n + 1);
     free(line);
+    lines_read++;
     return buf;
 }
 
@@ -284,6 +294,7 @@ void cgets_unread() {
 }
 
 short cgets_eof() { return at_eof; }
+long cgets_lines() { return lines_read; }
 void cgets_close() { at_eof = 1; }
 void cgets_reset() { at_eof = 0; }
 void cgets_set_completer(const CGETS_COMPLETER* c) { completer = c; }

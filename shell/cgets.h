@@ -17,6 +17,8 @@ char* cgets(char* buf, const char* prompt);
 void cgets_unread();
 // 1 once the keyboard has reached end of input (Ctrl-D, or stdin at end of file).
 short cgets_eof();
+// Lines cgets has handed out so far (with -q a piped line refused as too long counts too).
+long cgets_lines();
 // Marks the keyboard as at end of input without reading it (harnesses that have no keyboard).
 void cgets_close();
 // Clears the end-of-input mark (tests only).

@@ -88,7 +88,7 @@ TEST(Quiet, StandardOutputHoldsOnlyWhatCommandsPrint) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Cards:\ndone\nfrom stdin\n");
     EXPECT_EQ(r.err, "velkor: " + report + ":4: Bad or Unknown command 'FOO'\n" +
-                         "velkor: Bad or Unknown command 'BAR'\n");
+                         "velkor: -:2: Bad or Unknown command 'BAR'\n");
     // The same run without -q: the banner, prompts, echo and reports are where they were; the
     // file's error is said on standard error too, the keyboard's is not.
     r = run_velkor({"--sim", report}, "PRINT from stdin\nBAR\n");
@@ -102,7 +102,7 @@ TEST(Quiet, StandardOutputHoldsOnlyWhatCommandsPrint) {
     std::string input = "PRINT a\r\n\n" + std::string(1500, 'x') + "\nPRINT b\nPRINT c";
     r = run_velkor({"-q", "--sim"}, input);
     EXPECT_EQ(r.out, "a\nb\nc\n");
-    EXPECT_EQ(r.err, "velkor: Max token buffer length is reached\n");
+    EXPECT_EQ(r.err, "velkor: -:3: Max token buffer length is reached\n");
     // -q with -e: the first error ends the run with status 1, said on standard error only.
     r = run_velkor({"-q", "-e", "--sim", report});
     EXPECT_EQ(r.status, 1);
