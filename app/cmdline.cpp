@@ -135,10 +135,7 @@ int parse_options(int argc, char** argv, OPTIONS_TYP& o) {
             case 'v': o.verbose = 1; break;
             case OPT_JSON: o.json = 1; break;
             case 'e': exit_on_error = 1; break;
-            case 'q':
-                quiet_mode = 1;
-                cgets_quiet = 1;
-                break;
+            case 'q': cgets_quiet = 1; break;
             case OPT_STRICT: strict_writes = 1; break;
             default:  // getopt has said what is wrong
                 fputs(try_help, stderr);

@@ -27,7 +27,6 @@ unsigned short echo_flag;
 long loop_turn_budget = -1;
 short exit_on_error;
 short stopped_on_error;
-short quiet_mode;
 
 namespace {
 
@@ -62,7 +61,7 @@ FRAME_KIND top_kind() {
 void interrupt_to_keyboard() {
     sig_interrupt = 0;
     input.hold = 0;
-    if (input.depth > 1 && !quiet_mode) printf("\n");
+    if (input.depth > 1 && !cgets_quiet) printf("\n");
     while (input.depth > 1) input.pop();
 }
 
@@ -70,7 +69,7 @@ void interrupt_to_keyboard() {
 
 void report_queued_errors() {
     if (errhdl_code(0) == 0) return;
-    if (quiet_mode) {
+    if (cgets_quiet) {
         // Standard output keeps what the commands print; the report is said on standard error.
         fflush(stdout);
         errhdl_located(stderr, 0);
@@ -133,16 +132,16 @@ void run_loop() {
         report_errors();
         if (stopped_on_error) return;  // -e: the first error report ends the run
         FRAME_KIND kind = top_kind();
-        if (!input.setup(quiet_mode ? "" : PROMPT, 1)) {
+        if (!input.setup(cgets_quiet ? "" : PROMPT, 1)) {
             // End of keyboard input ends the program as EXIT does.
             if (cgets_eof() && input.is_keyboard()) {
-                if (isatty(STDIN_FILENO) && !quiet_mode) printf("\n");
+                if (isatty(STDIN_FILENO) && !cgets_quiet) printf("\n");
                 break;
             }
             continue;
         }
         // -q echoes no line read: standard output holds only what the commands print.
-        if (kind != KEYBOARD && echo_flag && !quiet_mode) echo_line(kind);
+        if (kind != KEYBOARD && echo_flag && !cgets_quiet) echo_line(kind);
         if (P.get(0) != 0 || strcmp(P.token, "#") == 0) continue;
         // The word no handler takes is named in the report on standard error.
         char word[64];
@@ -172,7 +171,7 @@ void run_loop() {
 }
 
 void process() {
-    if (!quiet_mode) {
+    if (!cgets_quiet) {
         printf("\n%14s%s\n%14s", "", "VELKOR V" VELKOR_VERSION, "");
         for (int i = 0; i < 52; i++) putchar('-');
         printf("\n\n");

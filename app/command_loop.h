@@ -15,11 +15,10 @@ extern long loop_turn_budget;
 // -e: the first error report ends the loop, right after it is printed (stopped_on_error 1).
 extern short exit_on_error;
 extern short stopped_on_error;
-// -q: no banner, no prompt, no listing of lines read (ECHO ON), no "\n" of the terminal's end of
-// input or Ctrl-C; the error reports
-// go to standard error, one "velkor: FILE:LINE: MESSAGE" line for each code, in place of
-// standard output's report.
-extern short quiet_mode;
+// -q (cgets_quiet, shell/cgets.h) makes the loop quiet as well: no banner, no prompt, no listing
+// of lines read (ECHO ON), no "\n" of the terminal's end of input or Ctrl-C; the error reports go
+// to standard error, one "velkor: FILE:LINE: MESSAGE" line for each code, in place of standard
+// output's report.
 
 // The error report of one turn: standard output's "ERROR (code): message" report (not with -q),
 // and on standard error a "velkor: FILE:LINE: MESSAGE DETAIL" line for every code that came

@@ -23,8 +23,10 @@ long cgets_lines();
 void cgets_close();
 // Clears the end-of-input mark (tests only).
 void cgets_reset();
-// -q: input that is not a terminal is read without a trace on standard output (readline would
-// show the prompt and each line as if typed). 0 at start.
+// -q, the run's one quiet switch: input that is not a terminal is read without a trace on
+// standard output (readline would show the prompt and each line as if typed); the command loop
+// and the input stack read it too (no banner or prompt, errors placed on standard error). 0 at
+// start.
 extern short cgets_quiet;
 
 // TAB completion at a terminal, by a layer above the shell. A word being completed ends at the
