@@ -8,7 +8,6 @@
 
 #include "app/host_checks.h"
 #include "app/write_warnings.h"
-#include "input/input_stack.h"
 #include "pnp/host_resources.h"
 #include "pnp/isolation.h"
 #include "pnp/registers.h"
@@ -28,14 +27,8 @@ namespace {
 short write_allowed() {
     long warned = say_warnings();
     if (!strict_writes || warned == 0) return 1;
-    const char* name = nullptr;
-    long line = 0;
-    char where[300] = "";
-    if (input.where(&name, &line)) snprintf(where, sizeof where, "%s:%ld: ", name, line);
-    for (char* c = where; *c; c++)
-        if ((unsigned char)*c < 0x20 || *c == 0x7F) *c = '?';
-    fprintf(stderr, "velkor: %srefused: %s (%ld warning%s; --strict writes nothing)\n", where,
-            P.line ? P.line : "", warned, warned == 1 ? "" : "s");
+    say_placed(stderr, "refused: %s (%ld warning%s; --strict writes nothing)", P.line ? P.line : "", warned,
+               warned == 1 ? "" : "s");
     set_errhdl(ERR_SETTINGS);
     set_errsaid();
     return 0;

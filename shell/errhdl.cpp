@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+short (*errhdl_where_hook)(const char** name, long* line);
+
 namespace {
 
 struct ERRMSG_TYP {
@@ -50,9 +52,17 @@ void clear_slot(short i) {
 ERRMSG_TYP usrlist[USRLIST_MAX];
 unsigned short usrlist_len;
 
-}  // namespace
 
-short (*errhdl_where_hook)(const char** name, long* line);
+// "FILE:LINE" of the current line into where (ERRHDL_WHERE_SIZE bytes), "" when it has none.
+void place_of_line(char* where) {
+    const char* name = nullptr;
+    long line = 0;
+    where[0] = 0;
+    if (errhdl_where_hook && errhdl_where_hook(&name, &line) && name)
+        snprintf(where, ERRHDL_WHERE_SIZE, "%s:%ld", name, line);
+    printable_only(where);
+}
+}  // namespace
 
 short set_errhdl(short code) {
     last_kept = -1;
@@ -60,11 +70,7 @@ short set_errhdl(short code) {
         short i = errs_len++;
         clear_slot(i);
         errs[i] = code;
-        const char* name = nullptr;
-        long line = 0;
-        if (errhdl_where_hook && errhdl_where_hook(&name, &line) && name)
-            snprintf(errs_where[i], ERRHDL_WHERE_SIZE, "%s:%ld", name, line);
-        printable_only(errs_where[i]);
+        place_of_line(errs_where[i]);
         last_kept = i;
     }
     return code;
@@ -77,6 +83,17 @@ void set_errdetail(const char* fmt, ...) {
     vsnprintf(errs_detail[last_kept], ERRHDL_DETAIL_SIZE, fmt, ap);
     va_end(ap);
     printable_only(errs_detail[last_kept]);
+}
+
+void say_placed(FILE* err, const char* fmt, ...) {
+    char where[ERRHDL_WHERE_SIZE], text[2048];  // room for a whole line of 1023 characters and more
+    place_of_line(where);
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof text, fmt, ap);
+    va_end(ap);
+    printable_only(text);
+    fprintf(err, "velkor: %s%s%s\n", where, where[0] ? ": " : "", text);
 }
 
 void set_errsaid() {

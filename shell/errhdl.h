@@ -88,6 +88,10 @@ extern short (*errhdl_where_hook)(const char** name, long* line);
 __attribute__((format(printf, 1, 2))) void set_errdetail(const char* fmt, ...);
 // Marks the code queued last as said on standard error already: the located report leaves it out.
 void set_errsaid();
+// Says a line on err at once, placed as a queued code would be: "velkor: FILE:LINE: TEXT", or
+// "velkor: TEXT" when the current line has no place. The text is cut to 2047 bytes (a whole
+// command line fits); control bytes in the place and the text are shown as '?'.
+__attribute__((format(printf, 2, 3))) void say_placed(FILE* err, const char* fmt, ...);
 // Prints one line to err for each queued code, as "velkor: FILE:LINE: MESSAGE DETAIL" (without
 // "FILE:LINE: " when the code has no place). With located_only, only codes with a place are
 // printed. The queue is left as it is (errhdl empties it). Returns the lines printed.
